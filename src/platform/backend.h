@@ -1,0 +1,39 @@
+#pragma once
+// The seam between the game and the machine it runs on. A backend shows
+// pages, brings key events and reads clocks; everything else (drawing, the
+// key queue, random numbers, files) is the same software on every backend.
+#include <stdexcept>
+#include <string>
+
+#include "platform/key_queue.h"
+#include "platform/screen.h"
+
+namespace delve {
+
+enum class KeyWait {
+    Brief,  // return soon even if nothing came (polling)
+    Block   // return only once something was queued
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // The window was (re)created at this size; all pages are already cleared.
+    virtual void windowOpened(int width, int height) = 0;
+    virtual void setTitle(const std::string& title) = 0;
+    // Show the visible page of the screen.
+    virtual void present(const Screen& screen) = 0;
+    // Move key events into the queue. May throw RunEnded when no event can
+    // ever come (a headless script that is used up).
+    virtual void pumpKeys(KeyQueue& queue, KeyWait wait) = 0;
+    virtual double timerSeconds() = 0;
+    virtual std::string clockTime() = 0;
+    virtual std::string clockDate() = 0;
+};
+
+// Thrown by a backend when the program needs a key that will never come.
+struct RunEnded : std::runtime_error {
+    RunEnded() : std::runtime_error("no more key events") {}
+};
+
+}  // namespace delve

@@ -1,0 +1,139 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace delve {
+
+namespace {
+
+bool equalsIgnoringCase(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return false;
+    }
+    return i == a.size() && b[i] == 0;
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of `dir` whose name matches `part` ignoring case, or `part`.
+std::string matchEntry(const std::string& dir, const std::string& part) {
+    if (exists(dir + "/" + part)) return part;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return part;
+    std::string found = part;
+    while (dirent* e = ::readdir(d)) {
+        if (equalsIgnoringCase(part, e->d_name)) {
+            found = e->d_name;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
+}
+
+int openForGame(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0) return fd;
+    if (errno == ENOENT) {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) return fd;
+    }
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string resolveGameFile(const Files& files, const std::string& name) {
+    if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos ||
+        name.find('\0') != std::string::npos)
+        return "";
+    std::vector<std::string> parts;
+    std::string part;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+            if (part == "..") return "";
+            if (!part.empty() && part != ".") parts.push_back(part);
+            part.clear();
+        } else {
+            part += name[i];
+        }
+    }
+    if (parts.empty()) return "";
+    std::string path = files.root.empty() ? "." : files.root;
+    for (const auto& p : parts) path += "/" + matchEntry(path, p);
+    return path;
+}
+
+std::optional<std::string> readGameFile(Files& files, const std::string& name) {
+    const std::string path = resolveGameFile(files, name);
+    if (path.empty()) return std::nullopt;
+    int fd = openForGame(path);
+    if (fd < 0) return std::nullopt;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    if (st.st_size > 0) bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
+    ::close(fd);
+    ++files.filesRead;
+    files.bytesRead += done;
+    return bytes;
+}
+
+bool replaceGameFile(Files& files, const std::string& name, const std::string& bytes) {
+    const std::string path = resolveGameFile(files, name);
+    if (path.empty()) return false;
+    const size_t slash = path.rfind('/');
+    const std::string temp = path.substr(0, slash + 1) + ".~" + path.substr(slash + 1) + ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    ++files.filesWritten;
+    files.bytesWritten += bytes.size();
+    return true;
+}
+
+}  // namespace delve

@@ -1,0 +1,34 @@
+#pragma once
+// Game files: names use "\" between folders, may start with ".\", and are
+// found ignoring ASCII case; they are resolved below one root folder (the
+// working directory of the game) and can never reach outside it.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace delve {
+
+struct Files {
+    std::string root = ".";
+    // Counters for benchmarks and tests.
+    uint64_t filesRead = 0;
+    uint64_t bytesRead = 0;
+    uint64_t filesWritten = 0;
+    uint64_t bytesWritten = 0;
+};
+
+// The path a game file name stands for, each missing component matched
+// ignoring case (as given when nothing matches). Empty when the name is
+// empty, absolute, or climbs out of the root with "..".
+std::string resolveGameFile(const Files& files, const std::string& name);
+
+// Opens the way the data files are opened: for reading and writing, created
+// empty when missing, read-only as a last resort; then reads it whole.
+// No value means the file could not be opened at all.
+std::optional<std::string> readGameFile(Files& files, const std::string& name);
+
+// Replaces the file's contents with `bytes` through a temporary file and a
+// rename in the same folder, so a failed write leaves the old file whole.
+bool replaceGameFile(Files& files, const std::string& name, const std::string& bytes);
+
+}  // namespace delve

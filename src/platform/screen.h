@@ -1,0 +1,32 @@
+#pragma once
+// The frame buffer: eight pages of 8-bit palette indices, one of them drawn
+// on (the work page) and one shown (the visible page), plus the text cursor.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/image.h"
+
+namespace delve {
+
+constexpr int kPageCount = 8;
+
+struct Screen {
+    int width = 0;
+    int height = 0;
+    std::array<std::vector<uint8_t>, kPageCount> pages;
+    int workPage = 0;
+    int visiblePage = 0;
+    int cursorRow = 1;
+    int cursorColumn = 1;
+    // Set when something was drawn straight onto the shown page, so a backend
+    // knows to refresh the window at its next chance.
+    bool visibleDirty = false;
+};
+
+// The work page as a drawing target (marks the window for refresh when the
+// work page is also the shown one).
+Surface workSurface(Screen& screen);
+Surface pageSurface(Screen& screen, int page);
+
+}  // namespace delve

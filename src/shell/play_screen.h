@@ -1,0 +1,10 @@
+#pragma once
+#include "shell/game_state.h"
+
+namespace delve {
+
+// The map frame, the message panel's cleared frame, and the three panels, on
+// the work page.
+void redrawPlayScreen(Game& g);
+
+}  // namespace delve

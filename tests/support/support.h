@@ -1,0 +1,46 @@
+#pragma once
+// Helpers shared by the tests: scratch folders, a headless game, page hashes.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/headless/headless_backend.h"
+#include "platform/platform.h"
+#include "shell/game_state.h"
+
+namespace delve::test {
+
+// A fresh empty folder under the system's temporary folder, removed with
+// everything in it when the object goes.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }
+    // Writes a file (relative path with "/"), creating its folders.
+    void write(const std::string& relative, const std::string& bytes) const;
+    std::string read(const std::string& relative) const;
+    bool exists(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// A headless platform and a game on it, its files rooted at `root`, the
+// window open at 960 x 720 with page 0 drawn and page 1 shown.
+struct HeadlessGame {
+    explicit HeadlessGame(const std::string& root = ".", const std::string& keys = "");
+    HeadlessBackend backend;
+    Platform platform;
+    Game game;
+};
+
+// FNV-1a of a page's pixels, for golden values.
+uint64_t pageHash(const Screen& screen, int page);
+
+// The staged game folder of the build (program, res/, tiles/).
+std::string stagedGameDir();
+
+}  // namespace delve::test
