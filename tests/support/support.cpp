@@ -1,6 +1,7 @@
 #include "support/support.h"
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -55,5 +56,94 @@ uint64_t pageHash(const Screen& screen, int page) {
 }
 
 std::string stagedGameDir() { return DELVE_GAME_DIR; }
+
+}  // namespace delve::test
+
+namespace delve::test {
+
+std::string encodeTile(const std::vector<uint8_t>& pixels, int width, int height) {
+    std::string bytes(11, '\0');
+    bytes[0] = static_cast<char>(253);
+    const int rowBytes = (width + 7) / 8;
+    const int length = rowBytes * 4 * height;
+    bytes[5] = static_cast<char>(length & 0xFF);
+    bytes[6] = static_cast<char>((length >> 8) & 0xFF);
+    bytes[7] = static_cast<char>(width & 0xFF);
+    bytes[8] = static_cast<char>((width >> 8) & 0xFF);
+    bytes[9] = static_cast<char>(height & 0xFF);
+    bytes[10] = static_cast<char>((height >> 8) & 0xFF);
+    for (int y = 0; y < height; ++y)
+        for (int plane = 0; plane < 4; ++plane)
+            for (int b = 0; b < rowBytes; ++b) {
+                unsigned char byte = 0;
+                for (int bit = 0; bit < 8; ++bit) {
+                    const int x = b * 8 + bit;
+                    if (x < width && (pixels[static_cast<size_t>(y) * width + x] >> plane) & 1)
+                        byte = static_cast<unsigned char>(byte | (0x80 >> bit));
+                }
+                bytes += static_cast<char>(byte);
+            }
+    return bytes;
+}
+
+namespace {
+
+// Pixel (0,0) and (1,0) hold the code's two nibbles plus one (so a code of 0
+// still leaves a mark); pixel (7,7) says which kind of tile it was.
+constexpr uint8_t kFontMark = 15;
+constexpr uint8_t kMapMark = 14;
+
+std::vector<uint8_t> codedPixels(int code, uint8_t mark) {
+    std::vector<uint8_t> px(64, 0);
+    px[0] = static_cast<uint8_t>((code >> 4) + 0);
+    px[1] = static_cast<uint8_t>(code & 15);
+    px[2] = 1;  // always set: tells a drawn tile from an untouched cell
+    px[63] = mark;
+    return px;
+}
+
+}  // namespace
+
+void writeCodedTiles(const ScratchDir& dir) {
+    char name[64];
+    for (int code = 33; code <= 255; ++code) {
+        std::snprintf(name, sizeof name, "tiles/font/font_%03d.til", code);
+        dir.write(name, encodeTile(codedPixels(code, kFontMark), 8, 8));
+    }
+    for (int code = 0; code <= 255; ++code) {
+        std::snprintf(name, sizeof name, "tiles/map/map_%03d.til", code);
+        dir.write(name, encodeTile(codedPixels(code, kMapMark), 8, 8));
+    }
+}
+
+CellContent cellAt(const Screen& screen, int page, int row, int column) {
+    const int x0 = 16 * (column - 1), y0 = 16 * (row - 1);
+    if (x0 < 0 || y0 < 0 || x0 + 15 >= screen.width || y0 + 15 >= screen.height) return {};
+    const auto& px = screen.pages[page];
+    auto at = [&](int x, int y) { return px[static_cast<size_t>(y0 + 2 * y) * screen.width + x0 + 2 * x]; };
+    if (at(2, 0) != 1) return {at(7, 7) == 0 && at(0, 0) == 0 ? CellContent::Empty : CellContent::Other, 0};
+    const int code = at(0, 0) * 16 + at(1, 0);
+    if (at(7, 7) == kFontMark) return {CellContent::Font, code};
+    if (at(7, 7) == kMapMark) return {CellContent::Map, code};
+    return {CellContent::Other, 0};
+}
+
+std::string screenText(const Screen& screen, int page, int row, int column, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        const CellContent c = cellAt(screen, page, row, column + i);
+        char buf[16];
+        switch (c.kind) {
+            case CellContent::Empty: out += ' '; break;
+            case CellContent::Font: out += static_cast<char>(c.code); break;
+            case CellContent::Map:
+                std::snprintf(buf, sizeof buf, "{{%02X}}", c.code);
+                out += buf;
+                break;
+            case CellContent::Other: out += '?'; break;
+        }
+    }
+    return out;
+}
 
 }  // namespace delve::test

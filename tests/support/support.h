@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/headless/headless_backend.h"
 #include "platform/platform.h"
@@ -39,6 +40,25 @@ struct HeadlessGame {
 
 // FNV-1a of a page's pixels, for golden values.
 uint64_t pageHash(const Screen& screen, int page);
+
+// The bytes of a tile file for a picture of palette indices (row after row).
+std::string encodeTile(const std::vector<uint8_t>& pixels, int width, int height);
+
+// Writes "coded" tiles into root/tiles: every font tile and map tile carries
+// its own code in its pixels, so that what was drawn where can be read back
+// off a page with cellAt/screenText.
+void writeCodedTiles(const ScratchDir& dir);
+
+struct CellContent {
+    enum Kind { Empty, Font, Map, Other } kind = Empty;
+    int code = 0;
+};
+// What a coded tile left in the cell (column, row), 1-based.
+CellContent cellAt(const Screen& screen, int page, int row, int column);
+// The text in `count` cells from (row, column): font tiles as their
+// characters, map tiles as "{{XX}}" (two hex digits), empty cells as blanks,
+// anything else as "?".
+std::string screenText(const Screen& screen, int page, int row, int column, int count);
 
 // The staged game folder of the build (program, res/, tiles/).
 std::string stagedGameDir();

@@ -1,0 +1,124 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace delve {
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A seed as the player would type it: an optional sign, digits, a point.
+bool plausibleSeed(const std::string& s) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(s.c_str(), &end);
+    return end && *end == 0 && errno == 0 && std::isfinite(v);
+}
+
+}  // namespace
+
+std::optional<std::string> unescapeKeys(const std::string& text, std::string& error) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (i + 1 >= text.size()) {
+            error = "--keys: a lone backslash at the end";
+            return std::nullopt;
+        }
+        const char e = text[++i];
+        if (e == 'e') out += '\x1b';
+        else if (e == 'r') out += '\r';
+        else if (e == '\\') out += '\\';
+        else if (e == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            error = std::string("--keys: unknown escape \\") + e;
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::string& error) {
+    ReplayOptions o;
+    std::string seed;
+    bool haveKeys = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        std::optional<std::string> v;
+        if (arg == "--dir" || arg == "--seed" || arg == "--keys" || arg == "--keys-file" || arg == "--trace" ||
+            arg == "--screenshot" || arg == "--timer") {
+            v = value();
+            if (!v) return std::nullopt;
+        } else {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        }
+        if (arg == "--dir") {
+            o.dir = *v;
+        } else if (arg == "--seed") {
+            if (!plausibleSeed(*v)) {
+                error = "--seed: not a number: " + *v;
+                return std::nullopt;
+            }
+            seed = *v;
+        } else if (arg == "--keys" || arg == "--keys-file") {
+            if (haveKeys) {
+                error = "give --keys or --keys-file once";
+                return std::nullopt;
+            }
+            haveKeys = true;
+            if (arg == "--keys") {
+                auto keys = unescapeKeys(*v, error);
+                if (!keys) return std::nullopt;
+                o.keys = *keys;
+            } else {
+                std::ifstream in(*v, std::ios::binary);
+                if (!in) {
+                    error = *v + ": cannot read the key file";
+                    return std::nullopt;
+                }
+                std::ostringstream s;
+                s << in.rdbuf();
+                o.keys = s.str();
+            }
+        } else if (arg == "--trace") {
+            o.tracePath = *v;
+        } else if (arg == "--screenshot") {
+            o.screenshotPath = *v;
+        } else if (arg == "--timer") {
+            char* end = nullptr;
+            o.timer = std::strtod(v->c_str(), &end);
+            if (v->empty() || !end || *end != 0 || !std::isfinite(o.timer)) {
+                error = "--timer: not a number: " + *v;
+                return std::nullopt;
+            }
+        }
+    }
+    if (!seed.empty()) o.keys = "@" + seed + "\r" + o.keys;
+    return o;
+}
+
+}  // namespace delve
