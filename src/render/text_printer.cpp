@@ -1,5 +1,8 @@
 #include "render/text_printer.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/numbers.h"
 #include "render/tile_drawing.h"
 
@@ -18,14 +21,20 @@ MarkupItem markupItemAt(const std::string& text, size_t p) {
     auto pairAt = [&](size_t i, const char* two) {
         return i + 1 < text.size() && text[i] == two[0] && text[i + 1] == two[1];
     };
+    // Symbols are tried before hex codes, so "{{a}}}" is the symbol a and a
+    // plain brace; anything malformed falls through to a plain character.
     if (pairAt(p, "{{") && pairAt(p + 3, "}}"))
         return {static_cast<unsigned char>(symbolTileCode(text[p + 2])[0]), 5};
     if (pairAt(p, "{{") && pairAt(p + 4, "}}")) {
+        // A failed reading gives 0, so "{{ZZ}}" draws map tile 000.
         const double v = readLeadingNumber("&H" + text.substr(p + 2, 2));
         return {static_cast<int>(v), 6};
     }
     return {-1, 1};
 }
+
+// Logical position of the left (or top) edge of a cell column (or row).
+int cellEdge(int64_t cell) { return saturateInt32(8 * (cell - 1)); }
 
 }  // namespace
 
@@ -33,6 +42,8 @@ void drawFontText(Platform& p, int x, int y, const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         int64_t xi = int64_t{x} + static_cast<int64_t>(i) * 8;
         int64_t yi = y;
+        // A character past x 952 moves one text row down and 968 back; one
+        // still past 952 after that is drawn at the left edge.
         if (xi > 952) {
             xi -= 968;
             yi += 8;
@@ -48,11 +59,11 @@ void printMarkup(Platform& p, int row, int column, const std::string& text) {
     int k = 0;
     for (size_t pos = 0; pos < text.size(); ++k) {
         const MarkupItem item = markupItemAt(text, pos);
-        const int64_t cx = 8 * (int64_t{column} + k - 1), cy = 8 * (int64_t{row} - 1);
+        const int x = cellEdge(int64_t{column} + k), y = cellEdge(row);
         if (item.mapCode >= 0)
-            drawTileFile(p, saturateInt32(cx), saturateInt32(cy), mapTileName(item.mapCode), "pset");
+            drawTileFile(p, x, y, mapTileName(item.mapCode), "pset");
         else
-            drawFontText(p, saturateInt32(cx), saturateInt32(cy), text.substr(pos, 1));
+            drawFontText(p, x, y, text.substr(pos, 1));
         pos += item.length;
     }
 }
@@ -75,17 +86,17 @@ std::string symbolTileCode(char symbol) {
 }
 
 void drawTextFrame(Platform& p, int c1, int r1, int c2, int r2, int clearFlag) {
-    if (clearFlag == -1) fillBox(p, 8 * (c1 - 1), 8 * (r1 - 1), 8 * (c2 - 1), 8 * (r2 - 1), 0);
-    const int inner = c2 - c1 - 1 > 0 ? c2 - c1 - 1 : 0;
+    // The clear stops at the far corner cell's top-left corner; the frame
+    // drawn next covers the rest of the last column and row.
+    if (clearFlag == -1) fillBox(p, cellEdge(c1), cellEdge(r1), cellEdge(c2), cellEdge(r2), 0);
+    const int64_t inner = std::max<int64_t>(0, int64_t{c2} - c1 - 1);
     const std::string run(static_cast<size_t>(inner), static_cast<char>(196));
-    const std::string top = std::string(1, static_cast<char>(218)) + run + static_cast<char>(191);
-    const std::string bottom = std::string(1, static_cast<char>(192)) + run + static_cast<char>(217);
-    drawFontText(p, 8 * (c1 - 1), 8 * (r1 - 1), top);
-    drawFontText(p, 8 * (c1 - 1), 8 * (r2 - 1), bottom);
+    drawFontText(p, cellEdge(c1), cellEdge(r1), static_cast<char>(218) + run + static_cast<char>(191));
+    drawFontText(p, cellEdge(c1), cellEdge(r2), static_cast<char>(192) + run + static_cast<char>(217));
     const std::string side(1, static_cast<char>(179));
-    for (int r = r1 + 1; r <= r2 - 1; ++r) {
-        drawFontText(p, 8 * (c1 - 1), 8 * (r - 1), side);
-        drawFontText(p, 8 * (c2 - 1), 8 * (r - 1), side);
+    for (int64_t r = int64_t{r1} + 1; r <= int64_t{r2} - 1; ++r) {
+        drawFontText(p, cellEdge(c1), cellEdge(r), side);
+        drawFontText(p, cellEdge(c2), cellEdge(r), side);
     }
 }
 

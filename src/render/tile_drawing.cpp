@@ -1,8 +1,22 @@
 #include "render/tile_drawing.h"
 
+#include <cstdint>
+
+#include "platform/numbers.h"
 #include "render/tile_image.h"
 
 namespace delve {
+
+namespace {
+
+// Screen position of a logical coordinate plus an offset; positions far off
+// the page stay far off instead of wrapping around onto it.
+int screenCoordinate(int logical, int offset = 0) { return saturateInt32(2 * int64_t{logical} + offset); }
+
+// Logical position of the left (or top) edge of a cell column (or row).
+int cellEdge(int cell) { return saturateInt32(8 * (int64_t{cell} - 1)); }
+
+}  // namespace
 
 Combine combineByName(const std::string& name) {
     if (name == "pset") return Combine::Pset;
@@ -23,29 +37,32 @@ std::string fontTileName(int code) { return "tiles\\font\\font_" + threeDigits(c
 void drawTileFile(Platform& p, int x, int y, const std::string& fileName, const std::string& mode) {
     auto image = loadTileImage(p.files, fileName);
     if (!image) return;
-    drawImage(workSurface(p.screen), 2 * x, 2 * y, *image, combineByName(mode));
+    drawImage(workSurface(p.screen), screenCoordinate(x), screenCoordinate(y), *image, combineByName(mode));
 }
 
 void drawBoxOutline(Platform& p, int x1, int y1, int x2, int y2, int colour) {
     Surface s = workSurface(p.screen);
     for (int i = 0; i <= 1; ++i)
         for (int j = 0; j <= 1; ++j)
-            drawLine(s, 2 * x1 + i, 2 * y1 + j, 2 * x2 + i, 2 * y2 + j, colour, LineShape::Box);
+            drawLine(s, screenCoordinate(x1, i), screenCoordinate(y1, j), screenCoordinate(x2, i),
+                     screenCoordinate(y2, j), colour, LineShape::Box);
 }
 
 void fillBox(Platform& p, int x1, int y1, int x2, int y2, int colour) {
     Surface s = workSurface(p.screen);
     for (int i = 0; i <= 1; ++i)
         for (int j = 0; j <= 1; ++j)
-            drawLine(s, 2 * x1 + i, 2 * y1 + j, 2 * x2 + i, 2 * y2 + j, colour, LineShape::FilledBox);
+            drawLine(s, screenCoordinate(x1, i), screenCoordinate(y1, j), screenCoordinate(x2, i),
+                     screenCoordinate(y2, j), colour, LineShape::FilledBox);
 }
 
 void drawCellTile(Platform& p, int column, int row, const std::string& name) {
+    // Any other length names no file; the loader then shows its placeholder.
     std::string file;
     if (name.size() == 4) file = "tiles\\party\\" + name + "_001.TIL";
     else if (name.size() == 3) file = "tiles\\font\\font_" + name + ".TIL";
     else if (name.size() == 1) file = mapTileName(static_cast<unsigned char>(name[0]));
-    drawTileFile(p, 8 * (column - 1), 8 * (row - 1), file, "pset");
+    drawTileFile(p, cellEdge(column), cellEdge(row), file, "pset");
 }
 
 }  // namespace delve

@@ -1,0 +1,19 @@
+#pragma once
+// The tool's commands. Each returns the exit status and reports a failure as
+// one line on standard error.
+#include <string>
+
+namespace delve::tiles {
+
+// Every .txt art file below srcDir becomes a .til file at the same place
+// below outDir. All art is checked before anything is written.
+int buildTiles(const std::string& srcDir, const std::string& outDir);
+// One tile at 8 times its pixel size, through the game's palette.
+int tileToPng(const std::string& tileFile, const std::string& pngFile);
+// Every tile file of a folder on one picture, each labelled with its code
+// or name.
+int contactSheet(const std::string& folder, const std::string& pngFile);
+
+void reportError(const std::string& message);
+
+}  // namespace delve::tiles
