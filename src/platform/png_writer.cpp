@@ -9,6 +9,34 @@
 
 namespace delve {
 
+namespace {
+
+// libpng reports errors by a long jump back to setjmp; no variable of this
+// function changes between the two, so none can be clobbered.
+bool encodeRows(png_structp png, png_infop info, FILE* file, const uint8_t* pixels, int width,
+                int height, std::vector<uint8_t>& row) {
+    if (setjmp(png_jmpbuf(png)) != 0) return false;
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const auto& pal = defaultPalette();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = pal[pixels[static_cast<size_t>(y) * width + x]];
+            row[3 * x] = c.r;
+            row[3 * x + 1] = c.g;
+            row[3 * x + 2] = c.b;
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    return true;
+}
+
+}  // namespace
+
 bool writePng(const std::string& path, const uint8_t* pixels, int width, int height) {
     if (width <= 0 || height <= 0) return false;
     const std::string temp = path + ".part";
@@ -16,28 +44,8 @@ bool writePng(const std::string& path, const uint8_t* pixels, int width, int hei
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = png && info;
     std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
-    if (ok && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        const auto& pal = defaultPalette();
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const Rgb c = pal[pixels[static_cast<size_t>(y) * width + x]];
-                row[3 * x] = c.r;
-                row[3 * x + 1] = c.g;
-                row[3 * x + 2] = c.b;
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-    } else {
-        ok = false;
-    }
+    bool ok = png && info && encodeRows(png, info, file, pixels, width, height, row);
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
     if (std::fclose(file) != 0) ok = false;
     if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;

@@ -1,0 +1,43 @@
+#pragma once
+// The window, its renderer and the streaming texture that holds the shown
+// page in true colour. Pages reach the texture only through present, and the
+// texture reaches the window scaled by whole factors, centred on black.
+#include <SDL.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/screen.h"
+
+namespace delve {
+
+struct SdlVideo {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int frameWidth = 0;
+    int frameHeight = 0;
+    // The shown page converted through the palette, kept so the texture can
+    // be rebuilt when the renderer loses it.
+    std::vector<uint32_t> frame;
+    std::array<uint32_t, 256> colours{};
+};
+
+// Creates the hidden 960 x 720 window and its renderer; false when either
+// cannot be made (the caller then closes what was made).
+bool openVideo(SdlVideo& v);
+void closeVideo(SdlVideo& v);
+
+// The frame changes size (the window keeps its own): a black frame of that
+// size, and the window shown if it was still hidden.
+void setFrameSize(SdlVideo& v, int width, int height);
+// Converts the screen's visible page and shows it.
+void showPage(SdlVideo& v, const Screen& screen);
+// Draws the last frame again (the window was uncovered or resized).
+void renderFrame(SdlVideo& v);
+// After the renderer lost its textures.
+void rebuildTexture(SdlVideo& v);
+void toggleFullscreen(SdlVideo& v);
+
+}  // namespace delve
