@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace delve {
@@ -68,33 +69,68 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
+// Calls `take` with each folder and file part of a game name, in order;
+// false when the name is empty, absolute, or climbs out of the root with "..".
+template <class Take>
+bool walkGameName(const std::string& name, Take take) {
+    if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos ||
+        name.find('\0') != std::string::npos)
+        return false;
+    bool any = false;
+    size_t begin = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && name[i] != '\\' && name[i] != '/') continue;
+        const std::string_view part(name.data() + begin, i - begin);
+        begin = i + 1;
+        if (part == "..") return false;
+        if (part.empty() || part == ".") continue;
+        take(part);
+        any = true;
+    }
+    return any;
+}
+
+// The path with every part spelled as given, or "" for a refused name.
+std::string exactGamePath(const Files& files, const std::string& name) {
+    std::string path = files.root.empty() ? "." : files.root;
+    path.reserve(path.size() + name.size() + 1);
+    const bool ok = walkGameName(name, [&](std::string_view part) {
+        path += '/';
+        path += part;
+    });
+    return ok ? path : "";
+}
+
 }  // namespace
 
 std::string resolveGameFile(const Files& files, const std::string& name) {
-    if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos ||
-        name.find('\0') != std::string::npos)
-        return "";
     std::vector<std::string> parts;
-    std::string part;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i == name.size() || name[i] == '\\' || name[i] == '/') {
-            if (part == "..") return "";
-            if (!part.empty() && part != ".") parts.push_back(part);
-            part.clear();
-        } else {
-            part += name[i];
-        }
-    }
-    if (parts.empty()) return "";
+    if (!walkGameName(name, [&](std::string_view part) { parts.emplace_back(part); })) return "";
     std::string path = files.root.empty() ? "." : files.root;
     for (const auto& p : parts) path += "/" + matchEntry(path, p);
     return path;
 }
 
 std::optional<std::string> readGameFile(Files& files, const std::string& name) {
-    const std::string path = resolveGameFile(files, name);
+    // Names are mostly spelled as their files are: one open of the exact path
+    // then stands in for a look-up of every folder on the way. Only when it
+    // fails are the parts matched ignoring case (and a missing file created).
+    std::string path = exactGamePath(files, name);
     if (path.empty()) return std::nullopt;
-    int fd = openForGame(path);
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        const auto known = files.caseMatches.find(path);
+        if (known != files.caseMatches.end()) {
+            fd = ::open(known->second.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+            if (fd >= 0) path = known->second;
+        }
+    }
+    if (fd < 0) {
+        std::string found = resolveGameFile(files, name);
+        fd = openForGame(found);
+        if (fd >= 0 && found != path) files.caseMatches[path] = found;
+        path = std::move(found);
+    }
     if (fd < 0) return std::nullopt;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -114,6 +150,7 @@ std::optional<std::string> readGameFile(Files& files, const std::string& name) {
     ::close(fd);
     ++files.filesRead;
     files.bytesRead += done;
+    if (files.log) files.log->push_back("r " + path);
     return bytes;
 }
 
@@ -133,6 +170,7 @@ bool replaceGameFile(Files& files, const std::string& name, const std::string& b
     }
     ++files.filesWritten;
     files.bytesWritten += bytes.size();
+    if (files.log) files.log->push_back("w " + path);
     return true;
 }
 

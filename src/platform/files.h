@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace delve {
 
@@ -15,6 +17,16 @@ struct Files {
     uint64_t bytesRead = 0;
     uint64_t filesWritten = 0;
     uint64_t bytesWritten = 0;
+    // When set, every file read is appended as "r " + its path and every
+    // file replaced as "w " + its path, so a benchmark can replay exactly the
+    // file operations of one turn.
+    std::vector<std::string>* log = nullptr;
+    // Where a name spelled unlike its file was found, by the exact path asked
+    // for: a name such as a portrait's "_001.TIL" staged as "_001.til" then
+    // costs one folder scan, not one at every drawing. The file itself is
+    // still opened and read every time; a remembered path that no longer
+    // opens is looked up afresh.
+    std::unordered_map<std::string, std::string> caseMatches;
 };
 
 // The path a game file name stands for, each missing component matched

@@ -33,6 +33,18 @@ void patternLine(Surface& t, int x1, int y1, int x2, int y2, uint8_t index, uint
     }
 }
 
+// The pixels from a to b (either order) along row `at` (across) or column
+// `at` (down), clipped to the target.
+void solidRun(Surface& t, int a, int b, int at, bool across, uint8_t index) {
+    const int limit = across ? t.width : t.height;
+    if (at < 0 || at >= (across ? t.height : t.width)) return;
+    const int from = std::max(std::min(a, b), 0), to = std::min(std::max(a, b), limit - 1);
+    for (int i = from; i <= to; ++i) {
+        const size_t x = static_cast<size_t>(across ? i : at), y = static_cast<size_t>(across ? at : i);
+        t.pixels[y * static_cast<size_t>(t.width) + x] = index;
+    }
+}
+
 }  // namespace
 
 Image createImage(int width, int height) {
@@ -77,8 +89,16 @@ void drawLine(Surface t, int x1, int y1, int x2, int y2, int index, LineShape sh
         patternLine(t, near(x1, lim), near(y1, lim), near(x2, lim), near(y2, lim), c, pattern, bit);
         return;
     }
-    int bit = 0;
     int ax = near(x1, lim), ay = near(y1, lim), bx = near(x2, lim), by = near(y2, lim);
+    if (pattern == 0xFFFF) {
+        // Solid outlines (every panel frame and progress bar) as clipped runs.
+        solidRun(t, ax, bx, ay, true, c);
+        solidRun(t, ax, bx, by, true, c);
+        solidRun(t, ay, by, ax, false, c);
+        solidRun(t, ay, by, bx, false, c);
+        return;
+    }
+    int bit = 0;
     patternLine(t, ax, ay, bx, ay, c, pattern, bit);
     patternLine(t, bx, ay, bx, by, c, pattern, bit);
     patternLine(t, bx, by, ax, by, c, pattern, bit);
@@ -87,23 +107,30 @@ void drawLine(Surface t, int x1, int y1, int x2, int y2, int index, LineShape sh
 
 void drawImage(Surface t, int x, int y, const Image& image, Combine mode) {
     if (!t.pixels) return;
-    for (int sy = 0; sy < image.height; ++sy) {
-        int64_t ty = int64_t{y} + sy;
-        if (ty < 0) continue;
-        if (ty >= t.height) break;
-        for (int sx = 0; sx < image.width; ++sx) {
-            int64_t tx = int64_t{x} + sx;
-            if (tx < 0) continue;
-            if (tx >= t.width) break;
-            uint8_t s = image.pixels[static_cast<size_t>(sy) * image.width + sx];
-            uint8_t& d = t.pixels[static_cast<size_t>(ty) * t.width + static_cast<size_t>(tx)];
-            switch (mode) {
-                case Combine::Pset: d = s; break;
-                case Combine::Preset: d = static_cast<uint8_t>(~s); break;
-                case Combine::And: d &= s; break;
-                case Combine::Or: d |= s; break;
-                case Combine::Xor: d ^= s; break;
-            }
+    // Clipped once up front: every tile of every frame is drawn through here.
+    const int64_t left = std::max<int64_t>(0, -int64_t{x});
+    const int64_t right = std::min<int64_t>(image.width, int64_t{t.width} - x);
+    const int64_t top = std::max<int64_t>(0, -int64_t{y});
+    const int64_t bottom = std::min<int64_t>(image.height, int64_t{t.height} - y);
+    if (left >= right || top >= bottom) return;
+    const size_t count = static_cast<size_t>(right - left);
+    for (int64_t sy = top; sy < bottom; ++sy) {
+        const uint8_t* s = image.pixels.data() + static_cast<size_t>(sy * image.width + left);
+        uint8_t* d = t.pixels + static_cast<size_t>((y + sy) * t.width + x + left);
+        switch (mode) {
+            case Combine::Pset: std::copy(s, s + count, d); break;
+            case Combine::Preset:
+                for (size_t i = 0; i < count; ++i) d[i] = static_cast<uint8_t>(~s[i]);
+                break;
+            case Combine::And:
+                for (size_t i = 0; i < count; ++i) d[i] &= s[i];
+                break;
+            case Combine::Or:
+                for (size_t i = 0; i < count; ++i) d[i] |= s[i];
+                break;
+            case Combine::Xor:
+                for (size_t i = 0; i < count; ++i) d[i] ^= s[i];
+                break;
         }
     }
 }

@@ -25,7 +25,10 @@ void copyPage(Platform& p, int sourcePage, int destinationPage) {
     if (sourcePage < 0) sourcePage = s.workPage;
     if (destinationPage < 0) destinationPage = s.visiblePage;
     if (sourcePage >= kPageCount || destinationPage >= kPageCount) return;
-    if (sourcePage != destinationPage) s.pages[destinationPage] = s.pages[sourcePage];
+    if (sourcePage != destinationPage) {
+        s.pages[destinationPage] = s.pages[sourcePage];
+        ++s.pageCopies;
+    }
     if (destinationPage == s.visiblePage) {
         p.backend->present(s);
         s.visibleDirty = false;

@@ -22,6 +22,8 @@ struct Screen {
     // Set when something was drawn straight onto the shown page, so a backend
     // knows to refresh the window at its next chance.
     bool visibleDirty = false;
+    // Whole pages copied so far, for benchmarks and tests.
+    uint64_t pageCopies = 0;
 };
 
 // The work page as a drawing target (marks the window for refresh when the

@@ -1,5 +1,8 @@
 #include "render/tile_image.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace delve {
 
 std::optional<Image> decodeTileImage(const std::string& bytes) {
@@ -10,28 +13,35 @@ std::optional<Image> decodeTileImage(const std::string& bytes) {
     if (width == 0 || height == 0 || width > kMaxTileSide || height > kMaxTileSide) return std::nullopt;
 
     // Tiles stored 25 by 25 show as 24 by 24: the last column and row decode
-    // outside the work image and are lost.
+    // outside the picture and are lost.
     const bool trim = width == 25 && height == 25;
-    Image work = createImage(trim ? 24 : width, trim ? 24 : height);
+    const int shownWidth = trim ? 24 : width, shownHeight = trim ? 24 : height;
+    // Decoded straight into the doubled picture: each pixel's colour is built
+    // in the top-left of its 2 by 2 block, then the block is filled from it.
+    // Every tile of every frame comes through here, so it writes the pixels
+    // directly instead of going through the checked pixel and box helpers.
+    Image doubled = createImage(shownWidth * 2, shownHeight * 2);
+    const size_t stride = static_cast<size_t>(doubled.width);
+    // Each row holds, plane after plane, one bit per pixel from the most
+    // significant bit, every plane padded to whole bytes.
+    const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
     size_t next = 11;
-    for (int y = 0; y < height; ++y) {
+    // A trimmed tile's lost row is its last, so decoding stops before it.
+    for (int y = 0; y < shownHeight; ++y) {
+        uint8_t* row = doubled.pixels.data() + 2 * static_cast<size_t>(y) * stride;
         for (int plane = 0; plane < 4; ++plane) {
-            unsigned bits = 0;
-            for (int x = 0; x < width; ++x) {
-                if (x % 8 == 0) bits = byteAt(next++);
-                if (bits & 0x80u) {
-                    const int old = getPixel(work, x, y);
-                    if (old >= 0) setPixel(work, x, y, old ^ (1 << plane));
-                }
-                bits = (bits << 1) & 0xFFu;
+            const uint8_t planeBit = static_cast<uint8_t>(1 << plane);
+            for (size_t b = 0; b < rowBytes; ++b) {
+                const unsigned bits = byteAt(next++);
+                if (bits == 0) continue;
+                const int x0 = static_cast<int>(b * 8);
+                for (int k = 0; k < 8 && x0 + k < shownWidth; ++k)
+                    if (bits & (0x80u >> k)) row[2 * (x0 + k)] ^= planeBit;
             }
         }
+        for (int x = 0; x < shownWidth; ++x) row[2 * x + 1] = row[2 * x];
+        std::copy(row, row + stride, row + stride);
     }
-    Image doubled = createImage(work.width * 2, work.height * 2);
-    Surface target = surfaceOf(doubled);
-    for (int y = 0; y < work.height; ++y)
-        for (int x = 0; x < work.width; ++x)
-            drawLine(target, 2 * x, 2 * y, 2 * x + 1, 2 * y + 1, getPixel(work, x, y), LineShape::FilledBox);
     return doubled;
 }
 

@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""Checks the performance budgets on one run of delve-bench.
+
+Gated (these machines are noisy, so only what holds up under noise):
+  - a turn takes at most 1.5 times its own I/O floor (the same file
+    operations with nothing else),
+  - making a level takes at most 1.5 times the floor of its own file
+    operations and page copies,
+  - a replay of 3,000 keys peaks at no more than 32 MiB resident.
+Both sides of a ratio come from the same run; times are CPU times (user and
+system), the median over the run's repetitions, so waiting for a busy CPU
+does not count. Absolute times are reported against their aims, not gated.
+
+usage: check_budgets.py --results BENCH.json [--replay DELVE-REPLAY --game-dir DIR]
+                        [--summary FILE.md]
+"""
+
+import argparse
+import json
+import os
+import resource
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+
+RATIO_LIMIT = 1.5
+RSS_LIMIT_KIB = 32 * 1024
+GNU_TIME = "/usr/bin/time"
+REPLAY_KEYS = 3000
+REPLAY_SEED = "4242"
+
+# Aims on the 2-core machine class the game is measured on (milliseconds).
+AIMS_MS = {"BM_Turn": 3.0, "BM_Level": 50.0, "BM_StartUpToTitle": 100.0}
+
+TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+
+
+class BudgetError(Exception):
+    pass
+
+
+def load_results(path):
+    """Per benchmark (the name before any "/"): the median CPU and real time
+    in milliseconds over the repetitions, and the counters of the runs."""
+    with open(path, encoding="utf-8") as f:
+        data = json.load(f)
+    runs = {}
+    for entry in data.get("benchmarks", []):
+        if entry.get("run_type", "iteration") != "iteration":
+            continue  # the aggregates are recomputed below from the runs
+        name = entry.get("run_name", entry["name"]).split("/")[0]
+        if entry.get("error_occurred"):
+            raise BudgetError(f"{name} failed: {entry.get('error_message', '?')}")
+        runs.setdefault(name, []).append(entry)
+    results = {}
+    for name, entries in runs.items():
+        scale = TO_MS[entries[0].get("time_unit", "ns")]
+        counters = {}
+        for key, value in entries[0].items():
+            if isinstance(value, (int, float)) and key not in (
+                "cpu_time", "real_time", "iterations", "repetitions", "repetition_index",
+                "threads", "family_index", "per_family_instance_index",
+            ):
+                counters[key] = statistics.median(e[key] for e in entries if key in e)
+        results[name] = {
+            "cpu_ms": statistics.median(e["cpu_time"] for e in entries) * scale,
+            "real_ms": statistics.median(e["real_time"] for e in entries) * scale,
+            "repetitions": len(entries),
+            "counters": counters,
+        }
+    return data.get("context", {}), results
+
+
+def need(results, name):
+    if name not in results:
+        raise BudgetError(f"{name} is missing from the benchmark results")
+    return results[name]
+
+
+def replay_keys(count):
+    """A fixed mix of what a player presses: runs of steps in one direction,
+    the space bar (pickups and stairs), now and then a spell, a bomb or a
+    change of member, and a new game ("~") every few hundred keys, so that
+    the replay makes many levels and never stays with a fallen party."""
+    walk = "8624"
+    other = "wvtphfb+-"
+    state = 12345
+
+    def draw(n):
+        nonlocal state
+        state = (state * 1103515245 + 12345) % 2**31
+        return (state >> 16) % n
+
+    keys = []
+    next_game = 300
+    while len(keys) < count:
+        if len(keys) >= next_game:
+            keys.append("~")
+            next_game += 300
+            continue
+        choice = draw(10)
+        if choice < 7:
+            keys.extend(walk[draw(4)] * (3 + draw(6)))
+        elif choice < 9:
+            keys.append(" ")
+        else:
+            keys.append(other[draw(len(other))])
+    return "".join(keys[:count])
+
+
+def run(command):
+    done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=False)
+    if done.returncode != 0:
+        raise BudgetError(f"{command[0]} failed ({done.returncode}): {done.stderr.strip()}")
+
+
+def replay_peak_rss_kib(replay, game_dir):
+    """Peak resident memory (KiB) of delve-replay over REPLAY_KEYS keys, run
+    on a copy of the game folder (the game rewrites its encounter file), and
+    how it was measured."""
+    work = tempfile.mkdtemp(prefix="delve-rss-")
+    try:
+        for folder in ("res", "tiles"):
+            source = os.path.join(game_dir, folder)
+            if not os.path.isdir(source):
+                raise BudgetError(f"{game_dir} has no {folder} folder")
+            shutil.copytree(source, os.path.join(work, folder))
+        keys_file = os.path.join(work, "keys.txt")
+        with open(keys_file, "w", encoding="ascii", newline="") as f:
+            f.write(replay_keys(REPLAY_KEYS))
+        command = [replay, "--dir", work, "--seed", REPLAY_SEED, "--keys-file", keys_file]
+        if os.access(GNU_TIME, os.X_OK):
+            # A small launcher: the peak it reports is the replay's own.
+            peak_file = os.path.join(work, "peak.txt")
+            run([GNU_TIME, "-f", "%M", "-o", peak_file] + command)
+            with open(peak_file, encoding="ascii") as f:
+                return int(f.read().split()[-1]), "GNU time"
+        # Without it the peak of this Python process's child is read, which
+        # on Linux includes what the child held when it was forked from here
+        # before it became the replay: an upper bound, never an under-count.
+        before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        run(command)
+        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        if peak <= before:
+            raise BudgetError("could not read the replay's peak memory")
+        return peak, "upper bound through Python"
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def check(results, rss):
+    """The report lines and whether every gate holds."""
+    lines = []
+    ok = True
+
+    def gate(label, value, limit, unit, passed):
+        nonlocal ok
+        ok = ok and passed
+        lines.append(f"| {label} | {value:.2f}{unit} | <= {limit:g}{unit} | {'pass' if passed else 'FAIL'} |")
+
+    turn, turn_floor = need(results, "BM_Turn"), need(results, "BM_TurnIoFloor")
+    level, level_floor = need(results, "BM_Level"), need(results, "BM_LevelFloor")
+    # A floor that replays other work than the benchmark it bounds means
+    # nothing; the counts must agree.
+    for bench, floor, counter in ((turn, turn_floor, "files_read"), (level, level_floor, "files_read"),
+                                  (level, level_floor, "page_copies")):
+        a, b = bench["counters"].get(counter), floor["counters"].get(counter)
+        if a is None or b is None or round(a) != round(b) or b <= 0:
+            raise BudgetError(f"{counter}: the benchmark made {a} and its floor {b}")
+
+    lines.append("| Budget | Measured | Limit | |")
+    lines.append("|---|---|---|---|")
+    turn_ratio = turn["cpu_ms"] / turn_floor["cpu_ms"]
+    level_ratio = level["cpu_ms"] / level_floor["cpu_ms"]
+    gate("turn / its I/O floor", turn_ratio, RATIO_LIMIT, "x", turn_ratio <= RATIO_LIMIT)
+    gate("level / its floor", level_ratio, RATIO_LIMIT, "x", level_ratio <= RATIO_LIMIT)
+    if rss is not None:
+        rss_kib, how = rss
+        gate(f"peak RSS, {REPLAY_KEYS}-key replay ({how})", rss_kib / 1024, RSS_LIMIT_KIB / 1024, " MiB",
+             rss_kib <= RSS_LIMIT_KIB)
+
+    lines.append("")
+    lines.append("| Benchmark | CPU | Wall | Aim | Counters |")
+    lines.append("|---|---|---|---|---|")
+    for name, result in results.items():
+        aim = AIMS_MS.get(name)
+        aim_text = "" if aim is None else f"< {aim:g} ms" + ("" if result["cpu_ms"] < aim else " (above)")
+        counters = ", ".join(f"{k} {v:,.0f}" for k, v in sorted(result["counters"].items()))
+        lines.append(f"| {name} | {format_ms(result['cpu_ms'])} | {format_ms(result['real_ms'])} | "
+                     f"{aim_text} | {counters} |")
+    return lines, ok
+
+
+def format_ms(ms):
+    return f"{ms * 1000:.1f} us" if ms < 1 else f"{ms:.2f} ms"
+
+
+def machine_line(context):
+    caches = context.get("caches", [])
+    l3 = [c for c in caches if c.get("level") == 3]
+    cache = f", L3 {l3[0]['size'] // 1024} KiB" if l3 else ""
+    load = context.get("load_avg")
+    load_text = f", load {load[0]:.2f}" if load else ""
+    return (f"{context.get('host_name', '?')}: {context.get('num_cpus', '?')} CPUs at "
+            f"{context.get('mhz_per_cpu', '?')} MHz{cache}{load_text}; {context.get('date', '')}")
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--results", required=True, help="delve-bench JSON output")
+    parser.add_argument("--replay", help="delve-replay program, for the memory budget")
+    parser.add_argument("--game-dir", help="staged game folder for the replay (res/ and tiles/)")
+    parser.add_argument("--summary", help="also write the report to this Markdown file")
+    args = parser.parse_args(argv)
+    if bool(args.replay) != bool(args.game_dir):
+        parser.error("--replay and --game-dir go together")
+
+    try:
+        context, results = load_results(args.results)
+        build_type = context.get("delve_build_type", "")
+        if build_type not in ("Release", "RelWithDebInfo"):
+            raise BudgetError(f"the benchmarks come from a {build_type or 'unnamed'} build; "
+                              "budgets are only checked on a release build")
+        rss = replay_peak_rss_kib(args.replay, args.game_dir) if args.replay else None
+        lines, ok = check(results, rss)
+    except (BudgetError, OSError, ValueError, KeyError) as e:
+        print(f"check_budgets: {e}", file=sys.stderr)
+        return 2
+    report = [f"Machine: {machine_line(context)}", ""] + lines
+    print("\n".join(report))
+    if args.summary:
+        with open(args.summary, "w", encoding="utf-8") as f:
+            f.write("\n".join(report) + "\n")
+    print("\nbudgets: " + ("all met" if ok else "MISSED"))
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

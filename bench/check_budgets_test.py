@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""Tests of the budget checker on made-up benchmark output."""
+
+import json
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import check_budgets  # noqa: E402
+
+
+def entry(name, cpu, unit="us", real=None, repetition=0, **counters):
+    e = {"name": name, "run_name": name, "run_type": "iteration", "repetition_index": repetition,
+         "iterations": 100, "real_time": real if real is not None else cpu * 2, "cpu_time": cpu,
+         "time_unit": unit}
+    e.update(counters)
+    return e
+
+
+def results_for(turn_cpu=(6000, 6100, 5900), floor_cpu=(5000, 5000, 5000), level_cpu=(30, 30, 30),
+                level_floor_cpu=(25, 25, 25), turn_files=1145, floor_files=1145, extra=()):
+    benchmarks = []
+    for i, cpu in enumerate(turn_cpu):
+        benchmarks.append(entry("BM_Turn", cpu, repetition=i, files_read=turn_files, bytes_written=108))
+    for i, cpu in enumerate(floor_cpu):
+        benchmarks.append(entry("BM_TurnIoFloor", cpu, repetition=i, files_read=floor_files))
+    for i, cpu in enumerate(level_cpu):
+        benchmarks.append(entry("BM_Level", cpu, "ms", repetition=i, files_read=4082, page_copies=336))
+    for i, cpu in enumerate(level_floor_cpu):
+        benchmarks.append(entry("BM_LevelFloor", cpu, "ms", repetition=i, files_read=4082, page_copies=336))
+    # Aggregates are in the file too; the checker must not count them as runs.
+    benchmarks.append(dict(entry("BM_Turn", 1, repetition=0), run_type="aggregate", aggregate_name="mean"))
+    benchmarks.extend(extra)
+    return {"context": {"host_name": "test", "num_cpus": 2, "mhz_per_cpu": 1000, "delve_build_type": "Release"},
+            "benchmarks": benchmarks}
+
+
+class Checker(unittest.TestCase):
+    def load(self, data):
+        with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+            json.dump(data, f)
+        self.addCleanup(os.unlink, f.name)
+        return check_budgets.load_results(f.name)[1]
+
+    def test_ratios_use_the_median_cpu_time_of_the_runs(self):
+        results = self.load(results_for())
+        self.assertAlmostEqual(results["BM_Turn"]["cpu_ms"], 6.0)
+        self.assertAlmostEqual(results["BM_Level"]["cpu_ms"], 30.0)
+        self.assertEqual(results["BM_Turn"]["repetitions"], 3)
+        lines, ok = check_budgets.check(results, (10 * 1024, "test"))
+        self.assertTrue(ok)
+        self.assertTrue(any("1.20x" in line for line in lines))
+
+    def test_a_slow_turn_or_level_or_a_big_replay_fails(self):
+        self.assertFalse(check_budgets.check(self.load(results_for(turn_cpu=(7600,))), None)[1])
+        self.assertFalse(check_budgets.check(self.load(results_for(level_cpu=(40, 38, 39))), None)[1])
+        self.assertFalse(check_budgets.check(self.load(results_for()), (33 * 1024, "test"))[1])
+        # Exactly at the limit passes.
+        self.assertTrue(check_budgets.check(self.load(results_for(turn_cpu=(7500,))), (32 * 1024, "test"))[1])
+
+    def test_a_floor_of_other_work_is_refused(self):
+        results = self.load(results_for(floor_files=1000))
+        with self.assertRaises(check_budgets.BudgetError):
+            check_budgets.check(results, None)
+        with self.assertRaises(check_budgets.BudgetError):
+            check_budgets.check(self.load(results_for(turn_files=0, floor_files=0)), None)
+
+    def test_missing_or_failed_benchmarks_are_errors(self):
+        data = results_for()
+        data["benchmarks"] = [b for b in data["benchmarks"] if b["name"] != "BM_LevelFloor"]
+        with self.assertRaises(check_budgets.BudgetError):
+            check_budgets.check(self.load(data), None)
+        failed = dict(entry("BM_TileLoad", 1), error_occurred=True, error_message="the font tile is missing")
+        with self.assertRaises(check_budgets.BudgetError):
+            self.load(results_for(extra=[failed]))
+
+    def test_only_a_release_build_is_judged(self):
+        for build_type, status in (("Release", 0), ("Debug", 2), ("", 2)):
+            data = results_for()
+            data["context"]["delve_build_type"] = build_type
+            with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+                json.dump(data, f)
+            self.addCleanup(os.unlink, f.name)
+            with open(os.devnull, "w") as quiet:
+                stdout, stderr = sys.stdout, sys.stderr
+                sys.stdout = sys.stderr = quiet
+                try:
+                    self.assertEqual(check_budgets.main(["--results", f.name]), status, build_type)
+                finally:
+                    sys.stdout, sys.stderr = stdout, stderr
+
+    def test_the_replay_keys_are_fixed_and_never_end_the_game(self):
+        keys = check_budgets.replay_keys(3000)
+        self.assertEqual(len(keys), 3000)
+        self.assertEqual(keys, check_budgets.replay_keys(3000))
+        self.assertNotIn("\x1b", keys)
+        self.assertGreaterEqual(keys.count("~"), 9)
+        self.assertGreater(sum(keys.count(k) for k in "8624"), 1500)
+
+
+if __name__ == "__main__":
+    unittest.main()
