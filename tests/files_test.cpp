@@ -1,114 +1,192 @@
-// Game file names: "\" between folders, an optional ".\" in front, each part
-// matched ignoring ASCII case, everything kept below the game's folder.
+// Game files and the two formats read through them. Names use "\" between
+// folders, may start with ".\", match each part ignoring ASCII case and stay
+// below the game's folder. Data files are CR LF lines of key=value, nothing
+// trimmed, first match wins ignoring case. Tile files are built byte by byte
+// here: an 11-byte header (signature 253, width at 7, height at 9,
+// little-endian), then rows of four plane-rows, most significant bit first.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/resource.h>
 
+#include <cmath>
+#include <csignal>
 #include <filesystem>
 
+#include "data/key_value_store.h"
 #include "platform/files.h"
+#include "platform/numbers.h"
+#include "render/tile_image.h"
 #include "support/support.h"
 
 namespace delve {
 namespace {
 
+namespace fs = std::filesystem;
+
 class GameFiles : public ::testing::Test {
 protected:
     GameFiles() {
-        std::filesystem::create_directories(dir.path() + "/game");
         files.root = dir.path() + "/game";
+        fs::create_directories(files.root);
     }
     std::string at(const std::string& relative) const { return files.root + "/" + relative; }
+    long entries(const std::string& in) const { return std::distance(fs::directory_iterator(at(in)), {}); }
     test::ScratchDir dir;  // the game folder is dir/game, so dir itself is "outside"
     Files files;
 };
 
-TEST_F(GameFiles, NamesMatchIgnoringCaseInEveryPart) {
-    dir.write("game/tiles/font/font_065.til", "A");
+TEST_F(GameFiles, NamesMatchIgnoringCaseAndMissingFilesAreCreated) {
     dir.write("game/Res/GameData.dat", "G");
-    EXPECT_EQ(readGameFile(files, "tiles\\font\\font_065.TIL"), "A");
-    EXPECT_EQ(readGameFile(files, "TILES\\Font\\FONT_065.til"), "A");
-    EXPECT_EQ(readGameFile(files, ".\\res\\gamedata.dat"), "G");
-    EXPECT_EQ(resolveGameFile(files, ".\\RES\\GAMEDATA.DAT"), at("Res/GameData.dat"));
-    EXPECT_EQ(files.filesRead, 3u);
-    EXPECT_EQ(files.bytesRead, 3u);
-}
-
-TEST_F(GameFiles, AnExactMatchWinsOverOtherCases) {
-    dir.write("game/Name.txt", "upper");
-    dir.write("game/name.txt", "lower");
-    EXPECT_EQ(readGameFile(files, "name.txt"), "lower");
-    EXPECT_EQ(readGameFile(files, "Name.txt"), "upper");
-}
-
-TEST_F(GameFiles, MissingFilesAreCreatedEmptyUnderTheirGivenName) {
-    dir.write("game/Res/keep", "");
-    EXPECT_EQ(readGameFile(files, "res\\Encounter.TXT"), "");
-    // The folder's existing spelling is kept; the new file's is as given.
-    EXPECT_TRUE(dir.exists("game/Res/Encounter.TXT"));
+    EXPECT_EQ(readGameFile(files, ".\\RES\\gamedata.DAT"), "G");
+    EXPECT_EQ(readGameFile(files, "res\\Encounter.TXT"), "");  // created empty, named as given
     EXPECT_EQ(readGameFile(files, "RES\\encounter.txt"), "");  // found again, not doubled
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(at("Res")), std::filesystem::directory_iterator()), 2);
-    // A missing folder is never created: the file cannot be opened.
-    EXPECT_FALSE(readGameFile(files, "drivers\\mouse.bin"));
+    EXPECT_TRUE(dir.exists("game/Res/Encounter.TXT"));
+    EXPECT_EQ(entries("Res"), 2);
+    EXPECT_FALSE(readGameFile(files, "drivers\\mouse.bin"));  // a missing folder is never made
     EXPECT_FALSE(dir.exists("game/drivers"));
-}
-
-TEST_F(GameFiles, NamesOutsideTheGameFolderAreRefused) {
     dir.write("secret.txt", "outside");
-    for (const char* name : {"..\\secret.txt", "res\\..\\..\\secret.txt", "..\\new.txt", "\\etc\\passwd",
-                             "/etc/passwd", "C:\\secret.txt", "", ".\\", "."}) {
-        EXPECT_EQ(resolveGameFile(files, name), "") << name;
+    for (const char* name : {"..\\secret.txt", "res\\..\\..\\new.txt", "\\etc\\passwd", "C:\\x", ""}) {
         EXPECT_FALSE(readGameFile(files, name)) << name;
         EXPECT_FALSE(replaceGameFile(files, name, "x")) << name;
     }
     EXPECT_FALSE(dir.exists("new.txt"));
     EXPECT_EQ(dir.read("secret.txt"), "outside");
-    EXPECT_FALSE(readGameFile(files, std::string("a\0b", 3)));
 }
 
-TEST_F(GameFiles, AFolderIsNotAFile) {
-    dir.write("game/res/x", "");
-    EXPECT_FALSE(readGameFile(files, "res"));
-    EXPECT_FALSE(readGameFile(files, "RES"));
+TEST_F(GameFiles, RememberedSpellingsFollowTheFilesAsTheyAreNow) {
+    const std::string name = "tiles\\party\\hero_001.TIL";
+    dir.write("game/tiles/party/hero_001.til", "first");
+    EXPECT_EQ(readGameFile(files, name), "first");
+    fs::rename(at("tiles/party/hero_001.til"), at("tiles/party/Hero_001.Til"));
+    EXPECT_EQ(readGameFile(files, name), "first");
+    EXPECT_EQ(entries("tiles/party"), 1);                 // nothing made in its place
+    fs::remove(at("tiles/party/Hero_001.Til"));
+    EXPECT_EQ(readGameFile(files, name), "");  // gone: missing again, created as given
+    EXPECT_TRUE(dir.exists("game/tiles/party/hero_001.TIL"));
 }
 
-TEST_F(GameFiles, ReplacingWritesTheWholeFile) {
-    dir.write("game/Res/stats.dat", "a much longer old content");
-    EXPECT_TRUE(replaceGameFile(files, "res\\STATS.DAT", "new"));
-    EXPECT_EQ(dir.read("game/Res/stats.dat"), "new");
-    EXPECT_EQ(files.filesWritten, 1u);
-    EXPECT_EQ(files.bytesWritten, 3u);
+KeyValueStore parsed(std::string text) {
+    KeyValueStore store;
+    parseStoreText(text, store);
+    return store;
 }
 
-TEST_F(GameFiles, LinksOutOfTheFolderAreNotFollowed) {
-    dir.write("secret.txt", "outside");
-    ASSERT_EQ(::symlink((dir.path() + "/secret.txt").c_str(), at("link.txt").c_str()), 0);
-    EXPECT_FALSE(readGameFile(files, "link.txt"));
-    EXPECT_EQ(dir.read("secret.txt"), "outside");
-}
-
-// A file that cannot be opened for writing is still read.
-TEST(GameFileFallback, ReadOnlyFilesAreStillRead) {
-    if (::geteuid() != 0) {
-        test::ScratchDir dir;
-        dir.write("locked.dat", "k=v");
-        ASSERT_EQ(::chmod((dir.path() + "/locked.dat").c_str(), 0444), 0);
-        Files files;
-        files.root = dir.path();
-        EXPECT_EQ(readGameFile(files, "LOCKED.DAT"), "k=v");
-        return;
+TEST(DataFiles, ParsingSplitsAtCrLfThenAtTheFirstEquals) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a=1\r\nb=2", "a=1|b=2"},
+        {"a=1\r\nb=2\r\n", "a=1|b=2"},
+        {"a=1\nb=2\nc=3", "a=1\nb=2\nc=3"},  // LF alone is no line end: one pair
+        {"a=1\rb=2\r\r\nc=3", "a=1\rb=2\r|c=3"},
+        {"x=1=2\r\nno pair\r\n\r\n=key\r\nvalue=\r\n k = v ", "x=1=2|=key|value=| k = v "}};
+    for (const auto& [text, pairs] : cases) {
+        std::string seen;  // key=value joined by '|' (keys never hold "=")
+        for (const auto& kv : parsed(text).pairs) seen += (seen.empty() ? "" : "|") + kv.key + "=" + kv.value;
+        EXPECT_EQ(seen, pairs) << text;
     }
-    // Permissions do not stop root; a kernel attribute file refuses writers
-    // even then.
-    const std::string folder = "/sys/devices/system/cpu";
-    struct stat st;
-    if (::stat((folder + "/online").c_str(), &st) != 0) GTEST_SKIP() << "no read-only file to try";
-    Files files;
-    files.root = folder;
-    const auto bytes = readGameFile(files, "ONLINE");
-    ASSERT_TRUE(bytes);
-    EXPECT_FALSE(bytes->empty());
+}
+
+TEST(DataFiles, LookupTakesTheFirstMatchIgnoringCaseInLowerCase) {
+    const KeyValueStore store = parsed("Name=Hero\r\nname=Other\r\nEmpty=\r\nparty/count =3");
+    EXPECT_EQ(lookupValue("NAME", store), "hero");
+    EXPECT_EQ(lookupValue("empty", store), "");
+    EXPECT_EQ(lookupValue("party/count", store), "%%");  // the blank belongs to the stored key
+    const std::pair<const char*, const char*> names[] = {
+        {"\"the dark tower\"", "The Dark Tower"}, {"\"", ""}, {"\"hello", "\"hello"},
+        {"mIXED  case", "Mixed  Case"}, {"o'neil-smith 3rd\tand", "O'neil-smith 3rd\tand"}};
+    for (const auto& [name, shown] : names) EXPECT_EQ(toDisplayName(name), shown) << name;
+}
+
+TEST_F(GameFiles, StoreSavesExactBytesAndAFailedSaveKeepsTheOldFile) {
+    const KeyValueStore store{{{"Key A", " 1"}, {"b", "2"}}};  // written as stored: case and blanks kept
+    dir.write("game/res/shops.dat", "old=1");
+    EXPECT_TRUE(saveStoreFile(files, "RES\\SHOPS.DAT", store));
+    EXPECT_EQ(dir.read("game/res/shops.dat"), "Key A= 1\r\nb=2");
+    // A full disk, as far as this process can tell: writes past 4 bytes fail.
+    // (File size limits hold for every user, root included.)
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small{4, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = saveStoreFile(files, "res\\shops.dat", parsed("other=1"));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(dir.read("game/res/shops.dat"), "Key A= 1\r\nb=2");
+    EXPECT_EQ(entries("res"), 1);  // the half-written file is gone
+}
+
+TEST(DataFiles, NumbersAreReadFromTheStartOfAValue) {
+    const std::pair<const char*, double> numbers[] = {
+        {"  12abc", 12}, {"-3.5e2x", -350}, {"-.25", -0.25}, {"1.5.5", 1.5}, {"4e+x", 4}, {" &hff x", 255},
+        {"&HZ1", 0},     {"", 0},           {"%%", 0},       {"+.", 0},      {" - 5", 0}, {"e5", 0}};
+    for (const auto& [text, value] : numbers) EXPECT_EQ(readLeadingNumber(text), value) << text;
+    for (const auto& [text, value] : {std::pair{"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"1e400", INT32_MAX}})
+        EXPECT_EQ(readInteger(text), value) << text;
+}
+
+// The length field at offset 5 is never used.
+std::string tileHeader(int w, int h) {
+    return std::string{'\xFD', 0, 0, 0, 0, 0x12, 0, char(w), char(w >> 8), char(h), char(h >> 8)};
+}
+
+// The image's rows, one hex digit a pixel.
+std::vector<std::string> hexRows(const std::optional<Image>& image) {
+    std::vector<std::string> rows(image ? image->height : 0);
+    for (int y = 0; y < static_cast<int>(rows.size()); ++y)
+        for (int x = 0; x < image->width; ++x) rows[y] += "0123456789abcdef"[getPixel(*image, x, y) & 15];
+    return rows;
+}
+
+using Rows = std::vector<std::string>;
+
+TEST(TileDecoding, PlanesAtDoubleSizeRowsOnByteBoundariesAndSizeRules) {
+    // 8 by 8 tiles whose byte 4y + p is row y of plane p.
+    const std::pair<std::string, std::string> cases[] = {{"\xFF\xFF\xFF\xFF", "ffffffffffffffff"},
+                                                         {std::string("\x80\0\0\0", 4), "1100000000000000"},
+                                                         {std::string("\0\0\0\x01", 4), "0000000000000088"},
+                                                         {"\xF0\xCC\xAA\x01", "7733551166224488"}};
+    for (const auto& [planes, row] : cases) {
+        std::string bytes = tileHeader(8, 8);
+        for (int y = 0; y < 8; ++y) bytes += planes;
+        EXPECT_EQ(hexRows(decodeTileImage(bytes)), Rows(16, row));
+    }
+    // 10 wide: 2 bytes a plane-row, the low 6 bits of the second unused.
+    const auto ten = decodeTileImage(tileHeader(10, 1) + std::string("\x80\x3F\0\0\0\0\0\xFF", 8));
+    EXPECT_EQ(hexRows(ten), Rows(2, "11000000000000008888"));
+    // The top bits of width and height are cleared; missing data reads as 0.
+    const std::string full(48, 'f'), part = std::string(16, '1') + std::string(32, '0');
+    EXPECT_EQ(hexRows(decodeTileImage(tileHeader(0x8018, 0x8002) + std::string(13, '\xFF'))),
+              (Rows{full, full, part, part}));
+    // 25 by 25 loses its 25th column and row; 25 by 24 keeps them. Plane 0
+    // marks columns 23 and 24 of every row, and the whole 25th row.
+    for (int height : {25, 24}) {
+        std::string bytes = tileHeader(25, height);
+        for (int y = 0; y < height; ++y)
+            bytes += std::string(y == 24 ? "\xFF\xFF\xFF\x80" : "\0\0\x01\x80", 4) + std::string(12, 0);
+        const std::string row = std::string(46, '0') + (height == 25 ? "11" : "1111");
+        EXPECT_EQ(hexRows(decodeTileImage(bytes)), Rows(48, row)) << height;
+    }
+    EXPECT_FALSE(decodeTileImage(""));
+    EXPECT_FALSE(decodeTileImage("\xFE" + tileHeader(8, 8).substr(1) + std::string(32, '\xFF')));
+    for (auto [w, h] : {std::pair{0, 8}, {8, 0}, {513, 8}, {8, 32767}, {0x8000, 8}})
+        EXPECT_FALSE(decodeTileImage(tileHeader(w, h))) << w << "x" << h;
+}
+
+TEST_F(GameFiles, TileFilesLoadedCreatedEmptyOrShownAsThePlaceholder) {
+    dir.write("game/tiles/map/map_007.til", tileHeader(8, 8) + std::string(32, '\xFF'));
+    EXPECT_EQ(hexRows(loadTileImage(files, "tiles\\MAP\\map_007.TIL")), Rows(16, std::string(16, 'f')));
+    EXPECT_FALSE(loadTileImage(files, "tiles\\map\\map_008.til"));  // created empty: no image
+    EXPECT_EQ(dir.read("game/tiles/map/map_008.til"), "");
+    // A missing folder: six dotted lines in colour 12, every other pixel from
+    // the first, one row a step, at the column nearest the true line; not doubled.
+    Image expected = createImage(24, 24);
+    const int startX[6] = {5, 22, 3, 20, 1, 18};
+    for (int v = 0; v < 6; ++v)
+        for (int y = 0; y < 24; y += 2)
+            setPixel(expected, startX[v] + (v % 2 ? -1 : 1) * int(std::lround(y * 18.0 / 23.0)), y, 12);
+    EXPECT_EQ(hexRows(loadTileImage(files, "tiles\\nowhere\\x.til")), hexRows(expected));
+    EXPECT_FALSE(dir.exists("game/tiles/nowhere"));
 }
 
 }  // namespace

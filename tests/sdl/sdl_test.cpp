@@ -1,0 +1,80 @@
+// The real window under a display-less video driver (SDL_VIDEODRIVER=dummy in
+// CTest), keyboard events to one key text per press, and where the frame sits
+// in the window.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include "platform/platform.h"
+#include "platform/sdl/frame_fit.h"
+#include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/sdl_keys.h"
+
+namespace delve {
+namespace {
+
+TEST(SdlWindow, OpensPresentsAndPumps) {
+    auto backend = createSdlBackend();
+    if (!backend) GTEST_SKIP() << "SDL video unavailable: " << SDL_GetError();
+    Platform p(*backend);
+    openWindow(p, 960, 720);
+    setPages(p, 0, 0);
+    setWindowTitle(p, "Delve test");
+    drawLine(workSurface(p.screen), 10, 10, 300, 200, 12, LineShape::FilledBox);
+    EXPECT_EQ(pollKey(p), "");  // draws the changed page, then waits at most a moment
+    openWindow(p, 320, 200);
+    setPages(p, 0, 1);
+    copyPage(p, 0, 1);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&quit), 1);
+    EXPECT_EQ(readKey(p), kNoCommandKey);  // closing is a key that matches no command
+}
+
+TEST(KeyTranslation, EveryPressGivesOneKeyWhateverEventsItSends) {
+    // Each press: its key-down, the text input the system sends after it (if
+    // any), and the keys that must be queued for it, '|' between.
+    const struct {
+        SDL_Scancode code;
+        SDL_Keycode sym;
+        int mod;
+        const char *text, *keys;
+    } presses[] = {
+        {SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_LSHIFT, nullptr, ""},  // a modifier alone is no press
+        {SDL_SCANCODE_2, SDLK_2, KMOD_LSHIFT, "@", "@"},               // printable keys come from text
+        {SDL_SCANCODE_Q, SDLK_q, KMOD_LCTRL | KMOD_RALT, "@", "@"},    // AltGr reported as Ctrl+Alt
+        {SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL, nullptr, "\x01"},         // Ctrl+C brings no text
+        {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, nullptr, "\x1b"},
+        {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, 0, nullptr, "\r"},
+        {SDL_SCANCODE_UP, SDLK_UP, 0, nullptr, "\x01"},
+        {SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT, nullptr, ""},  // Alt+Enter toggles full screen
+        {SDL_SCANCODE_KP_8, SDLK_KP_8, KMOD_NUM, "8", "8"},          // the keypad with NumLock on,
+        {SDL_SCANCODE_KP_6, SDLK_RIGHT, 0, nullptr, "6"},            // and off: no text follows,
+        {SDL_SCANCODE_6, SDLK_6, 0, "6", "6"},                       // so the next press's text is kept
+        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, KMOD_NUM, ",", ","},  // as the layout types it
+        {SDL_SCANCODE_E, SDLK_e, 0, "e\xc3\xa9", "e|\xc3\xa9"}};       // text splits into characters
+    KeyTranslator translator;
+    KeyQueue queue;
+    for (const auto& press : presses) {
+        translateKeyDown(translator, {press.code, press.sym, static_cast<Uint16>(press.mod), 0}, queue);
+        translateTextInput(translator, press.text, queue);
+        std::string keys;
+        while (hasKey(queue)) keys += (keys.empty() ? "" : "|") + takeKey(queue);
+        EXPECT_EQ(keys, press.keys);
+    }
+}
+
+TEST(FrameFit, LargestWholeFactorCentredOrShrunkKeepingTheShape) {
+    const auto fit = [](int ow, int oh, int fw, int fh) {
+        const FrameRect r = fitFrame(ow, oh, fw, fh);
+        return std::tuple{r.x, r.y, r.width, r.height, r.wholeScale};
+    };
+    EXPECT_EQ(fit(960, 720, 320, 200), std::tuple(0, 60, 960, 600, true));  // the seed prompt's frame
+    EXPECT_EQ(fit(2000, 1500, 960, 720), std::tuple(40, 30, 1920, 1440, true));
+    EXPECT_EQ(fit(1919, 1440, 960, 720), std::tuple(479, 360, 960, 720, true));
+    EXPECT_EQ(fit(400, 600, 960, 720), std::tuple(0, 150, 400, 300, false));
+    EXPECT_EQ(fit(0, 720, 960, 720), std::tuple(0, 0, 0, 0, false));
+}
+
+}  // namespace
+}  // namespace delve
