@@ -14,6 +14,10 @@ namespace {
 constexpr Uint32 kSubsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS;
 // The longest single sleep while the game waits for a key.
 constexpr int kWaitSliceMs = 50;
+// The sleep of one poll: long enough that a screen polling in a loop (the
+// title) stays under 1% of a core (1 ms cost several percent), short enough
+// that a key still answers at once.
+constexpr int kPollSliceMs = 10;
 
 class SdlBackend final : public Backend {
 public:
@@ -45,7 +49,7 @@ public:
         SDL_Event event;
         if (wait == KeyWait::Brief) {
             // A short sleep, so a screen that polls in a loop leaves the CPU idle.
-            if (SDL_WaitEventTimeout(&event, 1)) {
+            if (SDL_WaitEventTimeout(&event, kPollSliceMs)) {
                 queued += handle(event, queue);
                 drainEvents(queue);
             }
