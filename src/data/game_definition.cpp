@@ -93,29 +93,27 @@ void loadStatsAndSpells(Game& g) {
     }
 }
 
+// One pair of values per member and entry (knowledge and experience of each
+// spell, or initial and current of each stat), the second printed over the
+// first in the same cells: where it has a blank, a digit of the first stays.
+void loadMemberPairs(Game& g, int32_t count, const Table<std::string>& entryNames, const std::string& kind,
+                     const char* first, const char* second, Table2<int32_t>& firstTable,
+                     Table2<int32_t>& secondTable, int rowOffset) {
+    for (int32_t i = 1; i <= g.partyCount; ++i) {
+        const std::string member = g.memberName.get(i);
+        for (int32_t e = 1; e <= count; ++e) {
+            const std::string entry = kind + "/" + entryNames.get(e) + "/";
+            firstTable.set(i, e, integer(g, memberKey(member, entry + first)));
+            secondTable.set(i, e, integer(g, memberKey(member, entry + second)));
+            printRightAligned(g, e + rowOffset, 7 * i, firstTable.get(i, e));
+            printRightAligned(g, e + rowOffset, 7 * i, secondTable.get(i, e));
+        }
+    }
+}
+
 void loadMemberValues(Game& g) {
-    for (int32_t i = 1; i <= g.partyCount; ++i) {
-        const std::string member = g.memberName.get(i);
-        for (int32_t k = 1; k <= g.spellCount; ++k) {
-            const std::string spell = "spell/" + g.spellName.get(k) + "/";
-            g.spellKnown.set(i, k, integer(g, memberKey(member, spell + "knw")));
-            g.spellExperience.set(i, k, integer(g, memberKey(member, spell + "exp")));
-            // The second value is drawn over the first: where it has a blank,
-            // a digit of the first stays visible.
-            printRightAligned(g, k + 10, 7 * i, g.spellKnown.get(i, k));
-            printRightAligned(g, k + 10, 7 * i, g.spellExperience.get(i, k));
-        }
-    }
-    for (int32_t i = 1; i <= g.partyCount; ++i) {
-        const std::string member = g.memberName.get(i);
-        for (int32_t s = 1; s <= g.statCount; ++s) {
-            const std::string stat = "stat/" + g.statName.get(s) + "/";
-            g.statInitial.set(i, s, integer(g, memberKey(member, stat + "initial")));
-            g.statCurrent.set(i, s, integer(g, memberKey(member, stat + "current")));
-            printRightAligned(g, s + 20, 7 * i, g.statInitial.get(i, s));
-            printRightAligned(g, s + 20, 7 * i, g.statCurrent.get(i, s));
-        }
-    }
+    loadMemberPairs(g, g.spellCount, g.spellName, "spell", "knw", "exp", g.spellKnown, g.spellExperience, 10);
+    loadMemberPairs(g, g.statCount, g.statName, "stat", "initial", "current", g.statInitial, g.statCurrent, 20);
 }
 
 }  // namespace

@@ -43,12 +43,19 @@ int32_t experience(const Game& g, int k) { return g.spellExperience.get(g.active
 
 }  // namespace
 
-void pickUpManaPotion(Game& g) {
-    const int64_t amount = int64_t{randomBelow(g.io.rng, 3)} + 5;
-    addActiveStat(g, kMp, amount);
+namespace {
+
+// A potion adds its amount in full; the end-of-turn limits cut it back.
+void pickUpPotion(Game& g, int stat, int64_t spread, int64_t least, const char* word) {
+    const int64_t amount = int64_t{randomBelow(g.io.rng, spread)} + least;
+    addActiveStat(g, stat, amount);
     clearItemCell(g);
-    g.messageLine = report("Mp", amount);
+    g.messageLine = report(word, amount);
 }
+
+}  // namespace
+
+void pickUpManaPotion(Game& g) { pickUpPotion(g, kMp, 3, 5, "Mp"); }
 
 void pickUpGold(Game& g) {
     const int64_t amount = int64_t{randomBelow(g.io.rng, 15)} + 1;
@@ -57,12 +64,7 @@ void pickUpGold(Game& g) {
     g.messageLine = report("Gold", amount);
 }
 
-void pickUpHealthPotion(Game& g) {
-    const int64_t amount = int64_t{randomBelow(g.io.rng, 5)} + 8;
-    addActiveStat(g, kHp, amount);
-    clearItemCell(g);
-    g.messageLine = report("Hp", amount);
-}
+void pickUpHealthPotion(Game& g) { pickUpPotion(g, kHp, 5, 8, "Hp"); }
 
 void pickUpChest(Game& g) {
     int roll = 0;

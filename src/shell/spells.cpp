@@ -69,7 +69,7 @@ void warp(Game& g, int32_t cost) {
 
 void castSpellForKey(Game& g) {
     for (const SpellRow& row : kSpells) {
-        if (g.lastKey != std::string(1, row.key)) continue;
+        if (g.lastKey.size() != 1 || g.lastKey[0] != row.key) continue;
         if (g.spellKnown.get(g.activeMember, row.slot) <= 0 || !conditionHolds(g, row.slot)) continue;
         const int32_t cost = randomBelow(g.io.rng, row.a) + row.b;
         if (activeStat(g, kMp) < cost) continue;
