@@ -12,7 +12,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
 #include "render/tile_image.h"

@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 #include "level/level_grid.h"
 #include "platform/random.h"
 #include "render/text_printer.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "shell/game_state.h"
+#include "game/game_state.h"
 
 namespace delve {
 

@@ -2,8 +2,8 @@
 // The three side panels of the play screen.
 #include <string>
 
-#include "data/key_value_store.h"
-#include "shell/game_state.h"
+#include "game/key_value_store.h"
+#include "game/game_state.h"
 
 namespace delve {
 

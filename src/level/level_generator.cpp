@@ -6,7 +6,7 @@
 #include "platform/numbers.h"
 #include "render/text_printer.h"
 #include "render/tile_drawing.h"
-#include "shell/play_screen.h"
+#include "data/play_screen.h"
 
 // A level is made from the game's one generator, so a typed seed gives the
 // same levels everywhere: every draw below happens in a fixed order, one per

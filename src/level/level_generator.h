@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/game_state.h"
+#include "game/game_state.h"
 
 namespace delve {
 

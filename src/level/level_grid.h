@@ -1,7 +1,7 @@
 #pragma once
 // Cell codes, the four cell classes and the operations every rule uses on the
 // cell under the cursor (g.cursorX, g.cursorY).
-#include "shell/game_state.h"
+#include "game/game_state.h"
 
 namespace delve {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/game_state.h"
+#include "game/game_state.h"
 
 namespace delve {
 

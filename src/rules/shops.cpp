@@ -1,6 +1,6 @@
 #include "rules/shops.h"
 
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 
 namespace delve {
 

@@ -5,7 +5,7 @@
 // tests all drive the same code and can look at the game between stages.
 #include <string>
 
-#include "shell/game_state.h"
+#include "game/game_state.h"
 
 namespace delve {
 

@@ -7,7 +7,7 @@
 #include "render/prompt.h"
 #include "render/text_printer.h"
 #include "rules/party.h"
-#include "shell/play_screen.h"
+#include "data/play_screen.h"
 
 namespace delve {
 

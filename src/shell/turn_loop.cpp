@@ -10,7 +10,7 @@
 #include "rules/pickups.h"
 #include "rules/shops.h"
 #include "rules/status_display.h"
-#include "shell/play_screen.h"
+#include "data/play_screen.h"
 #include "shell/spells.h"
 
 namespace delve {

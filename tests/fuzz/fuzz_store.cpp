@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "platform/headless/headless_backend.h"
 #include "platform/platform.h"
-#include "shell/game_state.h"
+#include "game/game_state.h"
 
 namespace delve::test {
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 #include "report.h"
 
 namespace delve::check {

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 #include "data_file.h"
 #include "definition_check.h"
 #include "other_files_check.h"

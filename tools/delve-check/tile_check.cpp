@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 #include "platform/files.h"
 #include "render/tile_drawing.h"
 #include "render/tile_image.h"

@@ -3,7 +3,7 @@
 // act on, written so that two runs can be compared byte for byte.
 #include <string>
 
-#include "shell/game_state.h"
+#include "game/game_state.h"
 
 namespace delve {
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "data/key_value_store.h"
-#include "data/tables.h"
-#include "level/cell_grid.h"
+#include "game/key_value_store.h"
+#include "game/tables.h"
+#include "game/cell_grid.h"
 #include "platform/numbers.h"
 #include "platform/platform.h"
 

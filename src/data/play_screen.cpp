@@ -1,4 +1,4 @@
-#include "shell/play_screen.h"
+#include "data/play_screen.h"
 
 #include "data/panels.h"
 #include "render/text_printer.h"

@@ -1,4 +1,4 @@
-#include "data/key_value_store.h"
+#include "game/key_value_store.h"
 
 namespace delve {
 
