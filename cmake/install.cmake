@@ -1,5 +1,5 @@
 # The installed layout (cmake --install --prefix P) and the Debian package:
-#   P/bin/delve, delve-replay, delve-check, delve-tiles
+#   P/bin/delve, delve-replay, delve-check, delve-tiles; P/games/delve a link
 #   P/share/delve/{res,tiles}           read-only; the game copies it to the
 #                                       player's folder on its first run
 #   P/share/applications, icons/hicolor, metainfo, man/man{1,6}, doc/delve
@@ -56,6 +56,10 @@ add_custom_target(install-files ALL DEPENDS ${DELVE_INSTALL_FILES}/tiles.stamp $
                                             ${DELVE_GZIP_OUTPUTS})
 
 install(TARGETS delve delve-replay delve-check delve-tiles RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Debian keeps games in /usr/games: the game is found there too (the tools
+# stay in bin/ beside it, and the link leads the game back to its data).
+install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/games\")
+file(CREATE_LINK ../${CMAKE_INSTALL_BINDIR}/delve \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/games/delve\" SYMBOLIC)")
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/res ${DELVE_INSTALL_FILES}/tiles
         DESTINATION ${CMAKE_INSTALL_DATADIR}/delve
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
@@ -82,15 +86,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://delvegame.org/")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "turn-based dungeon game for one player
- Delve is a single-player, turn-based dungeon game played at the keyboard.
- You lead a party of up to seven through levels made at random from a seed:
- rooms, doors and gates, gold, potions, chests, orbs and five kinds of
- monster. Every key press is one turn.
- .
- The game is data-driven: its rules, texts and pictures are plain files
- that each player can change in their own data folder. The package also
- holds delve-replay, delve-check and delve-tiles, the tools to replay a
- game headless, check the data files and turn text art into tiles.")
+# The summary above is the synopsis; this is the extended description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Delve is a single-player, turn-based dungeon game played at the keyboard.
+You lead a party of up to seven through levels made at random from a seed:
+rooms, doors and gates, gold, potions, chests, orbs and five kinds of
+monster. Every key press is one turn.
+
+The game is data-driven: its rules, texts and pictures are plain files
+that each player can change in their own data folder. The package also
+holds delve-replay, delve-check and delve-tiles, the tools to replay a
+game headless, check the data files and turn text art into tiles.")
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -66,7 +66,15 @@ public:
     void setTitle(const std::string& title) override {
         if (video_.window) SDL_SetWindowTitle(video_.window, title.c_str());
     }
-    void present(const Screen& screen) override { showPage(video_, screen); }
+    void present(const Screen& screen) override {
+        showPage(video_, screen);
+        // Level generation shows many frames without asking for a key; an
+        // end request must not wait for it to finish. Keys stay queued.
+        takeEndSignal();
+        SDL_PumpEvents();
+        SDL_Event quit;
+        if (SDL_PeepEvents(&quit, 1, SDL_GETEVENT, SDL_QUIT, SDL_QUIT) > 0) throw EndRequested();
+    }
 
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
         takeEndSignal();
