@@ -200,7 +200,9 @@ std::unique_ptr<Backend> createSdlBackend(const WindowSettings& settings, std::s
     if (!explicitDriver() && (name == "offscreen" || name == "dummy" || name.empty())) {
         SDL_QuitSubSystem(kSubsystems);
         SDL_Quit();
-        return fail("no display to open a window on (the only video driver is \"" + name + "\")");
+        const char* x11 = std::getenv("DISPLAY");
+        const std::string where = x11 && *x11 ? std::string("DISPLAY=") + x11 : "the Wayland display";
+        return fail("no display to open a window on (" + where + " cannot be reached)");
     }
     auto backend = std::make_unique<SdlBackend>(settings);
     if (!backend->start()) return fail(std::string("cannot open a window: ") + SDL_GetError());  // the destructor shuts SDL down again
