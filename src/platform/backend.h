@@ -21,7 +21,7 @@ public:
     // The window was (re)created at this size; all pages are already cleared.
     virtual void windowOpened(int width, int height) = 0;
     virtual void setTitle(const std::string& title) = 0;
-    // Show the visible page of the screen.
+    // Show the visible page of the screen. May throw EndRequested.
     virtual void present(const Screen& screen) = 0;
     // Move key events into the queue. May throw RunEnded when no event can
     // ever come (a headless script that is used up), or EndRequested.
