@@ -38,6 +38,8 @@ TEST(CommandLine, GoodLinesSetTheirOptions) {
         // A negative seed is a value, not an option (-1 seeds from the clock).
         {{"--seed", "-1"}, with([](CommandLine& o) { o.seed = "-1"; })},
         {{"--seed=2.5"}, with([](CommandLine& o) { o.seed = "2.5"; })},
+        {{"--seed", "1234567890123456789012345678901234567890"},
+         with([](CommandLine& o) { o.seed = "1234567890123456789012345678901234567890"; })},
         {{"--fullscreen", "--window-scale", "2"}, with([](CommandLine& o) {
              o.fullscreen = true;
              o.windowScale = 2;
@@ -69,7 +71,7 @@ TEST(CommandLine, BadLinesNameTheMistake) {
         {{"--seed"}, "--seed needs a value (N)"},
         {{"--seed", "abc"}, "--seed: not a seed"},
         {{"--seed", "1e999"}, "--seed: not a seed"},
-        {{"--seed", "1234567890123"}, "--seed: not a seed"},  // more than the prompt takes
+        {{"--seed", "12345678901234567890123456789012345678901"}, "--seed: not a seed"},  // more than the prompt takes
         {{"--window-scale", "0"}, "--window-scale: not a whole number from 1 to 8: 0"},
         {{"--window-scale", "9"}, "--window-scale: not a whole number from 1 to 8: 9"},
         {{"--window-scale", "2x"}, "--window-scale: not a whole number from 1 to 8: 2x"},

@@ -10,6 +10,7 @@ namespace delve {
 namespace {
 
 constexpr int kLargestWindowScale = 8;
+constexpr size_t kLongestSeed = 40;
 
 // Returns the mistake, or "" when the value was taken.
 using SetOption = std::string (*)(CommandLine&, const std::string& value);
@@ -21,12 +22,10 @@ struct OptionRow {
     SetOption set;
 };
 
-// A seed as a player types it at the prompt: an optional sign, digits and a
-// point; short enough to be typed there.
+// A seed as delve-replay takes it (a number and nothing after it),
+// no longer than the seed prompt lets a player type.
 bool plausibleSeed(const std::string& s) {
-    if (s.empty() || s.size() > 12) return false;
-    for (char c : s)
-        if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return false;
+    if (s.empty() || s.size() > kLongestSeed) return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(s.c_str(), &end);
@@ -53,7 +52,7 @@ const std::vector<OptionRow>& optionTable() {
          }},
         {"--seed", "N", "type the seed N at the title, as a player would",
          [](CommandLine& o, const std::string& v) {
-             if (!plausibleSeed(v)) return "--seed: not a seed (a number of up to 12 characters): " + v;
+             if (!plausibleSeed(v)) return "--seed: not a seed (a number of up to 40 characters): " + v;
              o.seed = v;
              return std::string();
          }},
