@@ -5,8 +5,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include <png.h>
+
+#include "platform/palette.h"
 #include "render/tile_image.h"
 #include "support/support.h"
 
@@ -70,6 +74,47 @@ TEST(TilesTool, BadArtIsOneLineNamingFileAndLineAndWritesNothing) {
     test::ScratchDir dir;
     EXPECT_EQ(buildArt(dir, "/nowhere").first, 1);
     EXPECT_FALSE(dir.exists("out"));
+}
+
+// The desktop icon: a tile scaled nearest-neighbour into a square, centred.
+TEST(TilesTool, IconScalesATileSharplyIntoASquare) {
+    test::ScratchDir dir;
+    // Four art pixels wide and two high, doubled by the loader to 8 x 4.
+    dir.write("art/party/wide_001.txt", "1203\n3021\n");
+    ASSERT_EQ(buildArt(dir).first, 0);
+    auto icon = [&](const std::string& size) {
+        const std::string command = "\"" DELVE_TOOL_DIR "/delve-tiles\" icon \"" + dir.path() +
+                                    "/out/party/wide_001.til\" " + size + " \"" + dir.path() + "/icon.png\" 2>\"" +
+                                    dir.path() + "/errors.txt\"";
+        const int raw = std::system(command.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    ASSERT_EQ(icon("32"), 0) << dir.read("errors.txt");
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir.path() + "/icon.png").c_str()));
+    image.format = PNG_FORMAT_RGB;
+    ASSERT_EQ(std::pair(image.width, image.height), std::pair(32u, 32u));
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    const auto& palette = defaultPalette();
+    auto colourAt = [&](int x, int y) {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * 32 + x) * 3];
+        for (int i = 0; i < 16; ++i)
+            if (palette[i].r == p[0] && palette[i].g == p[1] && palette[i].b == p[2]) return i;
+        return -1;
+    };
+    // 32 wide by 16 high, rows 8 to 23; each art pixel an 8 x 8 block with
+    // hard edges, black around.
+    const std::vector<std::tuple<int, int, int>> expected = {
+        {0, 7, 0}, {0, 8, 1}, {7, 15, 1}, {8, 8, 2}, {15, 15, 2}, {16, 8, 0}, {24, 8, 3}, {31, 15, 3},
+        {0, 16, 3}, {8, 16, 0}, {16, 23, 2}, {31, 23, 1}, {31, 24, 0}};
+    for (const auto& [x, y, colour] : expected) EXPECT_EQ(colourAt(x, y), colour) << x << "," << y;
+
+    for (const char* bad : {"8", "2000", "x"}) {
+        EXPECT_EQ(icon(bad), 2) << bad;
+        EXPECT_EQ(dir.read("errors.txt"), std::string("delve-tiles: ") + bad + ": not an icon size from 16 to 1024\n");
+    }
 }
 
 }  // namespace

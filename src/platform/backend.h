@@ -21,10 +21,10 @@ public:
     // The window was (re)created at this size; all pages are already cleared.
     virtual void windowOpened(int width, int height) = 0;
     virtual void setTitle(const std::string& title) = 0;
-    // Show the visible page of the screen.
+    // Show the visible page of the screen. May throw EndRequested.
     virtual void present(const Screen& screen) = 0;
     // Move key events into the queue. May throw RunEnded when no event can
-    // ever come (a headless script that is used up).
+    // ever come (a headless script that is used up), or EndRequested.
     virtual void pumpKeys(KeyQueue& queue, KeyWait wait) = 0;
     virtual double timerSeconds() = 0;
     virtual std::string clockTime() = 0;
@@ -35,5 +35,10 @@ public:
 struct RunEnded : std::runtime_error {
     RunEnded() : std::runtime_error("no more key events") {}
 };
+
+// Thrown by a backend when the player or the desktop asks the program to end
+// (the window's close button, a termination signal): it ends as Escape does,
+// wherever the program is waiting.
+struct EndRequested : RunEnded {};
 
 }  // namespace delve

@@ -1,18 +1,67 @@
-// Delve: the game in a real window, run from its own folder (res/ and tiles/
-// beside the program). It takes no options.
+// Delve: the game in a real window. The data folder is --data, the program's
+// own folder when it holds res/ (a staged build), or the player's folder
+// filled from the installed data (see shell/data_folder.h).
 #include <cstdio>
 #include <memory>
 
+#include "delve_version.h"
 #include "platform/sdl/sdl_backend.h"
+#include "shell/command_line.h"
+#include "shell/data_folder.h"
 #include "shell/program.h"
 
-int main() {
-    std::unique_ptr<delve::Backend> backend = delve::createSdlBackend();
+int main(int argc, char** argv) {
+    const delve::CommandLineResult parsed = delve::parseCommandLine(argc, argv);
+    if (!parsed.options) {
+        std::fprintf(stderr, "delve: %s\n%s\n", parsed.error.c_str(),
+                     delve::usageLine().c_str());
+        return 2;
+    }
+    const delve::CommandLine& options = *parsed.options;
+    if (options.help) {
+        std::fputs(delve::helpText().c_str(), stdout);
+        return 0;
+    }
+    const delve::DataFolderPlaces places = delve::dataFolderPlaces(options.dataDir);
+    if (options.version) {
+        const delve::DataFolderChoice choice = delve::chooseDataFolder(places);
+        std::printf("delve %s\n", DELVE_VERSION);
+        if (choice.kind == delve::DataFolderKind::PlayerToFill)
+            std::printf("data folder: %s (filled from %s when the game starts)\n", choice.path.c_str(),
+                        places.installedDir.c_str());
+        else if (choice.kind != delve::DataFolderKind::None)
+            std::printf("data folder: %s\n", choice.path.c_str());
+        else
+            std::printf("data folder: none found\n");
+        return 0;
+    }
+    // Before any file is copied: without a display nothing else matters.
+    if (const std::string problem = delve::displayProblem(); !problem.empty()) {
+        std::fprintf(stderr, "delve: %s\n", problem.c_str());
+        return 1;
+    }
+    std::string note, error;
+    const auto dataFolder = delve::openDataFolder(places, note, error);
+    if (!dataFolder) {
+        std::fprintf(stderr, "delve: %s\n", error.c_str());
+        return 1;
+    }
+    if (!note.empty()) std::fprintf(stderr, "delve: %s\n", note.c_str());
+
+    delve::WindowSettings window;
+    window.fullscreen = options.fullscreen;
+    window.scale = options.windowScale;
+    // The seed typed at the title as a player would: the first key also ends
+    // the definition overview and stays queued for the title screen.
+    if (!options.seed.empty()) window.typedKeys = "@" + options.seed + "\r";
+    std::string problem;
+    std::unique_ptr<delve::Backend> backend = delve::createSdlBackend(window, &problem);
     if (!backend) {
-        std::fprintf(stderr, "delve: cannot open a window (no display?)\n");
+        std::fprintf(stderr, "delve: %s\n", problem.c_str());
         return 1;
     }
     delve::Platform platform(*backend);
+    platform.files.root = *dataFolder;
     auto game = std::make_unique<delve::Game>(platform);
     return delve::runProgram(*game);
 }

@@ -5,6 +5,9 @@
 
 #include <SDL.h>
 
+#include <csignal>
+#include <cstdlib>
+
 #include "platform/platform.h"
 #include "platform/sdl/frame_fit.h"
 #include "platform/sdl/sdl_backend.h"
@@ -25,10 +28,72 @@ TEST(SdlWindow, OpensPresentsAndPumps) {
     openWindow(p, 320, 200);
     setPages(p, 0, 1);
     copyPage(p, 0, 1);
+}
+
+void pushQuit() {
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     ASSERT_EQ(SDL_PushEvent(&quit), 1);
-    EXPECT_EQ(readKey(p), kNoCommandKey);  // closing is a key that matches no command
+}
+
+TEST(SdlWindow, CloseRequestsAndEndSignalsEndTheRunWhereverItWaits) {
+    WindowSettings settings;
+    settings.typedKeys = "@7\r";
+    settings.scale = 2;
+    auto backend = createSdlBackend(settings);
+    if (!backend) GTEST_SKIP() << "SDL video unavailable: " << SDL_GetError();
+    Platform p(*backend);
+    openWindow(p, 960, 720);
+    setPages(p, 0, 0);
+    // Typed keys come first, one at a time, as a player types them.
+    waitForKeyPress(p);
+    EXPECT_EQ(readKey(p), "@");
+    EXPECT_EQ(readKey(p), "7");
+    EXPECT_EQ(readKey(p), "\r");
+    // The close request, waiting for a key, polling, or in the middle of a
+    // frame shown without asking for keys.
+    pushQuit();
+    EXPECT_THROW(readKey(p), EndRequested);
+    pushQuit();
+    EXPECT_THROW(pollKey(p), EndRequested);
+    setPages(p, 0, 1);
+    pushQuit();
+    EXPECT_THROW(copyPage(p, 0, 1), EndRequested);
+    // SIGTERM and SIGHUP wait, blocked, for the next look at the keys.
+    for (int signal : {SIGTERM, SIGHUP}) {
+        ASSERT_EQ(::raise(signal), 0);
+        EXPECT_THROW(pollKey(p), EndRequested);
+    }
+    // Ending that way is a clean end, as the replay tool's used-up script is.
+    try {
+        pushQuit();
+        readKey(p);
+        FAIL() << "the close request was taken as a key";
+    } catch (const RunEnded&) {
+    }
+}
+
+TEST(SdlWindow, NoDisplayIsNamedUnlessADriverIsAskedFor) {
+    // CTest asks for the dummy driver by name, which is always allowed.
+    EXPECT_EQ(displayProblem(), "");
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = driver ? driver : "";
+    const char* x11 = std::getenv("DISPLAY");
+    const std::string savedX11 = x11 ? x11 : "";
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const std::string savedWayland = wayland ? wayland : "";
+    ::unsetenv("SDL_VIDEODRIVER");
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    EXPECT_EQ(displayProblem(), "no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+    std::string problem;
+    EXPECT_EQ(createSdlBackend({}, &problem), nullptr);
+    EXPECT_EQ(problem, displayProblem());
+    ::setenv("WAYLAND_DISPLAY", "wayland-0", 1);
+    EXPECT_EQ(displayProblem(), "");
+    if (driver) ::setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    x11 ? ::setenv("DISPLAY", savedX11.c_str(), 1) : ::unsetenv("DISPLAY");
+    wayland ? ::setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1) : ::unsetenv("WAYLAND_DISPLAY");
 }
 
 TEST(KeyTranslation, EveryPressGivesOneKeyWhateverEventsItSends) {

@@ -10,6 +10,7 @@
 
 #include "game/key_value_store.h"
 #include "data_file.h"
+#include "delve_version.h"
 #include "definition_check.h"
 #include "other_files_check.h"
 #include "platform/files.h"
@@ -42,6 +43,17 @@ void reportStrayDataFiles(const std::string& resPath, Report& report) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string first = argc >= 2 ? argv[1] : "";
+    if (argc == 2 && first == "--help") {
+        std::cout << "usage: delve-check [DIR]\n"
+                     "Checks DIR/res/*.dat and DIR/tiles (DIR defaults to the current folder) the way\n"
+                     "the game reads them. Exit status: 0 clean, 1 with findings, 2 when DIR cannot be checked.\n";
+        return 0;
+    }
+    if (argc == 2 && first == "--version") {
+        std::cout << "delve-check " << DELVE_VERSION << '\n';
+        return 0;
+    }
     if (argc > 2 || (argc == 2 && std::string(argv[1]).rfind("-", 0) == 0)) {
         std::cerr << "usage: delve-check [DIR]\n"
                      "Checks DIR/res/*.dat and DIR/tiles (DIR defaults to the current folder).\n";

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "delve_version.h"
 #include "options.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/png_writer.h"
@@ -22,6 +23,17 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        std::printf("%s\n\nRuns the game headless in DIR (default: the current folder) on a key script\n"
+                    "(\\e Escape, \\r Enter, \\\\ a backslash, \\xHH any byte), writing one JSON line\n"
+                    "per frame and a PNG of the last visible page. --seed N types @N and Enter first.\n",
+                    kUsage);
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("delve-replay %s\n", DELVE_VERSION);
+        return 0;
+    }
     std::string error;
     auto options = delve::parseReplayOptions(argc, argv, error);
     if (!options) {

@@ -14,6 +14,10 @@ int tileToPng(const std::string& tileFile, const std::string& pngFile);
 // or name.
 int contactSheet(const std::string& folder, const std::string& pngFile);
 
+// One tile as a square application icon of SIZE pixels (16 to 1024), scaled
+// nearest-neighbour and centred on black.
+int tileIcon(const std::string& tileFile, const std::string& size, const std::string& pngFile);
+
 void reportError(const std::string& message);
 
 }  // namespace delve::tiles

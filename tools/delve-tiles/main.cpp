@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "delve_version.h"
 
 namespace delve::tiles {
 
@@ -13,18 +14,31 @@ void reportError(const std::string& message) { std::cerr << "delve-tiles: " << m
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: delve-tiles build SRC_DIR OUT_DIR\n"
+    "       delve-tiles png FILE.til OUT.png\n"
+    "       delve-tiles sheet DIR OUT.png\n"
+    "       delve-tiles icon FILE.til SIZE OUT.png\n";
+
 int usage() {
-    std::cerr << "usage: delve-tiles build SRC_DIR OUT_DIR\n"
-                 "       delve-tiles png FILE.til OUT.png\n"
-                 "       delve-tiles sheet DIR OUT.png\n";
+    std::cerr << kUsage;
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string command = argc >= 2 ? argv[1] : "";
+    if (argc == 2 && command == "--help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && command == "--version") {
+        std::cout << "delve-tiles " << DELVE_VERSION << '\n';
+        return 0;
+    }
+    if (argc == 5 && command == "icon") return delve::tiles::tileIcon(argv[2], argv[3], argv[4]);
     if (argc != 4) return usage();
-    const std::string command = argv[1];
     if (command == "build") return delve::tiles::buildTiles(argv[2], argv[3]);
     if (command == "png") return delve::tiles::tileToPng(argv[2], argv[3]);
     if (command == "sheet") return delve::tiles::contactSheet(argv[2], argv[3]);

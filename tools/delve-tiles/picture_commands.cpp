@@ -118,4 +118,28 @@ int contactSheet(const std::string& folder, const std::string& pngFile) {
     return savePng(sheet, pngFile) ? 0 : 1;
 }
 
+int tileIcon(const std::string& tileFile, const std::string& size, const std::string& pngFile) {
+    const bool digits = !size.empty() && size.size() <= 4 && size.find_first_not_of("0123456789") == std::string::npos;
+    const int side = digits ? std::stoi(size) : 0;
+    if (side < 16 || side > 1024) {
+        reportError(size + ": not an icon size from 16 to 1024");
+        return 2;
+    }
+    const auto tile = loadTile(tileFile);
+    if (!tile) return 1;
+    if (tile->width <= 0 || tile->height <= 0) {
+        reportError(tileFile + ": an empty tile");
+        return 1;
+    }
+    // Nearest neighbour keeps the pixels sharp; the longer side fills the icon.
+    const int longer = std::max(tile->width, tile->height);
+    const int width = tile->width * side / longer, height = tile->height * side / longer;
+    const int left = (side - width) / 2, top = (side - height) / 2;
+    Image icon = createImage(side, side);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            setPixel(icon, left + x, top + y, getPixel(*tile, x * tile->width / width, y * tile->height / height));
+    return savePng(icon, pngFile) ? 0 : 1;
+}
+
 }  // namespace delve::tiles

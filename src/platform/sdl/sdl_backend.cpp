@@ -1,6 +1,12 @@
 #include "platform/sdl/sdl_backend.h"
 
 #include <SDL.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl/local_clock.h"
@@ -19,9 +25,28 @@ constexpr int kWaitSliceMs = 50;
 // that a key still answers at once.
 constexpr int kPollSliceMs = 10;
 
+// The signals that ask the program to end. They are blocked in every thread
+// and taken while the game waits for keys, so they end it the way the close
+// button does (cleanly, status 0) without a handler or a shared flag.
+sigset_t endSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+bool explicitDriver() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    return driver && *driver;
+}
+
 class SdlBackend final : public Backend {
 public:
-    SdlBackend() : frequency_(static_cast<double>(SDL_GetPerformanceFrequency())) {}
+    explicit SdlBackend(const WindowSettings& settings)
+        : settings_(settings), frequency_(static_cast<double>(SDL_GetPerformanceFrequency())) {
+        for (char c : settings.typedKeys) typed_.emplace_back(1, c);
+    }
     ~SdlBackend() override {
         SDL_StopTextInput();
         closeVideo(video_);
@@ -32,7 +57,7 @@ public:
     SdlBackend& operator=(const SdlBackend&) = delete;
 
     bool start() {
-        if (!openVideo(video_)) return false;
+        if (!openVideo(video_, settings_.scale, settings_.fullscreen)) return false;
         SDL_StartTextInput();
         return true;
     }
@@ -41,9 +66,25 @@ public:
     void setTitle(const std::string& title) override {
         if (video_.window) SDL_SetWindowTitle(video_.window, title.c_str());
     }
-    void present(const Screen& screen) override { showPage(video_, screen); }
+    void present(const Screen& screen) override {
+        showPage(video_, screen);
+        // Level generation shows many frames without asking for a key; an
+        // end request must not wait for it to finish. Keys stay queued.
+        takeEndSignal();
+        SDL_PumpEvents();
+        SDL_Event quit;
+        if (SDL_PeepEvents(&quit, 1, SDL_GETEVENT, SDL_QUIT, SDL_QUIT) > 0) throw EndRequested();
+    }
 
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
+        takeEndSignal();
+        if (typedAt_ < typed_.size()) {
+            // Window events still count (a close request ends the run), but a
+            // typed key comes first, one per request, as the replay tool feeds them.
+            drainEvents(queue);
+            pushKey(queue, typed_[typedAt_++]);
+            return;
+        }
         int queued = drainEvents(queue);
         if (queued > 0) return;
         SDL_Event event;
@@ -56,6 +97,7 @@ public:
             return;
         }
         while (queued == 0) {
+            takeEndSignal();
             if (SDL_WaitEventTimeout(&event, kWaitSliceMs)) {
                 queued += handle(event, queue);
                 // The rest of the same key press (its text) is taken with it.
@@ -69,6 +111,12 @@ public:
     std::string clockDate() override { return formatClockDate(localNow()); }
 
 private:
+    void takeEndSignal() {
+        const sigset_t set = endSignals();
+        const timespec now{0, 0};
+        if (sigtimedwait(&set, nullptr, &now) > 0) throw EndRequested();
+    }
+
     int drainEvents(KeyQueue& queue) {
         int queued = 0;
         SDL_Event event;
@@ -80,9 +128,9 @@ private:
     int handle(const SDL_Event& event, KeyQueue& queue) {
         switch (event.type) {
             case SDL_QUIT:
-                // Closing the window is only a key: Escape alone ends the game.
-                pushKey(queue, kNoCommandKey);
-                return 1;
+                // The close button or the desktop's close request: a window
+                // that cannot be closed with its own button would be a fault.
+                throw EndRequested();
             case SDL_KEYDOWN: {
                 const KeyDownResult r = translateKeyDown(keys_, event.key.keysym, queue);
                 if (r == KeyDownResult::ToggleFullscreen && !event.key.repeat) toggleFullscreen(video_);
@@ -112,6 +160,9 @@ private:
         }
     }
 
+    WindowSettings settings_;
+    std::vector<std::string> typed_;
+    size_t typedAt_ = 0;
     SdlVideo video_;
     KeyTranslator keys_;
     double frequency_;
@@ -119,16 +170,42 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Backend> createSdlBackend() {
-    // Ctrl+C in the terminal should still stop the program, not arrive as a
-    // window close request (which the game treats as an ordinary key).
+std::string displayProblem() {
+    if (explicitDriver()) return "";
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 && *x11) || (wayland && *wayland)) return "";
+    return "no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+}
+
+std::unique_ptr<Backend> createSdlBackend(const WindowSettings& settings, std::string* problem) {
+    auto fail = [&](const std::string& why) -> std::unique_ptr<Backend> {
+        if (problem) *problem = why;
+        return nullptr;
+    };
+    if (std::string why = displayProblem(); !why.empty()) return fail(why);
+    // Blocked before SDL starts its threads, so they inherit the mask and the
+    // signals wait for pumpKeys. Ctrl+C keeps its usual meaning.
+    const sigset_t ends = endSignals();
+    pthread_sigmask(SIG_BLOCK, &ends, nullptr);
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(kSubsystems) != 0) return nullptr;
-    auto backend = std::make_unique<SdlBackend>();
-    if (!backend->start()) return nullptr;  // the destructor shuts SDL down again
+    if (SDL_InitSubSystem(kSubsystems) != 0) return fail(std::string("cannot start the video system: ") + SDL_GetError());
+    // Without a display SDL may settle on a driver that draws nowhere, and the
+    // game would wait invisibly for keys nobody can type.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string name = driver ? driver : "";
+    if (!explicitDriver() && (name == "offscreen" || name == "dummy" || name.empty())) {
+        SDL_QuitSubSystem(kSubsystems);
+        SDL_Quit();
+        const char* x11 = std::getenv("DISPLAY");
+        const std::string where = x11 && *x11 ? std::string("DISPLAY=") + x11 : "the Wayland display";
+        return fail("no display to open a window on (" + where + " cannot be reached)");
+    }
+    auto backend = std::make_unique<SdlBackend>(settings);
+    if (!backend->start()) return fail(std::string("cannot open a window: ") + SDL_GetError());  // the destructor shuts SDL down again
     return backend;
 }
 

@@ -20,14 +20,20 @@ void uploadFrame(SdlVideo& v) {
 
 }  // namespace
 
-bool openVideo(SdlVideo& v) {
+bool openVideo(SdlVideo& v, int scale, bool fullscreen) {
     const auto& palette = defaultPalette();
     for (size_t i = 0; i < palette.size(); ++i)
         v.colours[i] = 0xFF000000u | uint32_t{palette[i].r} << 16 | uint32_t{palette[i].g} << 8 |
                        uint32_t{palette[i].b};
-    v.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth,
-                                kWindowHeight,
-                                SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    // The largest factor up to `scale` that fits the screen's usable area.
+    SDL_Rect usable{0, 0, kWindowWidth, kWindowHeight};
+    if (scale > 1 && SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, kWindowWidth, kWindowHeight};
+    while (scale > 1 && (kWindowWidth * scale > usable.w || kWindowHeight * scale > usable.h)) --scale;
+    scale = std::max(scale, 1);
+    Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    v.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth * scale,
+                                kWindowHeight * scale, flags);
     if (!v.window) return false;
     SDL_SetWindowMinimumSize(v.window, 160, 100);
     // Never synchronised with the display: level generation shows dozens of

@@ -26,7 +26,9 @@ struct SdlVideo {
 
 // Creates the hidden 960 x 720 window and its renderer; false when either
 // cannot be made (the caller then closes what was made).
-bool openVideo(SdlVideo& v);
+// `scale` (1 and up) multiplies the first window size where the screen has
+// room for it; `fullscreen` starts it in full screen.
+bool openVideo(SdlVideo& v, int scale = 1, bool fullscreen = false);
 void closeVideo(SdlVideo& v);
 
 // The frame changes size (the window keeps its own): a black frame of that

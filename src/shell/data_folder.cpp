@@ -1,0 +1,158 @@
+#include "shell/data_folder.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace delve {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string environment(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+std::string homeFolder() {
+    std::string home = environment("HOME");
+    if (!home.empty()) return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "";
+}
+
+std::string programFolder() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.parent_path().string();
+}
+
+// A folder the game can play from: it and its res/ can be listed and read.
+bool holdsGameData(const std::string& dir) {
+    if (dir.empty()) return false;
+    std::error_code ec;
+    const fs::path res = fs::path(dir) / "res";
+    return fs::is_directory(dir, ec) && fs::is_directory(res, ec) && ::access(dir.c_str(), R_OK | X_OK) == 0 &&
+           ::access(res.c_str(), R_OK | X_OK) == 0;
+}
+
+// Copies one installed folder into the player's folder, giving the player
+// write access to the copies whatever the installed permissions were.
+bool copyTree(const fs::path& from, const fs::path& to, std::error_code& ec) {
+    fs::copy(from, to, fs::copy_options::recursive, ec);
+    if (ec) return false;
+    fs::permissions(to, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(to, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::perms extra = it->is_directory(ec) ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write;
+        fs::permissions(it->path(), extra, fs::perm_options::add, ec);
+    }
+    return !ec;
+}
+
+// tiles/ first and res/ last, through a temporary name: res/ is what makes
+// the folder count as filled, so an interrupted copy is simply made again.
+bool fillPlayerFolder(const std::string& installed, const std::string& player, std::string& error) {
+    std::error_code ec;
+    const fs::path to(player);
+    fs::create_directories(to, ec);
+    if (ec) {
+        error = player + ": cannot be made (" + ec.message() + ")";
+        return false;
+    }
+    const fs::path tilesFrom = fs::path(installed) / "tiles";
+    if (fs::is_directory(tilesFrom, ec) && !fs::exists(to / "tiles", ec)) {
+        const fs::path partial = to / ".tiles.partial";
+        fs::remove_all(partial, ec);
+        if (!copyTree(tilesFrom, partial, ec) || (fs::rename(partial, to / "tiles", ec), ec)) {
+            fs::remove_all(partial, ec);
+            error = player + "/tiles: cannot copy the installed tiles";
+            return false;
+        }
+    }
+    const fs::path partial = to / ".res.partial";
+    fs::remove_all(partial, ec);
+    if (!copyTree(fs::path(installed) / "res", partial, ec) || (fs::rename(partial, to / "res", ec), ec)) {
+        std::error_code ignored;
+        fs::remove_all(partial, ignored);
+        error = player + "/res: cannot copy the installed data";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+DataFolderPlaces dataFolderPlaces(const std::string& given) {
+    DataFolderPlaces places;
+    places.given = given;
+    places.programDir = programFolder();
+    if (!places.programDir.empty())
+        places.installedDir = (fs::path(places.programDir).parent_path() / "share" / "delve").string();
+    // The base directory specification: a relative XDG_DATA_HOME is ignored.
+    std::string dataHome = environment("XDG_DATA_HOME");
+    if (dataHome.empty() || dataHome[0] != '/') {
+        const std::string home = homeFolder();
+        dataHome = home.empty() ? std::string() : home + "/.local/share";
+    }
+    if (!dataHome.empty()) places.playerDir = dataHome + "/delve";
+    return places;
+}
+
+DataFolderChoice chooseDataFolder(const DataFolderPlaces& places) {
+    DataFolderChoice choice;
+    if (!places.given.empty()) {
+        // A folder asked for by name is used or refused, never swapped for another.
+        choice.tried.push_back(places.given);
+        if (holdsGameData(places.given)) {
+            choice.kind = DataFolderKind::Given;
+            choice.path = places.given;
+        }
+        return choice;
+    }
+    if (!places.programDir.empty()) {
+        choice.tried.push_back(places.programDir);
+        if (holdsGameData(places.programDir)) {
+            choice.kind = DataFolderKind::Program;
+            choice.path = places.programDir;
+            return choice;
+        }
+    }
+    if (places.playerDir.empty()) return choice;
+    choice.tried.push_back(places.playerDir);
+    if (holdsGameData(places.playerDir)) {
+        choice.kind = DataFolderKind::Player;
+        choice.path = places.playerDir;
+        return choice;
+    }
+    if (!places.installedDir.empty()) {
+        choice.tried.push_back(places.installedDir);
+        if (holdsGameData(places.installedDir)) {
+            choice.kind = DataFolderKind::PlayerToFill;
+            choice.path = places.playerDir;
+        }
+    }
+    return choice;
+}
+
+std::optional<std::string> openDataFolder(const DataFolderPlaces& places, std::string& note, std::string& error) {
+    const DataFolderChoice choice = chooseDataFolder(places);
+    if (choice.kind == DataFolderKind::None) {
+        error = "no game data found (a folder holding res/); tried:";
+        for (const std::string& dir : choice.tried) error += " " + dir;
+        if (choice.tried.empty()) error += " nothing (no --data, program folder or home folder)";
+        return std::nullopt;
+    }
+    if (choice.kind == DataFolderKind::PlayerToFill) {
+        if (!fillPlayerFolder(places.installedDir, places.playerDir, error)) return std::nullopt;
+        note = "copied the game data from " + places.installedDir + " to " + places.playerDir +
+               "; change it there, or delete that folder to start afresh";
+    }
+    return choice.path;
+}
+
+}  // namespace delve
