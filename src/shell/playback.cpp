@@ -1,5 +1,6 @@
 #include "shell/playback.h"
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 
@@ -102,9 +103,10 @@ int playInWindow(Backend& window, const Recording& r, const std::string& path, c
             break;
     }
     std::fprintf(stderr, "delve: %s: %s\n", path.c_str(), result.message.c_str());
-    const std::string cause = likelyMismatchCause(r, digest);
+    std::string cause = likelyMismatchCause(r, digest);
+    if (!cause.empty()) cause[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(cause[0])));
     showStopMessage(platform, "Playback stopped: turn " + std::to_string(result.turn) + " does not match",
-                    cause.empty() ? "the recording. Escape leaves." : cause + ". Escape leaves.");
+                    (cause.empty() ? "the recording" : cause) + ". Escape leaves.");
     pb.waitForViewerToLeave("Playback stopped \xe2\x80\x94 turn " + std::to_string(result.turn) +
                             " does not match the recording");
     return 3;
