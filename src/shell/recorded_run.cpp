@@ -1,5 +1,6 @@
 #include "shell/recorded_run.h"
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 
@@ -36,6 +37,9 @@ int runWindowGame(Backend& window, const WindowRunOptions& options) {
     RecordingFile file;
     const bool recording = options.record && createRecordingFile(options.dataRoot, file);
     if (recording) pruneRecordings(file.folder, kRecordingsKept);
+    else if (options.record)
+        std::fprintf(stderr, "delve: cannot write recordings into %s; this game is not recorded\n",
+                     file.folder.c_str());
     RecordingBackend rec(window, recording ? file.file : nullptr);
     if (recording) rec.write(recordingHeader(programVersion(), dataFolderDigest(options.dataRoot)));
 
