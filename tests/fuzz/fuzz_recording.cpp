@@ -18,7 +18,7 @@ namespace {
 
 // Each key line can be a turn and a turn can be a new level: past this many
 // the recording is only read, so every input finishes quickly.
-constexpr size_t kMaxPlayedKeyLines = 40;
+constexpr size_t kMaxPlayedKeyLines = 12;
 
 std::string makeFolder() {
     using namespace delve::fuzz;
