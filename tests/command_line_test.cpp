@@ -47,6 +47,10 @@ TEST(CommandLine, GoodLinesSetTheirOptions) {
         {{"--window-scale=8"}, with([](CommandLine& o) { o.windowScale = 8; })},
         // The last of a repeated option counts.
         {{"--seed", "1", "--seed", "2"}, with([](CommandLine& o) { o.seed = "2"; })},
+        {{"--play", "game.rec", "--no-record"}, with([](CommandLine& o) {
+             o.playPath = "game.rec";
+             o.record = false;
+         })},
     };
     for (const Row& row : rows) {
         const CommandLineResult r = parse(row.args);
@@ -58,6 +62,8 @@ TEST(CommandLine, GoodLinesSetTheirOptions) {
         EXPECT_EQ(r.options->windowScale, row.want.windowScale) << line;
         EXPECT_EQ(r.options->dataDir, row.want.dataDir) << line;
         EXPECT_EQ(r.options->seed, row.want.seed) << line;
+        EXPECT_EQ(r.options->playPath, row.want.playPath) << line;
+        EXPECT_EQ(r.options->record, row.want.record) << line;
     }
 }
 
@@ -77,6 +83,8 @@ TEST(CommandLine, BadLinesNameTheMistake) {
         {{"--window-scale", "2x"}, "--window-scale: not a whole number from 1 to 8: 2x"},
         {{"--window-scale", "-1"}, "--window-scale: not a whole number from 1 to 8: -1"},
         {{"--fullscreen=yes"}, "--fullscreen takes no value"},
+        {{"--play"}, "--play needs a value (FILE)"},
+        {{"--play", "a.rec", "--seed", "3"}, "--seed and --play cannot be used together"},
         // The first mistake stops the parse, even after good options.
         {{"--fullscreen", "--seed", "x", "--bogus"}, "--seed: not a seed"},
     };
@@ -88,7 +96,7 @@ TEST(CommandLine, BadLinesNameTheMistake) {
 }
 
 TEST(CommandLine, UsageAndHelpComeFromTheTable) {
-    EXPECT_EQ(usageLine(), "usage: delve [--help] [--version] [--data DIR] [--seed N] [--fullscreen] [--window-scale N]");
+    EXPECT_EQ(usageLine(), "usage: delve [--help] [--version] [--data DIR] [--seed N] [--fullscreen] [--window-scale N] [--play FILE] [--no-record]");
     const std::string help = helpText();
     for (const char* option : {"--help", "--version", "--data DIR", "--seed N", "--fullscreen", "--window-scale N"})
         EXPECT_NE(help.find(std::string("  ") + option), std::string::npos) << option;
@@ -124,6 +132,8 @@ TEST(CommandLine, TheProgramExitsWithTheRightStatusAndMessage) {
         {"--bogus", 2, "", "delve: unknown option --bogus\n" + usage},
         {"--window-scale 9", 2, "", "delve: --window-scale: not a whole number from 1 to 8: 9\n" + usage},
         {"--seed", 2, "", "delve: --seed needs a value (N)\n" + usage},
+        // A recording that cannot be read is refused before any display is needed.
+        {"--play /nonexistent/x.rec", 2, "", "delve: /nonexistent/x.rec: cannot read it\n"},
         {"--help", 0, usage, ""},
         {"--version", 0, "delve " DELVE_VERSION "\ndata folder: " DELVE_GAME_DIR "\n", ""},
         {"--seed 5", 1, "", "delve: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n"},

@@ -7,6 +7,7 @@ void pushKey(KeyQueue& q, const std::string& key) {
     q.tail = (q.tail + 1) % 16;
     if (q.tail == q.head) q.head = (q.head + 1) % 16;  // full: the oldest is lost
     q.pressed = true;
+    if (q.pushed) q.pushed->push_back(key);
 }
 
 bool hasKey(const KeyQueue& q) { return q.head != q.tail; }

@@ -4,6 +4,7 @@
 // and cleared by every take and by the end of a wait for a key press.
 #include <array>
 #include <string>
+#include <vector>
 
 namespace delve {
 
@@ -12,6 +13,9 @@ struct KeyQueue {
     int head = 0;  // next to take
     int tail = 0;  // next free
     bool pressed = false;
+    // When set, every key pushed is also appended here, so a recording keeps
+    // the keys as they arrived, even one that a full queue then pushes out.
+    std::vector<std::string>* pushed = nullptr;
 };
 
 void pushKey(KeyQueue& q, const std::string& key);

@@ -69,6 +69,17 @@ const std::vector<OptionRow>& optionTable() {
              o.windowScale = n;
              return std::string();
          }},
+        {"--play", "FILE", "watch the recording FILE (Space pause, + - speed, . step, Escape stop)",
+         [](CommandLine& o, const std::string& v) {
+             if (v.empty()) return std::string("--play: the file name is empty");
+             o.playPath = v;
+             return std::string();
+         }},
+        {"--no-record", nullptr, "do not keep a recording of this game",
+         [](CommandLine& o, const std::string&) {
+             o.record = false;
+             return std::string();
+         }},
     };
     return table;
 }
@@ -112,6 +123,11 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
         }
         result.error = row->set(options, value);
         if (!result.error.empty()) return result;
+    }
+    // A recording brings its own keys; a typed seed would be a second game.
+    if (!options.playPath.empty() && !options.seed.empty()) {
+        result.error = "--seed and --play cannot be used together";
+        return result;
     }
     result.options = options;
     return result;

@@ -14,6 +14,8 @@ struct CommandLine {
     int windowScale = 0;  // 0: the usual window size
     std::string dataDir;  // empty: found as the program starts
     std::string seed;     // empty: the seed comes from the clock
+    std::string playPath; // a recording to watch instead of playing
+    bool record = true;   // keep a recording of the game
 };
 
 struct CommandLineResult {

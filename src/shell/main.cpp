@@ -1,14 +1,19 @@
 // Delve: the game in a real window. The data folder is --data, the program's
 // own folder when it holds res/ (a staged build), or the player's folder
-// filled from the installed data (see shell/data_folder.h).
+// filled from the installed data (see shell/data_folder.h). Every game is
+// recorded under the data folder's recordings/ unless --no-record is given.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "delve_version.h"
 #include "platform/sdl/sdl_backend.h"
 #include "shell/command_line.h"
+#include "platform/recording_format.h"
 #include "shell/data_folder.h"
-#include "shell/program.h"
+#include "shell/playback.h"
+#include "shell/recorded_run.h"
 
 int main(int argc, char** argv) {
     const delve::CommandLineResult parsed = delve::parseCommandLine(argc, argv);
@@ -35,6 +40,16 @@ int main(int argc, char** argv) {
             std::printf("data folder: none found\n");
         return 0;
     }
+    // A recording that cannot be read is refused before a window opens.
+    std::optional<delve::Recording> recording;
+    if (!options.playPath.empty()) {
+        std::string error;
+        recording = delve::loadRecording(options.playPath, error);
+        if (!recording) {
+            std::fprintf(stderr, "delve: %s: %s\n", options.playPath.c_str(), error.c_str());
+            return 2;
+        }
+    }
     // Before any file is copied: without a display nothing else matters.
     if (const std::string problem = delve::displayProblem(); !problem.empty()) {
         std::fprintf(stderr, "delve: %s\n", problem.c_str());
@@ -60,8 +75,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "delve: %s\n", problem.c_str());
         return 1;
     }
-    delve::Platform platform(*backend);
-    platform.files.root = *dataFolder;
-    auto game = std::make_unique<delve::Game>(platform);
-    return delve::runProgram(*game);
+    if (recording) return delve::playInWindow(*backend, *recording, options.playPath, *dataFolder);
+    delve::WindowRunOptions run;
+    run.dataRoot = *dataFolder;
+    run.record = options.record;
+    // A trace of every frame, as delve-replay writes it: for the tests that
+    // compare a window run with its recording.
+    if (const char* trace = std::getenv("DELVE_TRACE")) run.tracePath = trace;
+    return delve::runWindowGame(*backend, run);
 }

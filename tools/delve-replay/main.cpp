@@ -1,24 +1,31 @@
 // delve-replay: the whole game on the headless backend, driven by a key
-// script, writing a trace of every frame and a screenshot of the end.
+// script or a recording, writing a trace of every frame and a screenshot of
+// the end. A recording is checked as it plays: exit 3 at the first turn that
+// does not match it.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "delve_version.h"
 #include "options.h"
+#include "game/trace.h"
+#include "platform/data_digest.h"
 #include "platform/headless/headless_backend.h"
+#include "platform/playback_backend.h"
 #include "platform/png_writer.h"
+#include "shell/playback.h"
 #include "shell/program.h"
-#include "trace.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: delve-replay [--dir DIR] [--seed N] [--keys TEXT | --keys-file FILE] [--trace FILE] "
-    "[--screenshot FILE.png] [--timer SECONDS]";
+    "[--screenshot FILE.png] [--timer SECONDS]\n"
+    "       delve-replay [--dir DIR] --recording FILE [--trace FILE] [--screenshot FILE.png]";
 
 }  // namespace
 
@@ -45,6 +52,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "delve-replay: %s: not a folder\n", options->dir.c_str());
         return 2;
     }
+    // A recording is read and checked whole before anything is written.
+    std::optional<delve::Recording> recording;
+    if (!options->recordingPath.empty()) {
+        recording = delve::loadRecording(options->recordingPath, error);
+        if (!recording) {
+            std::fprintf(stderr, "delve-replay: %s: %s\n", options->recordingPath.c_str(), error.c_str());
+            return 2;
+        }
+    }
     std::ofstream traceFile;
     std::ostream* trace = nullptr;
     if (options->tracePath == "-") {
@@ -59,18 +75,33 @@ int main(int argc, char** argv) {
     }
 
     delve::HeadlessBackend backend(options->keys, options->timer);
-    delve::Platform platform(backend);
+    std::unique_ptr<delve::PlaybackBackend> playback;
+    if (recording) playback = std::make_unique<delve::PlaybackBackend>(backend, *recording, false);
+    delve::Platform platform(playback ? static_cast<delve::Backend&>(*playback) : backend);
     platform.files.root = options->dir;
     auto game = std::make_unique<delve::Game>(platform);
-    delve::Program program;
-    try {
-        while (program.stage != delve::Stage::Ended) {
-            const bool frame = program.stage == delve::Stage::Frame;
-            delve::advanceProgram(*game, program);
-            if (frame && trace) *trace << delve::traceLine(*game, program.shownMessage) << '\n';
+    int status = 0;
+    if (playback) {
+        const uint64_t digest = delve::dataFolderDigest(options->dir);
+        const delve::PlaybackResult result = delve::playRecording(*game, *playback, *recording, digest, trace);
+        if (result.kind == delve::PlaybackResult::Mismatch) {
+            std::fprintf(stderr, "delve-replay: %s: %s\n", options->recordingPath.c_str(), result.message.c_str());
+            status = 3;
+        } else if (recording->dataDigest != digest) {
+            std::fprintf(stderr, "delve-replay: %s: recorded with other data files, yet every checkpoint matched\n",
+                         options->recordingPath.c_str());
         }
-    } catch (const delve::RunEnded&) {
-        // The script is used up: the run ends here, as planned.
+    } else {
+        delve::Program program;
+        try {
+            while (program.stage != delve::Stage::Ended) {
+                const bool frame = program.stage == delve::Stage::Frame;
+                delve::advanceProgram(*game, program);
+                if (frame && trace) *trace << delve::traceLine(*game, program.shownMessage) << '\n';
+            }
+        } catch (const delve::RunEnded&) {
+            // The script is used up: the run ends here, as planned.
+        }
     }
     if (trace) trace->flush();
 
@@ -83,5 +114,5 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    return 0;
+    return status;
 }

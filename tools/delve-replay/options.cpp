@@ -58,6 +58,7 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
     ReplayOptions o;
     std::string seed;
     bool haveKeys = false;
+    bool timerGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -69,7 +70,7 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
         };
         std::optional<std::string> v;
         if (arg == "--dir" || arg == "--seed" || arg == "--keys" || arg == "--keys-file" || arg == "--trace" ||
-            arg == "--screenshot" || arg == "--timer") {
+            arg == "--screenshot" || arg == "--timer" || arg == "--recording") {
             v = value();
             if (!v) return std::nullopt;
         } else {
@@ -104,18 +105,25 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
                 s << in.rdbuf();
                 o.keys = s.str();
             }
+        } else if (arg == "--recording") {
+            o.recordingPath = *v;
         } else if (arg == "--trace") {
             o.tracePath = *v;
         } else if (arg == "--screenshot") {
             o.screenshotPath = *v;
         } else if (arg == "--timer") {
             char* end = nullptr;
+            timerGiven = true;
             o.timer = std::strtod(v->c_str(), &end);
             if (v->empty() || !end || *end != 0 || !std::isfinite(o.timer)) {
                 error = "--timer: not a number: " + *v;
                 return std::nullopt;
             }
         }
+    }
+    if (!o.recordingPath.empty() && (haveKeys || !seed.empty() || timerGiven)) {
+        error = "--recording brings its own keys and clock: no --keys, --keys-file, --seed or --timer";
+        return std::nullopt;
     }
     if (!seed.empty()) o.keys = "@" + seed + "\r" + o.keys;
     return o;

@@ -10,6 +10,7 @@ struct ReplayOptions {
     std::string tracePath;
     std::string screenshotPath;
     double timer = 1000.5;
+    std::string recordingPath;  // play this recording instead of keys
 };
 
 // Parses the command line; on a mistake returns nothing and sets `error`.

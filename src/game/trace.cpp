@@ -1,4 +1,4 @@
-#include "trace.h"
+#include "game/trace.h"
 
 #include <cstdio>
 

@@ -1,0 +1,14 @@
+#pragma once
+// A digest of the data a game is made of: every file under res/ and tiles/
+// of a data folder, by relative path and contents. Two folders with the
+// same digest make the same game from the same keys. The encounter file the
+// game itself rewrites at every frame, and the temporary files of such
+// rewrites, are left out.
+#include <cstdint>
+#include <string>
+
+namespace delve {
+
+uint64_t dataFolderDigest(const std::string& root);
+
+}  // namespace delve

@@ -1,0 +1,37 @@
+#pragma once
+// Playing a recording back: the game runs on what the recording says it
+// read, and at each checkpoint its state is compared with the recorded one.
+// A game that stops matching is stopped there; it is never shown on as if
+// it were the recorded one.
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "game/game_state.h"
+#include "platform/playback_backend.h"
+
+namespace delve {
+
+struct PlaybackResult {
+    enum Kind {
+        Finished,  // the recording was played to its last key (or its end) and matched
+        Stopped,   // the viewer stopped it
+        Mismatch   // the game stopped matching the recording
+    } kind = Finished;
+    int32_t turn = 0;
+    std::string message;  // one line, for a mismatch
+};
+
+// `dataDigest` is the digest of the data folder the game runs on, to name
+// the likely cause of a mismatch. Writes a trace line per frame to `trace`.
+PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
+                             std::ostream* trace);
+
+// Why a recording may not match here: other data files or another program,
+// or nothing known.
+std::string likelyMismatchCause(const Recording& r, uint64_t dataDigest);
+
+// Watching in the window; returns the exit status (3 for a mismatch).
+int playInWindow(Backend& window, const Recording& r, const std::string& path, const std::string& dataRoot);
+
+}  // namespace delve

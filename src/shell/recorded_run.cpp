@@ -1,0 +1,56 @@
+#include "shell/recorded_run.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "game/trace.h"
+#include "platform/data_digest.h"
+#include "platform/recording_format.h"
+#include "shell/checkpoint.h"
+#include "shell/program.h"
+
+namespace delve {
+
+int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace) {
+    Program program;
+    try {
+        while (program.stage != Stage::Ended) {
+            const Stage stage = program.stage;
+            advanceProgram(g, program);
+            rec.setTurn(g.turnCount);
+            if (stage == Stage::Title && file) nameRecordingBySeed(*file, g.seed);
+            if (stage != Stage::Frame) continue;
+            if (trace) *trace << traceLine(g, program.shownMessage) << '\n' << std::flush;
+            if (isCheckpointTurn(g.turnCount))
+                rec.write(checkpointLine(g.turnCount, checkpointDigest(g, program.shownMessage)));
+        }
+        // The end is checked too, so even a short game is checked once.
+        rec.write(checkpointLine(g.turnCount, checkpointDigest(g, program.shownMessage)));
+    } catch (const RunEnded&) {
+        // The backend has no more keys: the run ends as if the player left.
+    }
+    return 0;
+}
+
+int runWindowGame(Backend& window, const WindowRunOptions& options) {
+    RecordingFile file;
+    const bool recording = options.record && createRecordingFile(options.dataRoot, file);
+    if (recording) pruneRecordings(file.folder, kRecordingsKept);
+    else if (options.record)
+        std::fprintf(stderr, "delve: cannot write recordings into %s; this game is not recorded\n",
+                     file.folder.c_str());
+    RecordingBackend rec(window, recording ? file.file : nullptr);
+    if (recording) rec.write(recordingHeader(programVersion(), dataFolderDigest(options.dataRoot)));
+
+    std::ofstream traceFile;
+    if (!options.tracePath.empty()) traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
+    Platform platform(rec);
+    platform.files.root = options.dataRoot;
+    auto game = std::make_unique<Game>(platform);
+    const int status = runRecorded(*game, rec, recording ? &file : nullptr, traceFile ? &traceFile : nullptr);
+    closeRecordingFile(file);
+    return status;
+}
+
+}  // namespace delve

@@ -1,0 +1,29 @@
+#pragma once
+// A game played in the window, kept as a recording: every clock reading and
+// key the run takes is written to a new file under the data folder's
+// recordings/, with a checkpoint of the game every 50 turns and one at its
+// end, so the game can be watched again and checked.
+#include <ostream>
+#include <string>
+
+#include "game/game_state.h"
+#include "platform/recording_backend.h"
+#include "shell/recording_files.h"
+
+namespace delve {
+
+// Runs the program to its end on a game whose platform reads through `rec`;
+// names `file` (when given) by the seed once the title screen is done, and
+// writes a trace line per frame to `trace` (when given). Returns 0.
+int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace);
+
+struct WindowRunOptions {
+    std::string dataRoot = ".";
+    bool record = true;
+    std::string tracePath;  // empty: no trace
+};
+
+// The game in `window`, recorded unless told not to. Returns the exit status.
+int runWindowGame(Backend& window, const WindowRunOptions& options);
+
+}  // namespace delve

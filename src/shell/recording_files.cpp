@@ -1,0 +1,99 @@
+#include "shell/recording_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+namespace delve {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// "YYYY-MM-DD_HHMMSS" then anything, ending ".rec": only such files are ever
+// removed, so nothing else a player keeps in the folder is touched.
+bool isRecordingName(const std::string& name) {
+    static const char pattern[] = "dddd-dd-dd_dddddd";
+    if (name.size() < sizeof pattern - 1 + 4 || name.substr(name.size() - 4) != ".rec") return false;
+    for (size_t i = 0; i + 1 < sizeof pattern; ++i) {
+        const char c = name[i];
+        if (pattern[i] == 'd' ? !(c >= '0' && c <= '9') : c != pattern[i]) return false;
+    }
+    return true;
+}
+
+std::string localStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d_%H%M%S", &t);
+    return buf;
+}
+
+}  // namespace
+
+bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
+    out.folder = (fs::path(dataRoot) / "recordings").string();
+    std::error_code ec;
+    fs::create_directories(out.folder, ec);
+    const std::string stamp = localStamp();
+    for (int n = 1; n <= 100; ++n) {
+        const std::string stem = n == 1 ? stamp : stamp + "-" + std::to_string(n);
+        const std::string path = out.folder + "/" + stem + ".rec";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        out.file = ::fdopen(fd, "w");
+        if (!out.file) {
+            ::close(fd);
+            ::unlink(path.c_str());
+            return false;
+        }
+        out.stem = stem;
+        out.path = path;
+        return true;
+    }
+    return false;
+}
+
+void nameRecordingBySeed(RecordingFile& f, float seed) {
+    if (!f.file) return;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(seed));
+    std::string text;
+    for (const char* c = buf; *c; ++c)
+        text += (std::isalnum(static_cast<unsigned char>(*c)) || *c == '-' || *c == '.' || *c == '+') ? *c : '_';
+    const std::string path = f.folder + "/" + f.stem + "_seed-" + text + ".rec";
+    if (path != f.path && ::rename(f.path.c_str(), path.c_str()) == 0) f.path = path;
+}
+
+void pruneRecordings(const std::string& folder, size_t keep) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (isRecordingName(name) && it->is_regular_file(typeError)) names.push_back(name);
+    }
+    if (names.size() <= keep) return;
+    std::sort(names.begin(), names.end());
+    for (size_t i = 0; i + keep < names.size(); ++i) fs::remove(fs::path(folder) / names[i], ec);
+}
+
+void closeRecordingFile(RecordingFile& f) {
+    if (f.file) std::fclose(f.file);
+    f.file = nullptr;
+}
+
+}  // namespace delve

@@ -1,0 +1,409 @@
+// Recordings: a run recorded on one backend plays back to the same frames on
+// another, key batches and all; a changed data folder is caught at the first
+// checkpoint; a cut file plays to its last whole key; a malformed one is
+// refused whole; the recordings folder keeps the newest 100.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/data_digest.h"
+#include "platform/playback_backend.h"
+#include "platform/recording_backend.h"
+#include "platform/recording_format.h"
+#include "shell/playback.h"
+#include "shell/recorded_run.h"
+#include "shell/recording_files.h"
+#include "support/support.h"
+
+namespace delve::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Keys in batches, as a window brings everything pending at once; the clock
+// moves by an odd amount so that timer readings are not round numbers.
+class BatchBackend : public Backend {
+public:
+    explicit BatchBackend(std::deque<std::string> batches) : batches_(std::move(batches)) {}
+    void windowOpened(int, int) override {}
+    void setTitle(const std::string&) override {}
+    void present(const Screen&) override {}
+    void pumpKeys(KeyQueue& queue, KeyWait wait) override {
+        // Now and then a poll brings nothing, as a real one does.
+        if (wait == KeyWait::Brief && (++polls_ % 3) != 0) return;
+        if (batches_.empty()) throw RunEnded();
+        for (char c : batches_.front()) pushKey(queue, std::string(1, c));
+        batches_.pop_front();
+    }
+    double timerSeconds() override { return timer_ += 0.1234567891234; }
+    std::string clockTime() override { return "23:59:58"; }
+    std::string clockDate() override { return "12-31-2026"; }
+
+private:
+    std::deque<std::string> batches_;
+    int polls_ = 0;
+    double timer_ = 86400.0 / 7;
+};
+
+// A copy of the staged data folder (res/ and tiles/).
+void copyStaged(const ScratchDir& dir) {
+    for (const char* folder : {"res", "tiles"})
+        fs::copy(fs::path(stagedGameDir()) / folder, fs::path(dir.path()) / folder, fs::copy_options::recursive);
+}
+
+struct Recorded {
+    std::string text;   // the recording
+    std::string trace;  // the frames as the recorded run showed them
+};
+
+Recorded record(const std::string& root, std::deque<std::string> batches) {
+    BatchBackend window(std::move(batches));
+    std::FILE* out = std::tmpfile();
+    RecordingBackend rec(window, out);
+    rec.write(recordingHeader(programVersion(), dataFolderDigest(root)));
+    Platform platform(rec);
+    platform.files.root = root;
+    auto game = std::make_unique<Game>(platform);
+    std::ostringstream trace;
+    runRecorded(*game, rec, nullptr, &trace);
+    std::rewind(out);
+    std::string text;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) text.append(buf, n);
+    std::fclose(out);
+    return {text, trace.str()};
+}
+
+struct Played {
+    PlaybackResult result;
+    std::string trace;
+};
+
+Played play(const std::string& root, const std::string& text) {
+    std::string error;
+    auto recording = parseRecording(text, error);
+    EXPECT_TRUE(recording) << error;
+    if (!recording) return {};
+    HeadlessBackend screen;
+    PlaybackBackend pb(screen, *recording, false);
+    Platform platform(pb);
+    platform.files.root = root;
+    auto game = std::make_unique<Game>(platform);
+    std::ostringstream trace;
+    Played p;
+    p.result = playRecording(*game, pb, *recording, dataFolderDigest(root), &trace);
+    p.trace = trace.str();
+    return p;
+}
+
+// 105 turns of moves and spells, ended by Escape.
+std::deque<std::string> aGame(const std::string& start) {
+    std::deque<std::string> batches = {"x", start};
+    const std::string moves = "6668222244448886v 2t6h4f8w8b";
+    for (int i = 0; i < 105; ++i) batches.push_back(std::string(1, moves[i % moves.size()]));
+    batches.push_back("\x1b");
+    return batches;
+}
+
+TEST(Recording, PlaysBackToTheSameFramesAndChecksEveryFiftyTurns) {
+    ScratchDir dir;
+    copyStaged(dir);
+    const Recorded rec = record(dir.path(), aGame(" "));  // the seed comes from the clock
+    EXPECT_NE(rec.text.find("\nt 0x"), std::string::npos);
+    EXPECT_NE(rec.text.find("\nc 23:59:58\n"), std::string::npos);
+    EXPECT_NE(rec.text.find("\nd 12-31-2026\n"), std::string::npos);
+    EXPECT_NE(rec.text.find("\np 50 "), std::string::npos);
+    EXPECT_NE(rec.text.find("\np 100 "), std::string::npos);
+    EXPECT_NE(rec.text.find(" \\e\n"), std::string::npos);
+    const Played p = play(dir.path(), rec.text);
+    EXPECT_EQ(p.result.kind, PlaybackResult::Finished) << p.result.message;
+    EXPECT_GT(std::count(p.trace.begin(), p.trace.end(), '\n'), 100);
+    EXPECT_EQ(p.trace, rec.trace);
+}
+
+// Twenty keys arriving in one pump: the queue keeps the last 15 of them, and
+// the playback must lose the same five.
+TEST(Recording, KeyBatchesPlayBackWhole) {
+    ScratchDir dir;
+    copyStaged(dir);
+    std::deque<std::string> batches = {"x", "@17\r", "66666666662222222222", "4444", "\x01", "\x1b"};
+    const Recorded rec = record(dir.path(), batches);
+    EXPECT_NE(rec.text.find(" 6 6 6 6 6 6 6 6 6 6 2 2 2 2 2 2 2 2 2 2\n"), std::string::npos);
+    EXPECT_NE(rec.text.find(" \\x01\n"), std::string::npos);
+    const Played p = play(dir.path(), rec.text);
+    EXPECT_EQ(p.result.kind, PlaybackResult::Finished) << p.result.message;
+    EXPECT_EQ(p.trace, rec.trace);
+}
+
+TEST(Recording, ChangedDataStopsAtTheFirstCheckpointNamingTheCause) {
+    ScratchDir dir;
+    copyStaged(dir);
+    const Recorded rec = record(dir.path(), aGame("@5\r"));
+    // The encounter file the game rewrites is no part of the data.
+    const uint64_t before = dataFolderDigest(dir.path());
+    dir.write("res/encounter.txt", "anything");
+    EXPECT_EQ(dataFolderDigest(dir.path()), before);
+
+    // A picture the play screen shows: the rules see no change, the page does.
+    {
+        ScratchDir changed;
+        copyStaged(changed);
+        const std::string tile = "tiles/font/font_065.til";
+        std::string bytes = changed.read(tile);
+        bytes[bytes.size() - 1] = static_cast<char>(bytes.back() ^ 0x55);
+        changed.write(tile, bytes);
+        const Played p = play(changed.path(), rec.text);
+        EXPECT_EQ(p.result.kind, PlaybackResult::Mismatch);
+        EXPECT_EQ(p.result.turn, 50);
+        EXPECT_NE(p.result.message.find("recorded with other data files"), std::string::npos) << p.result.message;
+    }
+    // The same data and another program version: that is the likely cause.
+    std::string otherProgram = rec.text;
+    otherProgram.replace(otherProgram.find("\nprogram ") + 9, std::string(programVersion()).size(), "0.0.1-old");
+    std::string error;
+    auto recording = parseRecording(otherProgram, error);
+    ASSERT_TRUE(recording) << error;
+    EXPECT_NE(likelyMismatchCause(*recording, dataFolderDigest(dir.path())).find("0.0.1-old"), std::string::npos);
+    // A forged checkpoint is caught at its turn with nothing to blame.
+    std::string forged = rec.text;
+    const size_t at = forged.find("\np 100 ") + 7;
+    forged[at] = forged[at] == '0' ? '1' : '0';
+    const Played p = play(dir.path(), forged);
+    EXPECT_EQ(p.result.kind, PlaybackResult::Mismatch);
+    EXPECT_EQ(p.result.turn, 100);
+    EXPECT_EQ(p.result.message.find("("), std::string::npos) << p.result.message;
+}
+
+TEST(Recording, ACutFilePlaysToItsLastWholeKey) {
+    ScratchDir dir;
+    copyStaged(dir);
+    const Recorded rec = record(dir.path(), aGame("@9\r"));
+    // Cut in the middle of a key line some way in.
+    const size_t cut = rec.text.find("\nk ", rec.text.size() / 2) + 3;
+    const Played p = play(dir.path(), rec.text.substr(0, cut));
+    EXPECT_EQ(p.result.kind, PlaybackResult::Finished) << p.result.message;
+    ASSERT_FALSE(p.trace.empty());
+    EXPECT_EQ(rec.trace.compare(0, p.trace.size(), p.trace), 0);
+    EXPECT_LT(p.trace.size(), rec.trace.size());
+}
+
+TEST(Recording, ReaderRefusesMalformedFilesWhole) {
+    const std::string head = "delve-recording 1\nprogram 1.0\ndata 0123456789abcdef\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* error;  // part of the message
+    };
+    const Case cases[] = {
+        {"empty", "", "not a Delve recording"},
+        {"other file", "P6\n960 720\n", "not a Delve recording"},
+        {"newer format", "delve-recording 2\nprogram 1\ndata 0123456789abcdef\n", "format 2 is not supported"},
+        {"header cut", "delve-recording 1\nprogram 1.0\n", "line 3"},
+        {"no program", "delve-recording 1\ndata 0123456789abcdef\n", "line 2"},
+        {"short digest", "delve-recording 1\nprogram 1\ndata 0123\n", "line 3"},
+        {"digest not hex", "delve-recording 1\nprogram 1\ndata 0123456789abcdeg\n", "line 3"},
+        {"unknown line", head + "z 1\n", "line 4: not a recording line"},
+        {"empty line", head + "\n", "line 4"},
+        {"timer nan", head + "t nan\n", "line 4: a timer reading"},
+        {"timer inf", head + "t inf\n", "timer"},
+        {"timer text", head + "t 12abc\n", "timer"},
+        {"timer blank", head + "t  1\n", "timer"},
+        {"keys no turn", head + "k x 6\n", "turn"},
+        {"keys negative turn", head + "k -1 6\n", "turn"},
+        {"keys huge turn", head + "k 99999999999 6\n", "turn"},
+        {"keys none", head + "k 5\n", "without keys"},
+        {"keys double blank", head + "k 5 6  6\n", "empty"},
+        {"keys too long", head + "k 5 abcdefghi\n", "too long"},
+        {"bad escape", head + "k 5 \\q\n", "unknown escape"},
+        {"cut escape", head + "k 5 \\x4\n", "unknown escape"},
+        {"lone backslash", head + "k 5 \\\n", "lone backslash"},
+        {"raw control", head + "c 12:00\x01\n", "control"},
+        {"long clock", head + "c " + std::string(65, '1') + "\n", "too long"},
+        {"checkpoint short", head + "p 50 abc\n", "checkpoint"},
+        {"checkpoint no turn", head + "p fedcba9876543210\n", "checkpoint"},
+        {"bad line late", head + "t 0x1p+3\nk 0 x\nc 12:00:00\nwhat\n", "line 7"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(parseRecording(c.text, error)) << c.name;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+    }
+    // What the reader takes: comments, CR LF ends, any byte escaped, and a
+    // last line without its LF (cut short) left out.
+    std::string error;
+    auto r = parseRecording(head + "# note\r\nt 0x1.8p+0\nc \\x20\\\\\\e\nk 7 6 \\x20 \\xff\\xfe\nk 9 8\np 50 FEDCBA9876543210\nk 12 6",
+                            error);
+    ASSERT_TRUE(r) << error;
+    EXPECT_EQ(r->program, "1.0");
+    EXPECT_EQ(r->dataDigest, 0x0123456789abcdefull);
+    EXPECT_EQ(r->keyLines, 2u);
+    EXPECT_EQ(r->lastTurn, 9);
+    EXPECT_EQ(r->checkpoints, 1u);
+    RecordingCursor c = openCursor(*r);
+    EXPECT_EQ(nextEvent(c)->seconds, 1.5);
+    EXPECT_EQ(nextEvent(c)->text, " \\\x1b");
+    EXPECT_EQ(nextEvent(c)->keys, (std::vector<std::string>{"6", " ", "\xff\xfe"}));
+    EXPECT_EQ(nextEvent(c)->keys, (std::vector<std::string>{"8"}));
+    EXPECT_EQ(nextEvent(c)->digest, 0xfedcba9876543210ull);
+    EXPECT_FALSE(nextEvent(c));
+}
+
+TEST(Recording, WrittenLinesReadBackExactly) {
+    const std::string head = recordingHeader("2.0 \"x\"", 42);
+    std::string text = head;
+    const double readings[] = {0.0, 1e-300, 123456.78901234567, 9.8765432109876543e15, -3.25};
+    for (double v : readings) text += timerLine(v);
+    std::vector<std::string> keys;
+    for (int b = 1; b < 256; ++b) keys.push_back(std::string(1, static_cast<char>(b)));
+    text += keysLine(3, keys) + clockTimeLine("07:08:09") + clockDateLine("a b\\c") + checkpointLine(150, ~0ull);
+    std::string error;
+    auto r = parseRecording(text, error);
+    ASSERT_TRUE(r) << error;
+    EXPECT_EQ(r->program, "2.0 \"x\"");
+    RecordingCursor c = openCursor(*r);
+    for (double v : readings) EXPECT_EQ(nextEvent(c)->seconds, v);
+    EXPECT_EQ(nextEvent(c)->keys, keys);
+    EXPECT_EQ(nextEvent(c)->text, "07:08:09");
+    EXPECT_EQ(nextEvent(c)->text, "a b\\c");
+    auto p = nextEvent(c);
+    EXPECT_EQ(p->turn, 150);
+    EXPECT_EQ(p->digest, ~0ull);
+}
+
+// The window behind a paced playback: a clock that moves a millisecond per
+// reading, and the viewer's keys, all that wait in each pump.
+class ViewerWindow : public Backend {
+public:
+    void windowOpened(int, int) override {}
+    void setTitle(const std::string& t) override { title = t; }
+    void present(const Screen&) override {}
+    void pumpKeys(KeyQueue& queue, KeyWait) override {
+        for (const auto& key : viewer) pushKey(queue, key);
+        viewer.clear();
+    }
+    double timerSeconds() override { return now += 0.001; }
+    std::string clockTime() override { return ""; }
+    std::string clockDate() override { return ""; }
+    std::deque<std::string> viewer;
+    std::string title;
+    double now = 0;
+};
+
+TEST(Playback, ViewerKeysSteerThePlaybackAndNeverReachTheGame) {
+    std::string error;
+    auto r = parseRecording("delve-recording 1\nprogram x\ndata 0000000000000000\nk 0 x\nk 3 6\nk 4 8\nk 9 2\nk 12 4\n", error);
+    ASSERT_TRUE(r) << error;
+    ViewerWindow window;
+    PlaybackBackend pb(window, *r, true);
+    KeyQueue game;
+    pb.pumpKeys(game, KeyWait::Block);  // the first key comes at once
+    EXPECT_EQ(takeKey(game), "x");
+    EXPECT_EQ(window.title, "Playback \xe2\x80\x94 turn 0 of 12, \xc3\x97" "1");
+
+    // At x1 the next key waits a tenth of a second; "+" past x64 stays x64.
+    double before = window.now;
+    pb.pumpKeys(game, KeyWait::Block);
+    EXPECT_GE(window.now - before, 0.09);
+    EXPECT_EQ(takeKey(game), "6");
+    for (int i = 0; i < 9; ++i) window.viewer.push_back("+");
+    pb.pumpKeys(game, KeyWait::Block);
+    EXPECT_EQ(takeKey(game), "8");
+    EXPECT_NE(window.title.find("\xc3\x97" "64"), std::string::npos) << window.title;
+    // At high speed the viewer is heard every 50 ms, not at every key.
+    window.now += 1;
+    for (int i = 0; i < 12; ++i) window.viewer.push_back("-");
+
+    // Paused, only "." plays a key; other keys (a move, Enter) go nowhere.
+    window.viewer.insert(window.viewer.end(), {" ", "6", "\r", "."});
+    pb.pumpKeys(game, KeyWait::Block);
+    EXPECT_EQ(takeKey(game), "2");
+    EXPECT_FALSE(hasKey(game));
+    EXPECT_NE(window.title.find("turn 9 of 12, \xc3\x97\xc2\xbc, paused"), std::string::npos) << window.title;
+
+    // Escape stops it, as the end of the recording would.
+    window.viewer.push_back("\x1b");
+    EXPECT_THROW(pb.pumpKeys(game, KeyWait::Block), RunEnded);
+    EXPECT_TRUE(pb.stoppedByViewer());
+    EXPECT_FALSE(hasKey(game));
+}
+
+TEST(RecordingFiles, NamedByTimeAndSeedAndTheNewestHundredKept) {
+    ScratchDir dir;
+    RecordingFile f;
+    ASSERT_TRUE(createRecordingFile(dir.path(), f));
+    RecordingFile second;
+    ASSERT_TRUE(createRecordingFile(dir.path(), second));  // same second: a name of its own
+    EXPECT_NE(f.path, second.path);
+    std::fputs("abc\n", f.file);
+    nameRecordingBySeed(f, 317.0f);
+    std::fputs("def\n", f.file);
+    closeRecordingFile(f);
+    closeRecordingFile(second);
+    EXPECT_NE(f.path.find("_seed-317.rec"), std::string::npos) << f.path;
+    EXPECT_EQ(dir.read("recordings/" + fs::path(f.path).filename().string()), "abc\ndef\n");
+
+    const std::string folder = dir.path() + "/recordings";
+    for (int i = 0; i < 110; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "2001-01-01_%06d_seed-%d.rec", i, i);
+        dir.write(std::string("recordings/") + name, "x");
+    }
+    dir.write("recordings/notes.txt", "mine");
+    dir.write("recordings/1999-bug.rec", "kept by hand");
+    pruneRecordings(folder, kRecordingsKept);
+    size_t left = 0;
+    for (const auto& e : fs::directory_iterator(folder)) left += e.path().extension() == ".rec";
+    EXPECT_EQ(left, 101u);  // the newest 100, and one not named as ours
+    EXPECT_FALSE(dir.exists("recordings/2001-01-01_000011_seed-11.rec"));
+    EXPECT_TRUE(dir.exists("recordings/2001-01-01_000012_seed-12.rec"));
+    EXPECT_TRUE(dir.exists(fs::path(f.path).lexically_relative(dir.path()).string()));
+    EXPECT_TRUE(dir.exists("recordings/notes.txt"));
+    EXPECT_TRUE(dir.exists("recordings/1999-bug.rec"));
+}
+
+int runReplay(const std::string& args) {
+    const int status = std::system((DELVE_TOOL_DIR "/delve-replay " + args + " 2>/dev/null").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The bug-report command: 0 when it matches, 3 at a mismatch, 2 and no
+// files written for a file that is not a recording.
+TEST(Recording, ReplayToolChecksARecording) {
+    ScratchDir dir;
+    copyStaged(dir);
+    const Recorded rec = record(dir.path(), aGame(" "));
+    dir.write("game.rec", rec.text);
+    const std::string common = "--dir " + dir.path() + " --recording " + dir.path();
+    ASSERT_EQ(runReplay(common + "/game.rec --trace " + dir.path() + "/t.jsonl --screenshot " + dir.path() + "/s.png"), 0);
+    EXPECT_EQ(dir.read("t.jsonl"), rec.trace);
+    EXPECT_TRUE(dir.exists("s.png"));
+
+    std::string forged = rec.text;
+    const size_t at = forged.find("\np 50 ") + 6;
+    forged[at] = forged[at] == 'a' ? 'b' : 'a';
+    dir.write("forged.rec", forged);
+    EXPECT_EQ(runReplay(common + "/forged.rec"), 3);
+
+    dir.write("bad.rec", rec.text.substr(0, 60) + "\nzz\n");
+    EXPECT_EQ(runReplay(common + "/bad.rec --trace " + dir.path() + "/bad.jsonl --screenshot " + dir.path() + "/bad.png"), 2);
+    EXPECT_FALSE(dir.exists("bad.jsonl"));
+    EXPECT_FALSE(dir.exists("bad.png"));
+    EXPECT_EQ(runReplay(common + "/missing.rec"), 2);
+    EXPECT_EQ(runReplay(common + "/game.rec --keys 66"), 2);
+    // Over the size limit: refused unread.
+    {
+        std::ofstream huge(dir.path() + "/huge.rec", std::ios::binary);
+        huge << rec.text;
+        huge.seekp(static_cast<std::streamoff>(kRecordingMaxBytes) + 10);
+        huge << '\n';
+    }
+    EXPECT_EQ(runReplay(common + "/huge.rec"), 2);
+}
+
+}  // namespace
+}  // namespace delve::test
