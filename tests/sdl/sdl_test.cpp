@@ -5,8 +5,8 @@
 
 #include <SDL.h>
 
+#include "platform/frame_fit.h"
 #include "platform/platform.h"
-#include "platform/sdl/frame_fit.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_keys.h"
 
