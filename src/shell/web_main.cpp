@@ -3,11 +3,13 @@
 // in-memory file system.
 #include <memory>
 
+#include "platform/web/wasm/game_folder.h"
 #include "platform/web/wasm/web_backend.h"
 #include "shell/program.h"
 
 int main() {
     std::unique_ptr<delve::Backend> backend = delve::createWebBackend();
+    delve::makeFoldersWritable(delve::kWebGameRoot);
     delve::Platform platform(*backend);
     platform.files.root = delve::kWebGameRoot;
     auto game = std::make_unique<delve::Game>(platform);
