@@ -207,6 +207,45 @@ def check_placement(driver):
               % (size[0], size[1], area_w, area_h, got, expected))
 
 
+def check_fullscreen(driver):
+    """Alt+Enter and the button toggle full screen; neither is a key to the
+    game, and the canvas keeps the keyboard."""
+    keys_before = js(driver, "return Delve.keys;")
+    state = "return [document.fullscreenElement ? document.fullscreenElement.id : '', document.activeElement.id];"
+    seen = []
+    # In full screen only the game shows: the button is left behind, so Alt+Enter
+    # (or the browser's Escape) leaves it.
+    for how, full in (("Alt+Enter", True), ("Alt+Enter", False), ("button", True), ("Alt+Enter", False)):
+        if how == "button":
+            driver.find_element(By.ID, "fullscreen").click()
+        else:
+            ActionChains(driver).key_down(Keys.ALT).send_keys(Keys.ENTER).key_up(Keys.ALT).perform()
+        try:
+            wait_for(driver, "!!document.fullscreenElement === %s" % ("true" if full else "false"),
+                     "full screen " + ("on" if full else "off"), 5)
+        except Stop:
+            pass
+        time.sleep(0.3)  # the window settles to its new size
+        seen.append(js(driver, state))
+    keys_after = js(driver, "return Delve.keys;")
+    check(seen == [["stage", "screen"], ["", "screen"]] * 2 and keys_after == keys_before,
+          "Alt+Enter toggles full screen, the Full screen button enters it, the canvas keeps the focus",
+          "full screen toggling went %s (%d keys reached the game)" % (seen, keys_after - keys_before))
+
+
+def save_page(driver, path):
+    """The whole page, its window just large enough for the frame at one
+    screen pixel per game pixel."""
+    inner = js(driver, "return [outerWidth - innerWidth, outerHeight - innerHeight, "
+                       "document.getElementById('bar').offsetHeight];")
+    driver.set_window_size(984 + inner[0], 736 + inner[1] + inner[2])
+    time.sleep(0.5)
+    driver.save_screenshot(path)
+    ok("saved the page as %s" % path)
+    driver.set_window_size(1200, 1000)
+    time.sleep(0.3)
+
+
 def check_default_prevented(driver):
     """Browser shortcuts stay the browser's; keys the game types are its own."""
     cases = [("F5", "F5", {}, False), ("r", "KeyR", {"ctrlKey": True}, False),
@@ -237,6 +276,7 @@ def main():
     parser.add_argument("--seed", type=int, default=17)
     parser.add_argument("--keys", default="6688w26 4v")
     parser.add_argument("--turns", type=int, default=300)
+    parser.add_argument("--page-screenshot", help="save the page after the ?seed= keys as this PNG")
     args = parser.parse_args()
 
     profile = tempfile.mkdtemp(prefix="chromium-", dir=args.work)
@@ -269,6 +309,7 @@ def main():
         compare_with_replay(driver, args, "x" + typed, None, "typed")
         check_encounter_file(driver, args, "typed")
         check_placement(driver)
+        check_fullscreen(driver)
         check_console(driver, "while playing")
 
         # --- a seed in the address ------------------------------------------
@@ -279,6 +320,8 @@ def main():
             press(driver, key)
         settle(driver)
         compare_with_replay(driver, args, args.keys, args.seed, "seed-link")
+        if args.page_screenshot:
+            save_page(driver, args.page_screenshot)
         check_idle(driver, "the play screen")
 
         # --- the turn budget: move keys, one at a time ----------------------
