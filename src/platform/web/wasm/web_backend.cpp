@@ -37,7 +37,7 @@ namespace {
 // The longest sleep of one poll. A key wakes the game at once whatever this
 // is, so it only bounds how often a screen that polls in a loop (the title)
 // runs while nothing happens.
-constexpr int kPollSliceMs = 50;
+constexpr int kPollSliceMs = 100;
 
 class WebBackend final : public Backend {
 public:
