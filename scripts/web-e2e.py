@@ -56,7 +56,7 @@ def start_browser(profile):
     options.binary_location = "/usr/bin/chromium"
     for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--window-size=1200,1000", "--force-device-scale-factor=1"):
+                 "--disable-dev-shm-usage", "--window-size=1200,1000", "--force-device-scale-factor=1"):
         options.add_argument(flag)
     options.add_argument("--user-data-dir=" + profile)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
