@@ -292,7 +292,10 @@ def main():
         overview_at = js(driver, "return Delve.lastPresentAt;") / 1000.0
         check_idle(driver, "the definition overview")
         presents = js(driver, "return Delve.presents;")
-        # "x" ends the overview and is then taken by the title screen.
+        # "x" ends the overview and is then taken by the title screen. The
+        # overview waits for a key: the time a player looks at it is not the
+        # program's, so the title's time is the load to the overview plus the
+        # overview's key to the title.
         press(driver, "x")
         settle(driver, presents)
         key_at, title_at = js(driver, "return [Delve.lastKeyAt, Delve.lastPresentAt];")

@@ -34,7 +34,6 @@ target_link_libraries(delve PRIVATE delve_core)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
   SUFFIX ".js"
-  RUNTIME_OUTPUT_DIRECTORY ${DELVE_WEB_OUT}
   LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp")
 target_link_options(delve PRIVATE
   # Waiting for a key returns to the browser and resumes where it left off.
@@ -48,6 +47,14 @@ target_link_options(delve PRIVATE
   -sEXPORTED_RUNTIME_METHODS=stringToUTF8,UTF8ToString,getValue,FS
   "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/res@/game/res"
   "SHELL:--preload-file ${DELVE_WEB_TILES}@/game/tiles")
+
+# Linked inside the build tree, so the package's name in delve.js is only
+# "delve.data" (not a path on the building machine), then copied out.
+add_custom_command(TARGET delve POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${DELVE_WEB_OUT}
+  COMMAND ${CMAKE_COMMAND} -E copy delve.js delve.wasm delve.data ${DELVE_WEB_OUT}/
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  COMMENT "Copying delve.js, delve.wasm and delve.data to ${DELVE_WEB_OUT}")
 
 add_custom_command(
   OUTPUT ${DELVE_WEB_OUT}/index.html

@@ -2,6 +2,7 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
