@@ -8,8 +8,8 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "platform/frame_fit.h"
 #include "platform/platform.h"
-#include "platform/sdl/frame_fit.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_keys.h"
 

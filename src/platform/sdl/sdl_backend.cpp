@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/local_clock.h"
 #include "platform/platform.h"
-#include "platform/sdl/local_clock.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_video.h"
 

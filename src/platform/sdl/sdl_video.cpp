@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/frame_fit.h"
 #include "platform/palette.h"
-#include "platform/sdl/frame_fit.h"
 
 namespace delve {
 

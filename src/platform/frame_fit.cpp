@@ -1,4 +1,4 @@
-#include "platform/sdl/frame_fit.h"
+#include "platform/frame_fit.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/sdl/local_clock.h"
+#include "platform/local_clock.h"
 
 #include <cstdio>
 

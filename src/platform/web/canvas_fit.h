@@ -1,0 +1,23 @@
+#pragma once
+// Where the canvas goes on the page. The page measures in CSS pixels, the
+// screen in device pixels (more of them on a high-density display), so the
+// frame is fitted in device pixels, as in the window: the largest whole
+// factor, centred, with a smooth shrink only when even one factor does not
+// fit; then the result is given back in CSS pixels.
+namespace delve {
+
+struct CanvasPlacement {
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+    bool smooth = false;  // shrunk below one screen pixel per game pixel
+};
+
+// The area and its device pixels per CSS pixel as the browser reports them;
+// a ratio that is not a positive number counts as 1. Empty when the area or
+// the frame is empty.
+CanvasPlacement placeCanvas(double areaWidth, double areaHeight, double pixelRatio, int frameWidth,
+                            int frameHeight);
+
+}  // namespace delve

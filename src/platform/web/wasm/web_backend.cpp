@@ -1,0 +1,148 @@
+#include "platform/web/wasm/web_backend.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/local_clock.h"
+#include "platform/palette.h"
+#include "platform/platform.h"
+#include "platform/web/canvas_fit.h"
+#include "platform/web/dom_keys.h"
+
+// The page side of the seam. The page's script puts an object `page` on
+// Module before loading the program; these calls are all the game asks of it.
+//   page.attach(backend)  the program runs; keys go to this backend
+//   page.show(rgba, w, h) put a w x h picture (RGBA bytes) on the canvas
+//   page.setTitle(text)   the document's title
+//   page.wait(ms)         a promise resolved by the next key, or after ms
+//                         milliseconds (never when ms < 0)
+//   page.ended()          the program has ended
+// and the page calls back through the exported delve_web_* functions below.
+
+EM_JS(void, pageAttach, (void* backend), { Module.page.attach(backend); });
+EM_JS(void, pageShow, (const uint32_t* rgba, int width, int height), {
+    Module.page.show(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+});
+EM_JS(void, pageSetTitle, (const char* title), { Module.page.setTitle(UTF8ToString(title)); });
+EM_ASYNC_JS(void, pageWait, (int milliseconds), { await Module.page.wait(milliseconds); });
+EM_JS(void, pageEnded, (), { Module.page.ended(); });
+
+namespace delve {
+
+namespace {
+
+// The longest sleep of one poll. A key wakes the game at once whatever this
+// is, so it only bounds how often a screen that polls in a loop (the title)
+// runs while nothing happens.
+constexpr int kPollSliceMs = 100;
+
+class WebBackend final : public Backend {
+public:
+    WebBackend() {
+        const auto& palette = defaultPalette();
+        // RGBA bytes in memory, as the canvas takes them.
+        for (size_t i = 0; i < palette.size(); ++i)
+            colours_[i] = 0xFF000000u | uint32_t{palette[i].b} << 16 | uint32_t{palette[i].g} << 8 |
+                          uint32_t{palette[i].r};
+    }
+
+    void windowOpened(int width, int height) override {
+        width_ = width;
+        height_ = height;
+        frame_.assign(static_cast<size_t>(width_) * height_, colours_[0]);
+        pageShow(frame_.data(), width_, height_);
+    }
+
+    void setTitle(const std::string& title) override { pageSetTitle(title.c_str()); }
+
+    void present(const Screen& screen) override {
+        if (screen.visiblePage < 0 || screen.visiblePage >= kPageCount) return;
+        const std::vector<uint8_t>& page = screen.pages[screen.visiblePage];
+        if (screen.width != width_ || screen.height != height_) windowOpened(screen.width, screen.height);
+        const size_t n = std::min(page.size(), frame_.size());
+        for (size_t i = 0; i < n; ++i) frame_[i] = colours_[page[i]];
+        pageShow(frame_.data(), width_, height_);
+    }
+
+    void pumpKeys(KeyQueue& queue, KeyWait wait) override {
+        if (!hasKey(pending_)) {
+            if (wait == KeyWait::Brief) {
+                pageWait(kPollSliceMs);
+            } else {
+                while (!hasKey(pending_)) pageWait(-1);
+            }
+        }
+        while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
+    }
+
+    double timerSeconds() override { return emscripten_get_now() / 1000.0; }
+    std::string clockTime() override { return formatClockTime(localNow()); }
+    std::string clockDate() override { return formatClockDate(localNow()); }
+
+    // Keys arrive while the game waits (or runs): they wait here, in a queue
+    // that keeps the newest 15 as the game's own does, until the next pump.
+    KeyQueue& pending() { return pending_; }
+
+private:
+    std::array<uint32_t, 256> colours_{};
+    std::vector<uint32_t> frame_;
+    int width_ = 0;
+    int height_ = 0;
+    KeyQueue pending_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> createWebBackend() {
+    auto backend = std::make_unique<WebBackend>();
+    pageAttach(backend.get());
+    return backend;
+}
+
+void announceProgramEnded() { pageEnded(); }
+
+}  // namespace delve
+
+// Called by the page's script, with the backend it was given by attach.
+extern "C" {
+
+// One keydown event; returns the delve::kDomKey* bits (what the page must do).
+EMSCRIPTEN_KEEPALIVE int delve_web_key_down(void* backend, const char* key, const char* code, int modifiers) {
+    if (!backend || !key || !code) return 0;
+    delve::DomKeyEvent event;
+    event.key = key;
+    event.code = code;
+    event.ctrl = (modifiers & 1) != 0;
+    event.alt = (modifiers & 2) != 0;
+    event.meta = (modifiers & 4) != 0;
+    event.altGraph = (modifiers & 8) != 0;
+    event.repeat = (modifiers & 16) != 0;
+    auto& web = *static_cast<delve::WebBackend*>(backend);
+    return delve::domKeyResultBits(delve::translateDomKey(event, web.pending()));
+}
+
+// One key text, queued as it is (the page's own buttons and the seed link).
+EMSCRIPTEN_KEEPALIVE void delve_web_queue_key(void* backend, const char* text) {
+    if (!backend || !text || !*text) return;
+    delve::pushKey(static_cast<delve::WebBackend*>(backend)->pending(), text);
+}
+
+// The canvas placement for an area of the page; out receives left, top,
+// width, height (CSS pixels) and 1 for a smooth shrink, else 0.
+EMSCRIPTEN_KEEPALIVE void delve_web_place_canvas(double areaWidth, double areaHeight, double pixelRatio,
+                                                 int frameWidth, int frameHeight, double* out) {
+    if (!out) return;
+    const delve::CanvasPlacement p =
+        delve::placeCanvas(areaWidth, areaHeight, pixelRatio, frameWidth, frameHeight);
+    out[0] = p.left;
+    out[1] = p.top;
+    out[2] = p.width;
+    out[3] = p.height;
+    out[4] = p.smooth ? 1 : 0;
+}
+
+}  // extern "C"

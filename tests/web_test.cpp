@@ -1,0 +1,121 @@
+// The browser backend's plain C++: a page's key events to the key texts the
+// window gives, which keys stay the browser's, and where the canvas goes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <tuple>
+
+#include "platform/web/canvas_fit.h"
+#include "platform/web/dom_keys.h"
+
+namespace delve {
+namespace {
+
+constexpr int kCtrl = 1, kAlt = 2, kMeta = 4, kAltGraph = 8;
+
+TEST(DomKeys, EveryPressGivesTheWindowsKeyTextAndKeepsBrowserShortcuts) {
+    // Each keydown, the keys it must queue ('|' between) and whether the
+    // browser's own handling is stopped.
+    const struct {
+        const char *key, *code;
+        int modifiers;
+        const char* keys;
+        bool prevented;
+    } presses[] = {
+        {"Shift", "ShiftLeft", 0, "", false},  // a modifier alone is no press
+        {"Dead", "BracketLeft", 0, "", false},  // its character comes with the next key
+        {"Process", "KeyA", 0, "", false},      // an input method is composing
+        {"", "", 0, "", false},
+        {"@", "Digit2", 0, "@", true},  // the layout's character, whatever the key
+        {"A", "KeyA", 0, "A", true},    // one capital is a character, not a key name
+        {" ", "Space", 0, " ", true},
+        {"~", "Backquote", 0, "~", true},
+        {"@", "KeyQ", kCtrl | kAlt, "@", true},       // AltGr reported as Ctrl+Alt
+        {"@", "KeyQ", kCtrl | kAltGraph, "@", true},  // or as AltGraph
+        {"c", "KeyC", kCtrl, "\x01", false},          // Ctrl+C types nothing
+        {"r", "KeyR", kCtrl, "\x01", false},          // and reload stays the browser's,
+        {"I", "KeyI", kCtrl, "\x01", false},          // as do its tools (Ctrl+Shift+I)
+        {"r", "KeyR", kMeta, "\x01", false},          // and the system key's shortcuts
+        {"f", "KeyF", kAlt, "f", false},              // Alt+F: the game's "f", the browser's menu
+        {"Escape", "Escape", 0, "\x1b", true},
+        {"Enter", "Enter", kCtrl, "\r", true},
+        {"Enter", "NumpadEnter", 0, "\r", true},
+        {"Backspace", "Backspace", 0, "\b", true},
+        {"ArrowUp", "ArrowUp", 0, "\x01", false},  // keys without a character
+        {"F5", "F5", 0, "\x01", false},
+        {"F12", "F12", 0, "\x01", false},
+        {"Tab", "Tab", 0, "\x01", false},
+        {"8", "Numpad8", 0, "8", true},          // the keypad with NumLock on,
+        {"ArrowUp", "Numpad8", 0, "8", true},    // and off
+        {"PageUp", "Numpad9", kCtrl, "9", true},
+        {"+", "NumpadAdd", 0, "+", true},
+        {"-", "NumpadSubtract", 0, "-", true},
+        {",", "NumpadDecimal", 0, ",", true},    // as the layout types it,
+        {"Delete", "NumpadDecimal", 0, "", false},  // and nothing when it types nothing
+        {"e\xc3\xa9", "KeyE", 0, "e|\xc3\xa9", true},  // text splits into characters
+    };
+    for (const auto& press : presses) {
+        DomKeyEvent event;
+        event.key = press.key;
+        event.code = press.code;
+        event.ctrl = press.modifiers & kCtrl;
+        event.alt = press.modifiers & kAlt;
+        event.meta = press.modifiers & kMeta;
+        event.altGraph = press.modifiers & kAltGraph;
+        KeyQueue queue;
+        const DomKeyResult result = translateDomKey(event, queue);
+        std::string keys;
+        while (hasKey(queue)) keys += (keys.empty() ? "" : "|") + takeKey(queue);
+        SCOPED_TRACE(std::string("key \"") + press.key + "\" code " + press.code);
+        EXPECT_EQ(keys, press.keys);
+        EXPECT_EQ(result.queued > 0, !keys.empty());
+        EXPECT_EQ(result.preventDefault, press.prevented);
+        EXPECT_FALSE(result.toggleFullscreen);
+    }
+}
+
+TEST(DomKeys, AltEnterTogglesFullScreenOncePerPressAndIsNeverAKey) {
+    for (const char* code : {"Enter", "NumpadEnter"}) {
+        KeyQueue queue;
+        DomKeyEvent event{"Enter", code, false, true};
+        DomKeyResult first = translateDomKey(event, queue);
+        event.repeat = true;
+        DomKeyResult held = translateDomKey(event, queue);
+        EXPECT_FALSE(hasKey(queue));
+        EXPECT_EQ(domKeyResultBits(first), kDomKeyPreventDefault | kDomKeyToggleFullscreen);
+        EXPECT_EQ(domKeyResultBits(held), kDomKeyPreventDefault);  // held down: no flicker
+    }
+}
+
+TEST(CanvasFit, WholeDevicePixelFactorsCentredInCssPixels) {
+    const auto place = [](double w, double h, double ratio, int fw, int fh) {
+        const CanvasPlacement p = placeCanvas(w, h, ratio, fw, fh);
+        return std::tuple{p.left, p.top, p.width, p.height, p.smooth};
+    };
+    EXPECT_EQ(place(1200, 949, 1, 960, 720), std::tuple(120.0, 114.0, 960.0, 720.0, false));
+    EXPECT_EQ(place(1200, 949, 1, 320, 200), std::tuple(120.0, 174.0, 960.0, 600.0, false));  // seed prompt
+    // Twice the pixels: two device pixels per game pixel, the same CSS size.
+    EXPECT_EQ(place(960, 720, 2, 960, 720), std::tuple(0.0, 0.0, 960.0, 720.0, false));
+    // 1.5 device pixels per CSS pixel: one device pixel per game pixel is
+    // the largest whole factor, so the frame looks smaller but stays sharp.
+    EXPECT_EQ(place(1000, 800, 1.5, 960, 720), std::tuple(180.0, 160.0, 640.0, 480.0, false));
+    // The browser's fractions must not cost a whole factor.
+    EXPECT_EQ(std::get<2>(place(767.9999, 576, 1.25, 960, 720)), 768.0);
+    // Smaller than one frame: shrunk smoothly, keeping the shape.
+    EXPECT_EQ(place(400, 600, 1, 960, 720), std::tuple(0.0, 150.0, 400.0, 300.0, true));
+    // A ratio that is no number counts as 1; an empty area or frame places nothing.
+    EXPECT_EQ(place(1200, 949, std::numeric_limits<double>::quiet_NaN(), 960, 720),
+              place(1200, 949, 1, 960, 720));
+    EXPECT_EQ(place(1200, 949, 0, 960, 720), place(1200, 949, 1, 960, 720));
+    EXPECT_EQ(place(0, 720, 1, 960, 720), std::tuple(0.0, 0.0, 0.0, 0.0, false));
+    EXPECT_EQ(place(-5, std::nan(""), 1, 960, 720), std::tuple(0.0, 0.0, 0.0, 0.0, false));
+    EXPECT_EQ(place(1200, 949, 1, 0, 0), std::tuple(0.0, 0.0, 0.0, 0.0, false));
+    // An absurd area still gives a whole factor, not an overflow.
+    const CanvasPlacement huge = placeCanvas(1e300, 1e300, 1, 960, 720);
+    EXPECT_GT(huge.width, 960.0);
+    EXPECT_EQ(std::fmod(huge.width, 960.0), 0.0);
+}
+
+}  // namespace
+}  // namespace delve
