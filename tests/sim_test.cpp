@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "delve-replay/trace.h"
+#include "delve-sim/policy.h"
 #include "delve-sim/report.h"
 #include "delve-sim/simulation.h"
+#include "level/level_grid.h"
 #include "support/support.h"
 
 namespace delve {
@@ -55,6 +57,127 @@ TEST(SimTest, SkippingPixelsKeepsEveryFrameOfTheGame) {
     // The comparison covered new levels and fallen members, not only walking.
     EXPECT_GT(levelsSeen, 0);
     EXPECT_GT(fallsSeen, 0);
+}
+
+// A level drawn as text from cell (2, 2): '#' rock, '.' floor, '>' stairs,
+// 'S' a snake, 'G' a gate, '$' gold, '?' floor not seen yet, 'P' the party on
+// floor, 'p' the party on a snake. Everything drawn is seen except '?'; the
+// rest of the level is unseen rock. Member 1 stands (30 of 30 Hp, Ap 9), the
+// other six have fallen.
+struct PolicyScene {
+    explicit PolicyScene(const std::vector<std::string>& rows) {
+        Game& g = world.game;
+        g.partySize = 7;
+        g.levelNumber = 1;
+        g.activeMember = 1;
+        g.statCurrent.resize(1, 7, 1, 6);
+        g.statInitial.resize(1, 7, 1, 6);
+        g.spellKnown.resize(1, 7, 1, 6);
+        g.spellExperience.resize(1, 7, 1, 6);
+        for (int m = 1; m <= 7; ++m) {
+            g.statInitial.set(m, kHp, 30);
+            g.statInitial.set(m, kAp, 9);
+        }
+        g.statCurrent.set(1, kHp, 30);
+        g.statCurrent.set(1, kAp, 9);
+        for (int x = 2; x <= 39; ++x)
+            for (int y = 2; y <= 24; ++y) g.levelMap.set(x, y, kRock);
+        for (size_t r = 0; r < rows.size(); ++r)
+            for (size_t c = 0; c < rows[r].size(); ++c) {
+                const int x = 2 + static_cast<int>(c), y = 2 + static_cast<int>(r);
+                const char ch = rows[r][c];
+                const int32_t code = ch == '.' || ch == 'P' || ch == '?' ? kFloor
+                                     : ch == '>'               ? kStairs
+                                     : ch == 'S' || ch == 'p'  ? kSnake
+                                     : ch == 'G'               ? kGate
+                                     : ch == '$'               ? kGold
+                                                               : kRock;
+                g.levelMap.set(x, y, code);
+                if (ch != '?') g.seenMap.set(x, y, 1);
+                if (ch == 'P' || ch == 'p') {
+                    g.partyX = static_cast<float>(x);
+                    g.partyY = static_cast<float>(y);
+                }
+            }
+        g.openCellCount = 100;
+        g.seenCellCount = 10;
+    }
+    std::optional<std::string> key(PolicyKind kind) {
+        sim::PolicyMemory memory;
+        return sim::chooseKey(world.game, kind, memory);
+    }
+    test::HeadlessGame world;
+};
+
+TEST(SimTest, PoliciesChooseTheirKeys) {
+    {
+        // The shortest way to the stairs crosses a snake: the explorer takes
+        // it, the cautious player goes round the far side.
+        PolicyScene scene({"#######", "#P.S.>#", "#.....#", "#.....#", "#######"});
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), "6");
+        EXPECT_EQ(scene.key(PolicyKind::Cautious), "2");
+    }
+    {
+        // Unexplored space is the goal while no stairs are known.
+        PolicyScene scene({"#####", "#.P.?", "#####"});
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), "6");
+    }
+    {
+        // Stairs and items under the party are taken with the space bar.
+        PolicyScene stairs({"###", "#>#", "###"});
+        stairs.world.game.partyX = 3;
+        stairs.world.game.partyY = 3;
+        EXPECT_EQ(stairs.key(PolicyKind::Cautious), " ");
+        PolicyScene gold({"####", "#$.?", "####"});
+        gold.world.game.partyX = 3;
+        gold.world.game.partyY = 3;
+        EXPECT_EQ(gold.key(PolicyKind::Explorer), " ");
+    }
+    {
+        // With a snake on its cell, pushing the gate would bring an attack:
+        // the cautious player steps off first; the explorer pushes.
+        PolicyScene scene({"######", "#.pG>#", "######"});
+        EXPECT_EQ(scene.key(PolicyKind::Cautious), "4");
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), "6");
+    }
+    {
+        // Low on Hp: Heal when known and affordable, else a fitter member.
+        PolicyScene scene({"#####", "#.P.?", "#####"});
+        Game& g = scene.world.game;
+        g.statCurrent.set(1, kHp, 5);
+        g.spellKnown.set(1, kHeal, 1);
+        g.statCurrent.set(1, kMp, 5);
+        EXPECT_EQ(scene.key(PolicyKind::Cautious), "h");
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), "6");  // the explorer does not mind
+        g.statCurrent.set(1, kMp, 4);
+        g.statCurrent.set(4, kHp, 25);
+        EXPECT_EQ(scene.key(PolicyKind::Cautious), "+");
+    }
+    {
+        // A sealed room: Warp while it can, then nothing is left to try.
+        PolicyScene scene({"#####", "#.P.#", "#####"});
+        Game& g = scene.world.game;
+        g.spellKnown.set(1, kWarp, 1);
+        g.statCurrent.set(1, kMp, 8);
+        EXPECT_EQ(scene.key(PolicyKind::Cautious), "w");
+        g.statCurrent.set(1, kMp, 7);
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), std::nullopt);
+        g.statCurrent.set(2, kHp, 10);  // a member who can cast it takes over
+        g.spellKnown.set(2, kWarp, 1);
+        g.statCurrent.set(2, kMp, 20);
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), "+");
+        g.seenCellCount = g.openCellCount;  // nothing unseen: Warp would not work
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), std::nullopt);
+    }
+    {
+        // A fallen active member: switch while anyone stands.
+        PolicyScene scene({"#####", "#.P.?", "#####"});
+        Game& g = scene.world.game;
+        g.statCurrent.set(1, kHp, 0);
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), std::nullopt);
+        g.statCurrent.set(6, kHp, 3);
+        EXPECT_EQ(scene.key(PolicyKind::Explorer), "+");
+    }
 }
 
 std::string readFile(const std::string& path) {

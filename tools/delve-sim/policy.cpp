@@ -49,6 +49,9 @@ int32_t hp(const Game& g, int member) { return g.statCurrent.get(member, kHp); }
 bool lowHp(const Game& g, int member) {
     return int64_t{hp(g, member)} * 100 < int64_t{g.statInitial.get(member, kHp)} * kLowHpPercent;
 }
+bool belowHalfHp(const Game& g, int member) {
+    return int64_t{hp(g, member)} * 2 < int64_t{g.statInitial.get(member, kHp)};
+}
 // Hp as a share of the initial value, in percent (0 for a member without Hp).
 int64_t hpPercent(const Game& g, int member) {
     const int64_t initial = g.statInitial.get(member, kHp);
@@ -87,10 +90,10 @@ Resources resourcesOf(const Game& g, PolicyKind kind, bool avoidMonsters, bool d
     r.desperate = desperate;
     const int member = g.activeMember;
     const int chance = gateChance(g.statCurrent.get(member, kAp));
-    // Each push costs 0 to 3 Hp; the cautious player pushes only while the
-    // expected cost of the whole gate is well within its Hp.
-    const int64_t expectedHp = chance > 0 ? 15000 / chance : INT64_MAX;  // tenths of Hp
-    r.gatesOpen = chance > 0 && (kind == PolicyKind::Explorer || desperate || expectedHp * 2 < int64_t{hp(g, member)} * 10);
+    // Each push costs 0 to 3 Hp: the cautious player pushes only while it
+    // has at least half its Hp, unless no other way is left. A gate costs as
+    // many turns as it takes pushes on average, so other ways come first.
+    r.gatesOpen = chance > 0 && (kind == PolicyKind::Explorer || desperate || !belowHalfHp(g, member));
     r.gateCost = chance > 0 ? kTurn + kTurn * 10000 / chance : 0;
     r.thinWallsOpen = mp(g, member) >= kThinWallMaxCost;
     if (g.keys > 0) {
@@ -204,7 +207,9 @@ bool monsterWithin(const Game& g, int distance) {
     return false;
 }
 
-// With no way on at all: Warp somewhere unseen, or hand over to a member who can.
+// With no way on at all: Warp somewhere unseen, or hand over to a member who
+// can. (Warp works only while some open cell is unseen; a player would learn
+// that from one key that does nothing, the policy asks the count directly.)
 std::optional<std::string> outOfDeadEnd(const Game& g) {
     auto canWarp = [&](int m) { return knows(g, m, kWarp) && mp(g, m) >= kWarpMaxCost; };
     if (!(g.seenCellCount < g.openCellCount)) return std::nullopt;

@@ -10,15 +10,17 @@
 namespace delve::sim {
 
 enum class PolicyKind {
-    // Walks towards the stairs once it knows a way there, else towards the
-    // nearest unexplored space; picks up what it stands on; takes the stairs.
-    // Walks straight through monsters. Switches member only when the active
-    // one has fallen; uses spells and keys only to get out of a dead end.
+    // Takes the cheapest known way to the stairs once it knows one, else to
+    // the nearest unexplored space, straight through monsters, locked doors
+    // (a key or Tinker), gates and thin walls; picks up what it stands on;
+    // takes the stairs. Switches member only when the active one has fallen;
+    // with no way on left, casts Warp or switches to a member who can.
     Explorer,
-    // The explorer, and: keeps off and away from the monsters it can see,
-    // heals when low (Heal, a known health potion, or a switch to a fitter
-    // member), and when monsters block every way on, throws a bomb at them or
-    // casts Flare, waits a little, and only then walks through.
+    // The explorer, but keeps off and away from the monsters it can see,
+    // pushes gates only while it has half its Hp (or when nothing else is
+    // left), heals when low (Heal, a fitter member, a known health potion),
+    // and when monsters block every way on throws a bomb or casts Flare,
+    // waits a little, and only then walks through.
     Cautious
 };
 
