@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -173,7 +172,6 @@ int main(int argc, char** argv) {
     std::mutex progressMutex;
     const auto start = std::chrono::steady_clock::now();
     auto lastShown = start;
-    bool shown = false;
     auto worker = [&] {
         for (int i; (i = next.fetch_add(1)) < count;) {
             runs[static_cast<size_t>(i)] = delve::sim::simulateSeed(o.settings, o.firstSeed + i);
@@ -185,7 +183,6 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "delve-sim: %s: %d of %d seeds\n", delve::sim::policyName(o.settings.policy).c_str(),
                              finished, count);
                 lastShown = now;
-                shown = true;
             }
         }
     };
@@ -193,7 +190,6 @@ int main(int argc, char** argv) {
     for (int j = 1; j < std::min(o.jobs, count); ++j) threads.emplace_back(worker);
     worker();
     for (auto& t : threads) t.join();
-    (void)shown;
 
     const delve::sim::ReportHeader header{delve::sim::policyName(o.settings.policy), o.firstSeed, o.lastSeed,
                                           o.settings.turnCap};

@@ -170,7 +170,8 @@ std::string textReport(const ReportHeader& header, const std::vector<SeedRun>& r
     out += table(rows);
     out += "\nReached: share of runs that came to the level. Turns: median turns spent there.\n"
            "Hp lost, Gold, Keys, Bombs (gained), Spells (cast): per run that came to the level.\n"
-           "Party fell: runs whose whole starting party fell there, and the median turn.\n\n";
+           "Party fell: runs whose whole starting party fell there, and the median turn.\n"
+           "Stuck: runs that ended there with no way on left to try (or nothing new seen in 400 turns).\n\n";
 
     rows = {{"Level"}};
     for (const std::string& c : kCauses) rows[0].push_back(c);
@@ -183,7 +184,8 @@ std::string textReport(const ReportHeader& header, const std::vector<SeedRun>& r
         for (const std::string& c : kCasts) r.push_back(perRun(s.casts.count(c) ? s.casts.at(c) : 0, s.reached));
         rows.push_back(r);
     }
-    out += "Hp lost by cause, Mp paid for thin walls, spells cast and bombs thrown, per run that came to the level:\n";
+    out += "Hp lost by cause, Mp paid for thin walls (they never cost Hp), spells cast and bombs thrown,\n"
+           "per run that came to the level:\n";
     out += table(rows);
 
     const TargetCounts t = countTargets(runs);

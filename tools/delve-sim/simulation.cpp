@@ -1,5 +1,6 @@
 #include "simulation.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/headless/headless_backend.h"
