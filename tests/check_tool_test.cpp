@@ -38,7 +38,7 @@ TEST(CheckTool, ReportsEachKindOfMistakeAndPassesTheStagedFolder) {
     const std::string D = "res/gamedata.dat", S = "res/stats.dat", H = "res/shops.dat";
     const std::string shortTile = test::encodeTile(std::vector<uint8_t>(64), 8, 8).substr(0, 20);
     const std::vector<Mistake> mistakes = {
-        {{{D, "party/Wynne/stat/Mp/initial=34\r\n", ""}, {D, "hud/knowledge=know\r\n", ""}},
+        {{{D, "party/Wynne/stat/Mp/initial=44\r\n", ""}, {D, "hud/knowledge=know\r\n", ""}},
          {D + ": missing key 'party/Wynne/stat/Mp/initial'; the game reads 0",
           "missing key 'hud/knowledge'; the game shows \"%%\""}},
         {{{D, "party/count=7", "party/count=6"}, {D, "spell/count=6", "spell/count=70000"},

@@ -26,6 +26,7 @@ std::string decimalField(int32_t value, size_t length, int width) {
 }  // namespace
 
 void drawStatPanel(Game& g) {
+    if (g.io.screen.skipDrawing) return;  // the headings file is read only to be drawn
     drawTextFrame(g.io, 1, 26, 40, 45, -1);
 
     // Read fresh at every drawing, so the headings follow the file as it is now.
@@ -99,6 +100,7 @@ KeyValueStore buildEncounterWords(Game& g, const std::string& text) {
 }
 
 void drawMessagePanel(Game& g, const std::string& text) {
+    if (g.io.screen.skipDrawing) return;  // nothing reads the encounter file back
     const KeyValueStore words = buildEncounterWords(g, text);
     drawTextFrame(g.io, 41, 26, 60, 45, -1);
     printMarkup(g.io, 27, 42, "Encounter");

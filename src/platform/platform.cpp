@@ -25,7 +25,7 @@ void copyPage(Platform& p, int sourcePage, int destinationPage) {
     if (sourcePage < 0) sourcePage = s.workPage;
     if (destinationPage < 0) destinationPage = s.visiblePage;
     if (sourcePage >= kPageCount || destinationPage >= kPageCount) return;
-    if (sourcePage != destinationPage) {
+    if (sourcePage != destinationPage && !s.skipDrawing) {
         s.pages[destinationPage] = s.pages[sourcePage];
         ++s.pageCopies;
     }

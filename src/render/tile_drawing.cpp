@@ -35,12 +35,14 @@ std::string mapTileName(int code) { return "tiles\\map\\map_" + threeDigits(code
 std::string fontTileName(int code) { return "tiles\\font\\font_" + threeDigits(code) + ".til"; }
 
 void drawTileFile(Platform& p, int x, int y, const std::string& fileName, const std::string& mode) {
+    if (p.screen.skipDrawing) return;
     auto image = loadTileImage(p.files, fileName);
     if (!image) return;
     drawImage(workSurface(p.screen), screenCoordinate(x), screenCoordinate(y), *image, combineByName(mode));
 }
 
 void drawBoxOutline(Platform& p, int x1, int y1, int x2, int y2, int colour) {
+    if (p.screen.skipDrawing) return;
     Surface s = workSurface(p.screen);
     for (int i = 0; i <= 1; ++i)
         for (int j = 0; j <= 1; ++j)
@@ -49,6 +51,7 @@ void drawBoxOutline(Platform& p, int x1, int y1, int x2, int y2, int colour) {
 }
 
 void fillBox(Platform& p, int x1, int y1, int x2, int y2, int colour) {
+    if (p.screen.skipDrawing) return;
     Surface s = workSurface(p.screen);
     for (int i = 0; i <= 1; ++i)
         for (int j = 0; j <= 1; ++j)
