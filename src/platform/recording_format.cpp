@@ -9,70 +9,13 @@
 #include <sstream>
 
 #include "delve_version.h"
+#include "platform/key_escapes.h"
 
 namespace delve {
 
 namespace {
 
 constexpr const char* kMagic = "delve-recording ";
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string escapeText(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == 27) {
-            out += "\\e";
-        } else if (c == 13) {
-            out += "\\r";
-        } else if (c <= 32 || c >= 127) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> unescapeText(const std::string& text, std::string& error) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 32 || c == 127) {
-            error = "a raw control byte";
-            return std::nullopt;
-        }
-        if (c != '\\') {
-            out += static_cast<char>(c);
-            continue;
-        }
-        if (i + 1 >= text.size()) {
-            error = "a lone backslash";
-            return std::nullopt;
-        }
-        const char e = text[++i];
-        if (e == 'e') out += '\x1b';
-        else if (e == 'r') out += '\r';
-        else if (e == '\\') out += '\\';
-        else if (e == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            error = std::string("an unknown escape \\") + e;
-            return std::nullopt;
-        }
-    }
-    return out;
-}
 
 // Digits only, no sign, within 32 bits.
 std::optional<int32_t> parseTurn(const std::string& s) {
@@ -129,7 +72,7 @@ std::optional<RecordedEvent> parseEventLine(const std::string& line, bool& comme
         }
         case 'c':
         case 'd': {
-            auto text = unescapeText(rest, error);
+            auto text = unescapeKeyText(rest, error, RawControlBytes::Refused);
             if (!text) return std::nullopt;
             if (text->size() > kRecordingMaxClockText) {
                 error = "a clock reading is too long";
@@ -153,7 +96,7 @@ std::optional<RecordedEvent> parseEventLine(const std::string& line, bool& comme
             e.kind = RecordedKind::Keys;
             e.turn = *turn;
             for (size_t i = 1; i < parts.size(); ++i) {
-                auto key = unescapeText(parts[i], error);
+                auto key = unescapeKeyText(parts[i], error, RawControlBytes::Refused);
                 if (!key) return std::nullopt;
                 if (key->empty() || key->size() > kRecordingMaxKeyBytes) {
                     error = "a key that is empty or too long";
@@ -222,10 +165,10 @@ std::string hex16(uint64_t v) {
     return buf;
 }
 
-std::string escapeRecordedKey(const std::string& key) { return escapeText(key); }
+std::string escapeRecordedKey(const std::string& key) { return escapeKeyText(key); }
 
 std::string recordingHeader(const std::string& program, uint64_t dataDigest) {
-    return std::string(kMagic) + std::to_string(kRecordingFormat) + "\nprogram " + escapeText(program) +
+    return std::string(kMagic) + std::to_string(kRecordingFormat) + "\nprogram " + escapeKeyText(program) +
            "\ndata " + hex16(dataDigest) +
            "\n# A Delve game as it was played: watch it with delve --play FILE, check it with\n"
            "# delve-replay --recording FILE. The format is described in the README.\n";
@@ -237,12 +180,12 @@ std::string timerLine(double seconds) {
     return buf;
 }
 
-std::string clockTimeLine(const std::string& text) { return "c " + escapeText(text) + "\n"; }
-std::string clockDateLine(const std::string& text) { return "d " + escapeText(text) + "\n"; }
+std::string clockTimeLine(const std::string& text) { return "c " + escapeKeyText(text) + "\n"; }
+std::string clockDateLine(const std::string& text) { return "d " + escapeKeyText(text) + "\n"; }
 
 std::string keysLine(int32_t turn, const std::vector<std::string>& keys) {
     std::string line = "k " + std::to_string(turn < 0 ? 0 : turn);
-    for (const auto& key : keys) line += " " + escapeText(key);
+    for (const auto& key : keys) line += " " + escapeKeyText(key);
     return line + "\n";
 }
 
@@ -270,7 +213,7 @@ std::optional<Recording> parseRecording(std::string text, std::string& error) {
     auto program = lineAt(text, pos, r.bodyEnd, next);
     std::string why;
     std::optional<std::string> programText;
-    if (program && program->rfind("program ", 0) == 0) programText = unescapeText(program->substr(8), why);
+    if (program && program->rfind("program ", 0) == 0) programText = unescapeKeyText(program->substr(8), why);
     if (!programText || programText->size() > 64) {
         error = "line 2: not the program line";
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "platform/key_escapes.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -9,13 +11,6 @@
 namespace delve {
 
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // A seed as the player would type it: an optional sign, digits, a point.
 bool plausibleSeed(const std::string& s) {
@@ -29,29 +24,10 @@ bool plausibleSeed(const std::string& s) {
 }  // namespace
 
 std::optional<std::string> unescapeKeys(const std::string& text, std::string& error) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (i + 1 >= text.size()) {
-            error = "--keys: a lone backslash at the end";
-            return std::nullopt;
-        }
-        const char e = text[++i];
-        if (e == 'e') out += '\x1b';
-        else if (e == 'r') out += '\r';
-        else if (e == '\\') out += '\\';
-        else if (e == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            error = std::string("--keys: unknown escape \\") + e;
-            return std::nullopt;
-        }
-    }
-    return out;
+    std::string problem;
+    auto keys = unescapeKeyText(text, problem);
+    if (!keys) error = "--keys: " + problem;
+    return keys;
 }
 
 std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::string& error) {
