@@ -3,11 +3,15 @@
 // its keys.
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "game/trace.h"
+#include "platform/frame_fit.h"
 #include "level/level_grid.h"
 #include "rules/walk_path.h"
 #include "shell/mouse_walk.h"
 #include "shell/program.h"
+#include "shell/walk_backend.h"
 #include "support/support.h"
 
 namespace delve::test {
@@ -245,6 +249,110 @@ TEST(MouseWalk, AWalkIsTheSameGameAsTypingItsKeys) {
     }
     EXPECT_EQ(walked.trace, typed.trace);
     EXPECT_EQ(walked.g.io.rng.state, typed.g.io.rng.state);
+}
+
+// A window stand-in: each pump brings the next click, else the next key;
+// its clock moves a twentieth of a second per reading.
+class ClickSource final : public Backend {
+public:
+    std::deque<std::pair<int, int>> clicks;
+    std::deque<std::string> keys;
+    void windowOpened(int, int) override {}
+    void setTitle(const std::string&) override {}
+    void present(const Screen&) override {}
+    void pumpKeys(KeyQueue& queue, KeyWait) override {
+        if (!clicks.empty()) {
+            click_ = clicks.front();
+            clicks.pop_front();
+            clicked_ = true;
+        } else if (!keys.empty()) {
+            pushKey(queue, keys.front());
+            keys.pop_front();
+        }
+    }
+    bool takeClick(int& x, int& y) override {
+        if (!clicked_) return false;
+        clicked_ = false;
+        std::tie(x, y) = click_;
+        return true;
+    }
+    double timerSeconds() override { return now += 0.05; }
+    std::string clockTime() override { return ""; }
+    std::string clockDate() override { return ""; }
+    double now = 0;
+
+private:
+    bool clicked_ = false;
+    std::pair<int, int> click_;
+};
+
+// The centre of map cell (x, y) in frame pixels.
+std::pair<int, int> cellCentre(int x, int y) { return {16 * (x - 1) + 8, 16 * (y - 1) + 8}; }
+
+TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
+    HeadlessGame hg;
+    Game& g = hg.game;
+    setCellClasses(g);
+    g.activeMember = 1;
+    g.statCurrent.resize(1, 1, 1, 6);
+    g.statCurrent.set(1, kHp, 10);
+    craft(g, {"@...", "...."});
+    ClickSource source;
+    WalkBackend walker(source);
+    KeyQueue q;
+
+    source.clicks = {cellCentre(5, 2)};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_FALSE(hasKey(q)) << "no game yet";
+    walker.setGame(&g);
+    source.clicks = {cellCentre(5, 2)};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_FALSE(hasKey(q)) << "not waiting for a turn's key: the click is dropped";
+
+    walker.setTurnKeyNext(true);
+    source.clicks = {{2, 2}};  // rock
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_FALSE(hasKey(q) || walker.walking()) << "no path: nothing";
+    source.clicks = {cellCentre(5, 2)};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_EQ(takeKey(q), "6");
+    g.partyX += 1;
+    walker.frameShown("");
+    const double before = source.now;
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_EQ(takeKey(q), "6");
+    EXPECT_GE(source.now - before, kWalkStepSeconds) << "steps are paced";
+    g.partyX += 1;
+    walker.frameShown("");
+    source.keys = {"q"};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_EQ(takeKey(q), "q") << "the player's key acts as typed";
+    EXPECT_FALSE(walker.walking());
+
+    craft(g, {"@...", "...."});
+    source.clicks = {cellCentre(5, 2)};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_EQ(takeKey(q), "6");
+    g.partyX += 1;
+    walker.frameShown("");
+    source.clicks = {cellCentre(2, 3)};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_FALSE(hasKey(q) || walker.walking()) << "a click stops a walk and starts none";
+}
+
+TEST(WalkBackend, WindowPointsToFramePixels) {
+    int x = 0, y = 0;
+    const FrameRect twice = fitFrame(2000, 1500, 960, 720);  // 1920 x 1440 at (40, 30)
+    ASSERT_TRUE(framePixelAt(twice, 960, 720, 40, 30, x, y));
+    EXPECT_EQ(std::pair(x, y), std::pair(0, 0));
+    ASSERT_TRUE(framePixelAt(twice, 960, 720, 40 + 1919, 30 + 1439, x, y));
+    EXPECT_EQ(std::pair(x, y), std::pair(959, 719));
+    EXPECT_FALSE(framePixelAt(twice, 960, 720, 39, 100, x, y)) << "the border";
+    EXPECT_FALSE(framePixelAt(twice, 960, 720, 100, 30 + 1440, x, y));
+    const FrameRect small = fitFrame(480, 360, 960, 720);
+    ASSERT_TRUE(framePixelAt(small, 960, 720, 479, 1, x, y));
+    EXPECT_EQ(std::pair(x, y), std::pair(958, 2));
+    EXPECT_FALSE(framePixelAt(FrameRect{}, 960, 720, 0, 0, x, y));
 }
 
 }  // namespace
