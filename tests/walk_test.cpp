@@ -318,26 +318,38 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     EXPECT_EQ(takeKey(q), "6");
     g.partyX += 1;
     walker.frameShown("");
+    walker.setTurnKeyNext(true);
     const double before = source.now;
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_EQ(takeKey(q), "6");
     EXPECT_GE(source.now - before, kWalkStepSeconds) << "steps are paced";
     g.partyX += 1;
     walker.frameShown("");
+    walker.setTurnKeyNext(true);
     source.keys = {"q"};
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_EQ(takeKey(q), "q") << "the player's key acts as typed";
     EXPECT_FALSE(walker.walking());
 
     craft(g, {"@...", "...."});
+    walker.setTurnKeyNext(true);
     source.clicks = {cellCentre(5, 2)};
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_EQ(takeKey(q), "6");
     g.partyX += 1;
     walker.frameShown("");
+    walker.setTurnKeyNext(true);
     source.clicks = {cellCentre(2, 3)};
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_FALSE(hasKey(q) || walker.walking()) << "a click stops a walk and starts none";
+
+    walker.setTurnKeyNext(true);
+    source.clicks = {cellCentre(5, 2)};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_EQ(takeKey(q), "6");
+    source.clicks = {cellCentre(5, 3)};
+    walker.pumpKeys(q, KeyWait::Block);
+    EXPECT_FALSE(hasKey(q) || walker.walking()) << "a prompt later in the same turn gets no walk";
 }
 
 TEST(WalkBackend, WindowPointsToFramePixels) {

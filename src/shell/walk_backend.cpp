@@ -31,17 +31,24 @@ void WalkBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
             const bool clicked = inner_.takeClick(x, y);
             if (clicked || keyCount(queue) != before || hasKey(queue)) {
                 stop();
+                if (hasKey(queue)) turnKeyNext_ = false;
                 return;
             }
         } while (inner_.timerSeconds() - lastStep_ < kWalkStepSeconds);
         pushKey(queue, nextKey_);
         nextKey_.clear();
         lastStep_ = inner_.timerSeconds();
+        turnKeyNext_ = false;
         return;
     }
     stop();
     inner_.pumpKeys(queue, wait);
-    if (!inner_.takeClick(x, y) || hasKey(queue)) return;
+    if (!inner_.takeClick(x, y) || hasKey(queue)) {
+        // Once the turn has its key, whatever else the turn reads (a prompt)
+        // is not a turn's key.
+        if (hasKey(queue)) turnKeyNext_ = false;
+        return;
+    }
     int32_t cx = 0, cy = 0;
     if (!cellAtFramePixel(x, y, cx, cy)) return;
     // A click with no free path does nothing: no key, so no turn passes.
@@ -49,6 +56,7 @@ void WalkBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     if (first.empty()) return;
     pushKey(queue, first);
     lastStep_ = inner_.timerSeconds();
+    turnKeyNext_ = false;
 }
 
 }  // namespace delve

@@ -19,7 +19,8 @@ public:
     // The game the clicks walk in; clicks do nothing until it is set.
     void setGame(const Game* g) { game_ = g; }
     // Whether the program's next read is a turn's key: only then does a
-    // click walk; a click at any other time is dropped.
+    // click walk; a click at any other time is dropped. It lapses once the
+    // turn has its key, so a prompt later in the turn never gets a walk's key.
     void setTurnKeyNext(bool next) { turnKeyNext_ = next; }
     // After each frame, with the message it showed: the walk goes on or stops.
     void frameShown(const std::string& shownMessage);
