@@ -26,6 +26,12 @@ public:
     // Move key events into the queue. May throw RunEnded when no event can
     // ever come (a headless script that is used up), or EndRequested.
     virtual void pumpKeys(KeyQueue& queue, KeyWait wait) = 0;
+    // A left click on the frame since the last call, in frame pixels; a pump
+    // that brought one returns as if a key had come. Most backends have none.
+    virtual bool takeClick(int& frameX, int& frameY) {
+        (void)frameX, (void)frameY;
+        return false;
+    }
     virtual double timerSeconds() = 0;
     virtual std::string clockTime() = 0;
     virtual std::string clockDate() = 0;

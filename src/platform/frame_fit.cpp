@@ -29,3 +29,17 @@ FrameRect fitFrame(int outputWidth, int outputHeight, int frameWidth, int frameH
 }
 
 }  // namespace delve
+
+namespace delve {
+
+bool framePixelAt(const FrameRect& fit, int frameWidth, int frameHeight, int outputX, int outputY, int& frameX,
+                  int& frameY) {
+    if (fit.width <= 0 || fit.height <= 0) return false;
+    const int64_t dx = int64_t{outputX} - fit.x, dy = int64_t{outputY} - fit.y;
+    if (dx < 0 || dy < 0 || dx >= fit.width || dy >= fit.height) return false;
+    frameX = static_cast<int>(dx * frameWidth / fit.width);
+    frameY = static_cast<int>(dy * frameHeight / fit.height);
+    return true;
+}
+
+}  // namespace delve

@@ -16,3 +16,12 @@ struct FrameRect {
 FrameRect fitFrame(int outputWidth, int outputHeight, int frameWidth, int frameHeight);
 
 }  // namespace delve
+
+namespace delve {
+
+// The frame pixel shown at an output pixel of `fit` (a frame of frameWidth x
+// frameHeight); false on the border around the frame.
+bool framePixelAt(const FrameRect& fit, int frameWidth, int frameHeight, int outputX, int outputY, int& frameX,
+                  int& frameY);
+
+}  // namespace delve

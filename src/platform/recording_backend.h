@@ -21,6 +21,8 @@ public:
     void setTitle(const std::string& title) override { inner_.setTitle(title); }
     void present(const Screen& screen) override { inner_.present(screen); }
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
+    // A click itself is not kept: only the keys a walk turns it into are.
+    bool takeClick(int& frameX, int& frameY) override { return inner_.takeClick(frameX, frameY); }
     double timerSeconds() override;
     std::string clockTime() override;
     std::string clockDate() override;

@@ -12,12 +12,15 @@
 
 namespace delve {
 
-int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace) {
+int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace, WalkBackend* walker) {
     Program program;
+    if (walker) walker->setGame(&g);
     try {
         while (program.stage != Stage::Ended) {
             const Stage stage = program.stage;
+            if (walker) walker->setTurnKeyNext(stage == Stage::Key);
             advanceProgram(g, program);
+            if (walker && stage == Stage::Frame) walker->frameShown(program.shownMessage);
             rec.setTurn(g.turnCount);
             if (stage == Stage::Title && file) nameRecordingBySeed(*file, g.seed);
             if (stage != Stage::Frame) continue;
@@ -40,7 +43,9 @@ int runWindowGame(Backend& window, const WindowRunOptions& options) {
     else if (options.record)
         std::fprintf(stderr, "delve: cannot write recordings into %s; this game is not recorded\n",
                      file.folder.c_str());
-    RecordingBackend rec(window, recording ? file.file : nullptr);
+    // Clicks turn into keys below the recording, which keeps them as keys.
+    WalkBackend walker(window);
+    RecordingBackend rec(walker, recording ? file.file : nullptr);
     if (recording) rec.write(recordingHeader(programVersion(), dataFolderDigest(options.dataRoot)));
 
     std::ofstream traceFile;
@@ -48,7 +53,7 @@ int runWindowGame(Backend& window, const WindowRunOptions& options) {
     Platform platform(rec);
     platform.files.root = options.dataRoot;
     auto game = std::make_unique<Game>(platform);
-    const int status = runRecorded(*game, rec, recording ? &file : nullptr, traceFile ? &traceFile : nullptr);
+    const int status = runRecorded(*game, rec, recording ? &file : nullptr, traceFile ? &traceFile : nullptr, &walker);
     closeRecordingFile(file);
     return status;
 }

@@ -9,13 +9,16 @@
 #include "game/game_state.h"
 #include "platform/recording_backend.h"
 #include "shell/recording_files.h"
+#include "shell/walk_backend.h"
 
 namespace delve {
 
 // Runs the program to its end on a game whose platform reads through `rec`;
 // names `file` (when given) by the seed once the title screen is done, and
-// writes a trace line per frame to `trace` (when given). Returns 0.
-int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace);
+// writes a trace line per frame to `trace` (when given); `walker` (when
+// given, somewhere under `rec`) learns the stage and each frame. Returns 0.
+int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace,
+                WalkBackend* walker = nullptr);
 
 struct WindowRunOptions {
     std::string dataRoot = ".";

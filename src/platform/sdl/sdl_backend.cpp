@@ -106,6 +106,14 @@ public:
         }
     }
 
+    bool takeClick(int& frameX, int& frameY) override {
+        if (!clicked_) return false;
+        clicked_ = false;
+        frameX = clickX_;
+        frameY = clickY_;
+        return true;
+    }
+
     double timerSeconds() override { return static_cast<double>(SDL_GetPerformanceCounter()) / frequency_; }
     std::string clockTime() override { return formatClockTime(localNow()); }
     std::string clockDate() override { return formatClockDate(localNow()); }
@@ -138,6 +146,13 @@ private:
             }
             case SDL_TEXTINPUT:
                 return translateTextInput(keys_, event.text.text, queue);
+            case SDL_MOUSEBUTTONDOWN:
+                // A click on the frame wakes a wait as a key does; a click on
+                // the border around it is nothing.
+                if (event.button.button != SDL_BUTTON_LEFT) return 0;
+                if (!framePixelAtWindowPoint(video_, event.button.x, event.button.y, clickX_, clickY_)) return 0;
+                clicked_ = true;
+                return 1;
             case SDL_WINDOWEVENT:
                 switch (event.window.event) {
                     case SDL_WINDOWEVENT_EXPOSED:
@@ -165,6 +180,8 @@ private:
     size_t typedAt_ = 0;
     SdlVideo video_;
     KeyTranslator keys_;
+    bool clicked_ = false;
+    int clickX_ = 0, clickY_ = 0;
     double frequency_;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/sdl/sdl_video.h"
 
+#include <cstdint>
+
 #include <algorithm>
 #include <cstring>
 
@@ -100,6 +102,18 @@ void renderFrame(SdlVideo& v) {
         }
     }
     SDL_RenderPresent(v.renderer);
+}
+
+bool framePixelAtWindowPoint(const SdlVideo& v, int windowX, int windowY, int& frameX, int& frameY) {
+    if (!v.renderer || !v.window) return false;
+    int outputWidth = 0, outputHeight = 0, windowWidth = 0, windowHeight = 0;
+    if (SDL_GetRendererOutputSize(v.renderer, &outputWidth, &outputHeight) != 0) return false;
+    SDL_GetWindowSize(v.window, &windowWidth, &windowHeight);
+    if (windowWidth <= 0 || windowHeight <= 0) return false;
+    const int outputX = static_cast<int>(int64_t{windowX} * outputWidth / windowWidth);
+    const int outputY = static_cast<int>(int64_t{windowY} * outputHeight / windowHeight);
+    const FrameRect fit = fitFrame(outputWidth, outputHeight, v.frameWidth, v.frameHeight);
+    return framePixelAt(fit, v.frameWidth, v.frameHeight, outputX, outputY, frameX, frameY);
 }
 
 void toggleFullscreen(SdlVideo& v) {

@@ -38,6 +38,9 @@ void setFrameSize(SdlVideo& v, int width, int height);
 void showPage(SdlVideo& v, const Screen& screen);
 // Draws the last frame again (the window was uncovered or resized).
 void renderFrame(SdlVideo& v);
+// The frame pixel under a point of the window (in window coordinates, which
+// a high-density display scales to more output pixels); false off the frame.
+bool framePixelAtWindowPoint(const SdlVideo& v, int windowX, int windowY, int& frameX, int& frameY);
 // After the renderer lost its textures.
 void rebuildTexture(SdlVideo& v);
 void toggleFullscreen(SdlVideo& v);
