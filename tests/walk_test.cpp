@@ -352,20 +352,5 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     EXPECT_FALSE(hasKey(q) || walker.walking()) << "a prompt later in the same turn gets no walk";
 }
 
-TEST(WalkBackend, WindowPointsToFramePixels) {
-    int x = 0, y = 0;
-    const FrameRect twice = fitFrame(2000, 1500, 960, 720);  // 1920 x 1440 at (40, 30)
-    ASSERT_TRUE(framePixelAt(twice, 960, 720, 40, 30, x, y));
-    EXPECT_EQ(std::pair(x, y), std::pair(0, 0));
-    ASSERT_TRUE(framePixelAt(twice, 960, 720, 40 + 1919, 30 + 1439, x, y));
-    EXPECT_EQ(std::pair(x, y), std::pair(959, 719));
-    EXPECT_FALSE(framePixelAt(twice, 960, 720, 39, 100, x, y)) << "the border";
-    EXPECT_FALSE(framePixelAt(twice, 960, 720, 100, 30 + 1440, x, y));
-    const FrameRect small = fitFrame(480, 360, 960, 720);
-    ASSERT_TRUE(framePixelAt(small, 960, 720, 479, 1, x, y));
-    EXPECT_EQ(std::pair(x, y), std::pair(958, 2));
-    EXPECT_FALSE(framePixelAt(FrameRect{}, 960, 720, 0, 0, x, y));
-}
-
 }  // namespace
 }  // namespace delve::test

@@ -75,19 +75,6 @@ TEST(DomKeys, EveryPressGivesTheWindowsKeyTextAndKeepsBrowserShortcuts) {
     }
 }
 
-TEST(DomKeys, AltEnterTogglesFullScreenOncePerPressAndIsNeverAKey) {
-    for (const char* code : {"Enter", "NumpadEnter"}) {
-        KeyQueue queue;
-        DomKeyEvent event{"Enter", code, false, true};
-        DomKeyResult first = translateDomKey(event, queue);
-        event.repeat = true;
-        DomKeyResult held = translateDomKey(event, queue);
-        EXPECT_FALSE(hasKey(queue));
-        EXPECT_EQ(domKeyResultBits(first), kDomKeyPreventDefault | kDomKeyToggleFullscreen);
-        EXPECT_EQ(domKeyResultBits(held), kDomKeyPreventDefault);  // held down: no flicker
-    }
-}
-
 TEST(CanvasFit, WholeDevicePixelFactorsCentredInCssPixels) {
     const auto place = [](double w, double h, double ratio, int fw, int fh) {
         const CanvasPlacement p = placeCanvas(w, h, ratio, fw, fh);

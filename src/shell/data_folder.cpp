@@ -93,7 +93,8 @@ DataFolderPlaces dataFolderPlaces(const std::string& given) {
     places.programDir = programFolder();
     if (!places.programDir.empty())
         places.installedDir = (fs::path(places.programDir).parent_path() / "share" / "delve").string();
-    // The base directory specification: a relative XDG_DATA_HOME is ignored.
+    // A relative XDG_DATA_HOME is ignored, as desktops do: it would land
+    // the player's data wherever the game happened to be started.
     std::string dataHome = environment("XDG_DATA_HOME");
     if (dataHome.empty() || dataHome[0] != '/') {
         const std::string home = homeFolder();

@@ -73,29 +73,6 @@ TEST(SdlWindow, CloseRequestsAndEndSignalsEndTheRunWhereverItWaits) {
     }
 }
 
-TEST(SdlWindow, NoDisplayIsNamedUnlessADriverIsAskedFor) {
-    // CTest asks for the dummy driver by name, which is always allowed.
-    EXPECT_EQ(displayProblem(), "");
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    const std::string saved = driver ? driver : "";
-    const char* x11 = std::getenv("DISPLAY");
-    const std::string savedX11 = x11 ? x11 : "";
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const std::string savedWayland = wayland ? wayland : "";
-    ::unsetenv("SDL_VIDEODRIVER");
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    EXPECT_EQ(displayProblem(), "no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)");
-    std::string problem;
-    EXPECT_EQ(createSdlBackend({}, &problem), nullptr);
-    EXPECT_EQ(problem, displayProblem());
-    ::setenv("WAYLAND_DISPLAY", "wayland-0", 1);
-    EXPECT_EQ(displayProblem(), "");
-    if (driver) ::setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
-    x11 ? ::setenv("DISPLAY", savedX11.c_str(), 1) : ::unsetenv("DISPLAY");
-    wayland ? ::setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1) : ::unsetenv("WAYLAND_DISPLAY");
-}
-
 TEST(KeyTranslation, EveryPressGivesOneKeyWhateverEventsItSends) {
     // Each press: its key-down, the text input the system sends after it (if
     // any), and the keys that must be queued for it, '|' between.
