@@ -1,5 +1,6 @@
 #include "platform/numbers.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,5 +102,13 @@ double readLeadingNumber(const std::string& text) {
 }
 
 int32_t readInteger(const std::string& text) { return roundHalfEven(readLeadingNumber(text)); }
+
+bool isWholeNumberText(const std::string& text) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    return end && *end == 0 && errno == 0 && std::isfinite(v);
+}
 
 }  // namespace delve

@@ -23,6 +23,10 @@ double readLeadingNumber(const std::string& text);
 // The same, taken to the nearest integer, halves to even.
 int32_t readInteger(const std::string& text);
 
+// Whether the whole text is one finite number, as a seed given on a command
+// line must be (what a player types at the seed prompt is read leniently).
+bool isWholeNumberText(const std::string& text);
+
 // Decimal text of an integer, no blank or plus sign.
 std::string decimalText(int64_t v);
 // Single-precision values with up to 7 significant digits, doubles with up to

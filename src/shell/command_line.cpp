@@ -1,5 +1,7 @@
 #include "shell/command_line.h"
 
+#include "platform/numbers.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -24,13 +26,7 @@ struct OptionRow {
 
 // A seed as delve-replay takes it (a number and nothing after it),
 // no longer than the seed prompt lets a player type.
-bool plausibleSeed(const std::string& s) {
-    if (s.empty() || s.size() > kLongestSeed) return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(s.c_str(), &end);
-    return end && *end == 0 && errno == 0 && std::isfinite(v);
-}
+bool plausibleSeed(const std::string& s) { return s.size() <= kLongestSeed && isWholeNumberText(s); }
 
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> table = {

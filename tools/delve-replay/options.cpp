@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "platform/key_escapes.h"
+#include "platform/numbers.h"
 
 #include <cerrno>
 #include <cmath>
@@ -9,19 +10,6 @@
 #include <sstream>
 
 namespace delve {
-
-namespace {
-
-// A seed as the player would type it: an optional sign, digits, a point.
-bool plausibleSeed(const std::string& s) {
-    if (s.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(s.c_str(), &end);
-    return end && *end == 0 && errno == 0 && std::isfinite(v);
-}
-
-}  // namespace
 
 std::optional<std::string> unescapeKeys(const std::string& text, std::string& error) {
     std::string problem;
@@ -56,7 +44,7 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
         if (arg == "--dir") {
             o.dir = *v;
         } else if (arg == "--seed") {
-            if (!plausibleSeed(*v)) {
+            if (!isWholeNumberText(*v)) {
                 error = "--seed: not a number: " + *v;
                 return std::nullopt;
             }
