@@ -11,6 +11,7 @@
 #include "platform/local_clock.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_keys.h"
+#include "platform/sdl/sdl_pads.h"
 #include "platform/sdl/sdl_video.h"
 
 namespace delve {
@@ -49,6 +50,8 @@ public:
     }
     ~SdlBackend() override {
         SDL_StopTextInput();
+        closePads(pads_);
+        if (padsStarted_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
         closeVideo(video_);
         SDL_QuitSubSystem(kSubsystems);
         SDL_Quit();
@@ -59,6 +62,9 @@ public:
     bool start() {
         if (!openVideo(video_, settings_.scale, settings_.fullscreen)) return false;
         SDL_StartTextInput();
+        // Controllers are a bonus: without them the keyboard still plays.
+        // Those already plugged in arrive as added events, like later ones.
+        padsStarted_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
         return true;
     }
 
@@ -86,23 +92,28 @@ public:
             return;
         }
         int queued = drainEvents(queue);
+        queued += tickPads(pads_, timerSeconds(), queue);
         if (queued > 0) return;
         SDL_Event event;
         if (wait == KeyWait::Brief) {
             // A short sleep, so a screen that polls in a loop leaves the CPU idle.
-            if (SDL_WaitEventTimeout(&event, kPollSliceMs)) {
+            if (SDL_WaitEventTimeout(&event, padWaitMs(pads_, timerSeconds(), kPollSliceMs))) {
                 queued += handle(event, queue);
                 drainEvents(queue);
             }
+            tickPads(pads_, timerSeconds(), queue);
             return;
         }
         while (queued == 0) {
             takeEndSignal();
-            if (SDL_WaitEventTimeout(&event, kWaitSliceMs)) {
+            // A held stick or Start sends no events: the wait wakes for its
+            // next repeat or for the end of the hold.
+            if (SDL_WaitEventTimeout(&event, padWaitMs(pads_, timerSeconds(), kWaitSliceMs))) {
                 queued += handle(event, queue);
                 // The rest of the same key press (its text) is taken with it.
                 queued += drainEvents(queue);
             }
+            queued += tickPads(pads_, timerSeconds(), queue);
         }
     }
 
@@ -171,7 +182,7 @@ private:
                 renderFrame(video_);
                 return 0;
             default:
-                return 0;
+                return takePadEvent(pads_, event, timerSeconds(), queue);
         }
     }
 
@@ -180,6 +191,8 @@ private:
     size_t typedAt_ = 0;
     SdlVideo video_;
     KeyTranslator keys_;
+    SdlPads pads_;
+    bool padsStarted_ = false;
     bool clicked_ = false;
     int clickX_ = 0, clickY_ = 0;
     double frequency_;
