@@ -267,6 +267,70 @@ def check_default_prevented(driver):
           "Ctrl+Shift+I, Tab left to the browser)", "wrong default handling: " + ", ".join(wrong))
 
 
+# A gamepad of the browser's standard layout that the test holds: the page
+# finds it through navigator.getGamepads and a gamepadconnected event, as it
+# finds a real one.
+SYNTHETIC_PAD = """
+    window.testPad = {index: 0, id: 'synthetic', connected: true, mapping: 'standard', timestamp: 0,
+                      buttons: Array.from({length: 17}, function () { return {pressed: false, value: 0}; }),
+                      axes: [0, 0, 0, 0]};
+    Object.defineProperty(navigator, 'getGamepads',
+                          {configurable: true, value: function () { return [window.testPad, null, null, null]; }});
+    window.dispatchEvent(new Event('gamepadconnected'));"""
+PAD_A, PAD_B, PAD_X, PAD_LT, PAD_START, PAD_RIGHT = 0, 1, 2, 6, 9, 15
+
+
+def set_pad(driver, buttons=(), stick=(0, 0)):
+    js(driver, """
+        var held = arguments[0];
+        window.testPad.buttons.forEach(function (b, i) { b.pressed = held.indexOf(i) >= 0; b.value = b.pressed ? 1 : 0; });
+        window.testPad.axes = [arguments[1], arguments[2], 0, 0];""", list(buttons), *stick)
+
+
+def pad_press(driver, buttons=(), stick=(0, 0), what=""):
+    """Holds buttons (or the stick) until the program has taken a key, then
+    lets go and gives the page a few frames to see it."""
+    keys_before = js(driver, "return Delve.keys;")
+    set_pad(driver, buttons, stick)
+    wait_for(driver, "Delve.keys > %d && Delve.waiting" % keys_before, "the gamepad's %s taken" % what, 10)
+    set_pad(driver)
+    time.sleep(0.2)
+    return js(driver, "return Delve.keys;") - keys_before
+
+
+def check_gamepad(driver, args):
+    """A, the d-pad, the stick, B, X and LT give the keys a player types, and
+    the canvas ends up equal to delve-replay's after them; Start quits only
+    once held a second."""
+    # The seed link leaves the game at the party's first picture, where A
+    # (Space) goes on into the level.
+    driver.get(args.url + "?seed=%d" % args.seed)
+    wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (gamepad)")
+    settle(driver)
+    js(driver, SYNTHETIC_PAD)
+    counts = []
+    for buttons, stick, what in (([PAD_A], (0, 0), "A"), ([PAD_RIGHT], (0, 0), "d-pad right"),
+                                 ([], (0.1, 0.9), "stick down"), ([], (-1, 0), "stick left"),
+                                 ([PAD_X], (0, 0), "X"), ([PAD_B], (0, 0), "B"), ([PAD_LT], (0, 0), "LT")):
+        counts.append(pad_press(driver, buttons, stick, what))
+    settle(driver)
+    check(counts == [1] * len(counts), "each gamepad press gave one key",
+          "the gamepad presses gave %s keys" % counts)
+    compare_with_replay(driver, args, " 624hbw", args.seed, "gamepad")
+    keys_before = js(driver, "return Delve.keys;")
+    set_pad(driver, [PAD_START])
+    started = time.monotonic()
+    time.sleep(0.6)
+    early = js(driver, "return [Delve.state, Delve.keys];")
+    wait_for(driver, "Delve.state === 'ended'", "the end after Start held", 5)
+    held = time.monotonic() - started
+    check(early == ["running", keys_before] and 0.9 <= held <= 2.5,
+          "Start held ends the game after %.2f s, and not before a second" % held,
+          "Start held: after 0.6 s the page was %s (keys %d before), ended after %.2f s"
+          % (early, keys_before, held))
+    check_console(driver, "with a gamepad")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--url", required=True)
@@ -357,6 +421,8 @@ def main():
                  "the game again after Play again")
         ok("Play again starts the game again")
         check_console(driver, "around the end")
+
+        check_gamepad(driver, args)
 
         # --- a bad seed parameter, and which keys stay the browser's -----------
         driver.get(args.url + "?seed=seventeen")

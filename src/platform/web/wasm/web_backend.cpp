@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "platform/gamepad_keys.h"
 #include "platform/local_clock.h"
 #include "platform/palette.h"
 #include "platform/platform.h"
@@ -87,12 +89,19 @@ public:
     // that keeps the newest 15 as the game's own does, until the next pump.
     KeyQueue& pending() { return pending_; }
 
+    // The mapping's memory of each gamepad the page reports, by its index;
+    // null for an index past the few any browser hands out.
+    PadMapper* pad(int index) {
+        return index >= 0 && index < static_cast<int>(pads_.size()) ? &pads_[static_cast<size_t>(index)] : nullptr;
+    }
+
 private:
     std::array<uint32_t, 256> colours_{};
     std::vector<uint32_t> frame_;
     int width_ = 0;
     int height_ = 0;
     KeyQueue pending_;
+    std::array<PadMapper, 16> pads_{};
 };
 
 }  // namespace
@@ -129,6 +138,22 @@ EMSCRIPTEN_KEEPALIVE int delve_web_key_down(void* backend, const char* key, cons
 EMSCRIPTEN_KEEPALIVE void delve_web_queue_key(void* backend, const char* text) {
     if (!backend || !text || !*text) return;
     delve::pushKey(static_cast<delve::WebBackend*>(backend)->pending(), text);
+}
+
+// One gamepad of the browser's standard layout as the page sees it now
+// (buttons as pressed bits, the triggers' values, the left stick; all zero
+// once it is gone); queues the keys the change gives and returns how many.
+EMSCRIPTEN_KEEPALIVE int delve_web_gamepad(void* backend, int index, unsigned pressedBits, double leftTrigger,
+                                           double rightTrigger, double stickX, double stickY) {
+    if (!backend) return 0;
+    auto& web = *static_cast<delve::WebBackend*>(backend);
+    delve::PadMapper* mapper = web.pad(index);
+    if (!mapper) return 0;
+    const delve::PadSnapshot state =
+        delve::standardPadSnapshot(pressedBits, leftTrigger, rightTrigger, stickX, stickY);
+    const auto keys = delve::padKeys(*mapper, state, web.timerSeconds(), delve::hasKey(web.pending()));
+    for (const std::string& key : keys) delve::pushKey(web.pending(), key);
+    return static_cast<int>(keys.size());
 }
 
 // The canvas placement for an area of the page; out receives left, top,
