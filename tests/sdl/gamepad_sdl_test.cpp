@@ -71,14 +71,12 @@ TEST(SdlGamepad, ControllersPluggedInWhilePlayingGiveTheGamesKeys) {
         {"A", [&] { pad.button(SDL_CONTROLLER_BUTTON_A, true); }, " "},
         {"A held", [] {}, ""},
         {"A released", [&] { pad.button(SDL_CONTROLLER_BUTTON_A, false); }, ""},
-        {"B", [&] { pad.button(SDL_CONTROLLER_BUTTON_B, true); }, "b"},
-        {"Y", [&] { pad.button(SDL_CONTROLLER_BUTTON_Y, true); }, "v"},
-        {"LB and RB", [&] {
+        {"d-pad up", [&] { pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, true); }, "8"},
+        {"d-pad up released", [&] { pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, false); }, ""},
+        {"both shoulders", [&] {
              pad.button(SDL_CONTROLLER_BUTTON_LEFTSHOULDER, true);
              pad.button(SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, true);
          }, "-|+"},
-        {"d-pad up", [&] { pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, true); }, "8"},
-        {"d-pad up released", [&] { pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, false); }, ""},
         {"stick left", [&] { pad.axis(SDL_CONTROLLER_AXIS_LEFTX, -32768); }, "4"},
         {"stick inside the dead zone", [&] { pad.axis(SDL_CONTROLLER_AXIS_LEFTX, -8000); }, ""},
         {"stick down", [&] { pad.axis(SDL_CONTROLLER_AXIS_LEFTY, 30000); }, "2"},
@@ -92,15 +90,7 @@ TEST(SdlGamepad, ControllersPluggedInWhilePlayingGiveTheGamesKeys) {
              SDL_PumpEvents();  // Back first, as fingers do it
              pad.button(SDL_CONTROLLER_BUTTON_X, true);
          }, "t"},
-        {"X pressed again, Back let go", [&] {
-             pad.button(SDL_CONTROLLER_BUTTON_X, false);
-             pad.button(SDL_CONTROLLER_BUTTON_BACK, false);
-             SDL_PumpEvents();
-             pad.button(SDL_CONTROLLER_BUTTON_X, true);
-         }, "h"},
         {"a tap quicker than a look at the keys", [&] {
-             pad.button(SDL_CONTROLLER_BUTTON_B, false);
-             SDL_PumpEvents();
              pad.button(SDL_CONTROLLER_BUTTON_B, true);
              SDL_PumpEvents();
              pad.button(SDL_CONTROLLER_BUTTON_B, false);
