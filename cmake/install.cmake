@@ -14,13 +14,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # Tiles of their own for the install, apart from the staged folder in which
 # the game may already have been played (and so have written files).
-add_custom_command(
-  OUTPUT ${DELVE_INSTALL_FILES}/tiles.stamp
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${DELVE_INSTALL_FILES}/tiles
-  COMMAND delve-tiles build ${CMAKE_SOURCE_DIR}/assets/tiles ${DELVE_INSTALL_FILES}/tiles
-  COMMAND ${CMAKE_COMMAND} -E touch ${DELVE_INSTALL_FILES}/tiles.stamp
-  DEPENDS delve-tiles ${DELVE_ART}
-  COMMENT "Building the tile files to install")
+delve_build_tiles(delve-tiles ${DELVE_INSTALL_FILES}/tiles ${DELVE_INSTALL_FILES}/tiles.stamp "Building the tile files to install")
 
 # The application icon: a party portrait, scaled up nearest-neighbour.
 set(DELVE_ICON_ART ${CMAKE_SOURCE_DIR}/assets/tiles/party/garr_001.txt)
