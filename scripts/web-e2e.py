@@ -409,6 +409,21 @@ def check_touch(driver, args):
     check(message and spoken == ["polite", speakable(message)],
           "the report %s is in the aria-live log as \"%s\"" % (message, spoken[1]),
           "after the report %r the aria-live log holds %r" % (message, spoken))
+    # Full screen keeps the controls (a phone has no key to leave it).
+    x, y = js(driver, "var r = document.getElementById('fullscreen').getBoundingClientRect();"
+                      "return [r.left + r.width / 2, r.top + r.height / 2];")
+    tap(driver, x, y)
+    try:
+        wait_for(driver, "document.fullscreenElement === document.documentElement", "full screen by a tap", 5)
+    except Stop:
+        pass
+    check(js(driver, "return document.fullscreenElement === document.documentElement;") and
+          driver.find_element(By.ID, "touch").is_displayed(),
+          "with touch, full screen shows the whole page, controls included",
+          "with touch, full screen is on %r" % js(driver, "return document.fullscreenElement && "
+                                                          "document.fullscreenElement.id;"))
+    js(driver, "if (document.fullscreenElement) document.exitFullscreen();")
+    wait_for(driver, "!document.fullscreenElement", "full screen off", 5)
     check_phone_layouts(driver, args.touch_screenshot)
     driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": False})
     check_console(driver, "with touch")
