@@ -14,13 +14,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # Tiles of their own for the install, apart from the staged folder in which
 # the game may already have been played (and so have written files).
-add_custom_command(
-  OUTPUT ${DELVE_INSTALL_FILES}/tiles.stamp
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${DELVE_INSTALL_FILES}/tiles
-  COMMAND delve-tiles build ${CMAKE_SOURCE_DIR}/assets/tiles ${DELVE_INSTALL_FILES}/tiles
-  COMMAND ${CMAKE_COMMAND} -E touch ${DELVE_INSTALL_FILES}/tiles.stamp
-  DEPENDS delve-tiles ${DELVE_ART}
-  COMMENT "Building the tile files to install")
+delve_build_tiles(delve-tiles ${DELVE_INSTALL_FILES}/tiles ${DELVE_INSTALL_FILES}/tiles.stamp "Building the tile files to install")
 
 # The application icon: a party portrait, scaled up nearest-neighbour.
 set(DELVE_ICON_ART ${CMAKE_SOURCE_DIR}/assets/tiles/party/garr_001.txt)
@@ -36,13 +30,29 @@ foreach(size 32 64 128 256)
   list(APPEND DELVE_ICON_OUTPUTS ${icon})
 endforeach()
 
+# The version is written once, in project(); the man pages take it from
+# there. The changelog and the metainfo keep a history of releases, so their
+# newest entry must name it: a release that forgot them stops here.
+file(STRINGS ${DELVE_PACKAGING}/changelog DELVE_CHANGELOG_TOP LIMIT_COUNT 1)
+file(READ ${DELVE_PACKAGING}/${DELVE_APP_ID}.metainfo.xml DELVE_METAINFO)
+string(REGEX MATCH "<release version=\"([^\"]*)\"" DELVE_METAINFO_RELEASE "${DELVE_METAINFO}")
+set(DELVE_METAINFO_RELEASE "${CMAKE_MATCH_1}")
+if(NOT DELVE_CHANGELOG_TOP MATCHES "^delve \\(${PROJECT_VERSION}\\) "
+   OR NOT DELVE_METAINFO_RELEASE STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/changelog and the metainfo's newest release must both name version "
+                      "${PROJECT_VERSION}, as project() does")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${DELVE_PACKAGING}/changelog ${DELVE_PACKAGING}/${DELVE_APP_ID}.metainfo.xml)
+
 # Man pages and the changelog gzipped reproducibly (no name, no time stamp).
 set(DELVE_GZIP_OUTPUTS)
 foreach(page delve.6 delve-replay.1 delve-check.1 delve-tiles.1 changelog)
   if(page STREQUAL "changelog")
     set(source ${DELVE_PACKAGING}/changelog)
   else()
-    set(source ${DELVE_PACKAGING}/man/${page})
+    set(source ${DELVE_INSTALL_FILES}/man/${page})
+    configure_file(${DELVE_PACKAGING}/man/${page} ${source} @ONLY)
   endif()
   add_custom_command(
     OUTPUT ${DELVE_INSTALL_FILES}/${page}.gz

@@ -10,6 +10,7 @@ import base64
 import json
 import os
 import random
+import re
 import statistics
 import subprocess
 import sys
@@ -126,10 +127,12 @@ def differing_pixels(a, b, difference):
     return result.stderr.strip()
 
 
-def replay(args, keys, seed, path):
+def replay(args, keys, seed, path, trace=None):
     command = [args.replay, "--dir", args.game, "--screenshot", path]
     if seed is not None:
         command += ["--seed", str(seed)]
+    if trace:
+        command += ["--trace", trace]
     keys_file = path + ".keys"
     with open(keys_file, "wb") as out:
         out.write(keys.encode("latin-1"))
@@ -331,6 +334,165 @@ def check_gamepad(driver, args):
     check_console(driver, "with a gamepad")
 
 
+# --- touch: the controls, a tap on the map, the reports ------------------------
+
+WALK_TARGET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "walk-target.py")
+PHONES = ((844, 390), (390, 844))  # CSS pixels, landscape and portrait
+
+
+def tap(driver, x, y):
+    """One finger's tap at (x, y) CSS pixels of the viewport."""
+    driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [{"x": x, "y": y}]})
+    driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+
+
+def tap_button(driver, key):
+    """Taps the touch button of a key; returns how many keys the tap queued."""
+    before = js(driver, "return Delve.keys;")
+    x, y = js(driver, "var r = document.querySelector(arguments[0]).getBoundingClientRect();"
+                      "return [r.left + r.width / 2, r.top + r.height / 2];",
+              '#touch button[data-key="%s"]' % key)
+    tap(driver, x, y)
+    wait_for(driver, "Delve.keys > %d && Delve.waiting" % before, "the tap on %r taken" % key, 10)
+    time.sleep(0.2)  # a second key (a click after the touch) would come by now
+    return js(driver, "return Delve.keys;") - before
+
+
+def last_frame(path):
+    with open(path) as f:
+        return json.loads(f.read().splitlines()[-1])
+
+
+def speakable(message):
+    """What the page should say for a report: each bracketed part a sentence."""
+    parts = [" ".join(p.split()) for p in re.split(r"[\[\]{}]", message)]
+    return " ".join(p if p[-1] in ".!?:" else p + "." for p in parts if p)
+
+
+def rects_apart(a, b):
+    return a[2] <= b[0] or b[2] <= a[0] or a[3] <= b[1] or b[3] <= a[1]
+
+
+def check_phone_layouts(driver, shot=None):
+    """On a phone, landscape and portrait: the whole canvas and all the
+    controls in view, side by side or one under the other, never overlapping."""
+    pictures = []
+    for width, height in PHONES:
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": True})
+        time.sleep(0.5)
+        canvas, panel = js(driver, """
+            return ['screen', 'touch'].map(function (id) {
+              var r = document.getElementById(id).getBoundingClientRect();
+              return [r.left, r.top, r.right, r.bottom]; });""")
+        inside = all(0 <= r[0] and 0 <= r[1] and r[2] <= width and r[3] <= height for r in (canvas, panel))
+        check(inside and rects_apart(canvas, panel) and canvas[2] - canvas[0] >= width * 0.45,
+              "phone %dx%d: canvas at %s and controls at %s, both in view"
+              % (width, height, [round(v) for v in canvas], [round(v) for v in panel]),
+              "phone %dx%d: canvas at %s and controls at %s overlap or leave the view"
+              % (width, height, canvas, panel))
+        if shot:
+            pictures.append(shot + ".%dx%d.png" % (width, height))
+            driver.save_screenshot(pictures[-1])
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+    if shot:
+        # Portrait, then landscape, side by side on the page's own black.
+        subprocess.run(["convert", "-background", "#202020", pictures[1], "-size", "16x1", "xc:#202020",
+                        pictures[0], "+append", shot], check=True)
+        for picture in pictures:
+            os.remove(picture)
+        ok("saved the page on a phone as %s" % shot)
+
+
+def check_touch(driver, args):
+    url = args.url + "?seed=%d" % args.seed
+    driver.get(url)
+    wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (no touch)")
+    check(not driver.find_element(By.ID, "touch").is_displayed(), "no touch controls without a touch screen",
+          "touch controls are shown without a touch screen")
+
+    driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
+    driver.get(url)
+    wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (touch)")
+    settle(driver)
+    buttons = driver.find_elements(By.CSS_SELECTOR, "#touch button")
+    labelled = [b for b in buttons if b.is_displayed() and b.text.strip() and b.get_attribute("aria-label")]
+    check(len(buttons) == 15 and len(labelled) == 15,
+          "a touch screen shows 15 labelled touch buttons", "touch buttons: %d, labelled and shown: %d"
+          % (len(buttons), len(labelled)))
+
+    # Each tap on a pad button is one key.
+    taps = "6688"
+    counts = [tap_button(driver, key) for key in taps]
+    check(counts == [1] * len(taps), "each tap on the pad queued exactly one key",
+          "taps on the pad queued %s keys" % counts)
+    settle(driver)
+    compare_with_replay(driver, args, taps, args.seed, "touch-pad")
+
+    # A tap on a seen cell walks there; the walk is its move keys.
+    trace = os.path.join(args.work, "touch.trace")
+    replay(args, taps, args.seed, trace + ".png", trace)
+    target = subprocess.run([sys.executable, WALK_TARGET, trace], capture_output=True, text=True).stdout.split()
+    if len(target) != 3:
+        raise Stop("no seen cell a few free steps away to tap (seed %d)" % args.seed)
+    tx, ty, steps = map(int, target)
+    # Each picture's time, to measure the walk's pace.
+    presents = js(driver, """var show = Module.page.show, times = window.shownAt = [];
+        Module.page.show = function () { times.push(performance.now()); return show.apply(this, arguments); };
+        return Delve.presents;""")
+    x, y = js(driver, """var c = document.getElementById('screen'), r = c.getBoundingClientRect();
+        return [r.left + (16 * (arguments[0] - 1) + 8) * r.width / c.width,
+                r.top + (16 * (arguments[1] - 1) + 8) * r.height / c.height];""", tx, ty)
+    tap(driver, x, y)
+    settle(driver, presents)
+    walked, shown_at = js(driver, "return [Delve.presents, window.shownAt];")
+    walked -= presents
+    moves = ""
+    for _ in range(walked):
+        key = subprocess.run([sys.executable, WALK_TARGET, trace, "--next", str(tx), str(ty)],
+                             capture_output=True, text=True).stdout.strip()
+        moves += key
+        replay(args, taps + moves, args.seed, trace + ".png", trace)
+    frame = last_frame(trace)
+    check(walked == steps and (frame["partyX"], frame["partyY"]) == (tx, ty),
+          "a tap on the map walked %d steps to %d,%d (\"%s\")" % (walked, tx, ty, moves),
+          "a tap on the map at %d,%d took %d steps (expected %d), ending at %s,%s"
+          % (tx, ty, walked, steps, frame["partyX"], frame["partyY"]))
+    compare_with_replay(driver, args, taps + moves, args.seed, "touch-walk")
+    pace = (len(shown_at) - 1) * 1000.0 / max(shown_at[-1] - shown_at[0], 1.0)
+    check(8.0 <= pace <= 13.0, "walk pace in the page: %.1f steps a second" % pace,
+          "walk pace in the page: %.1f steps a second (about 12 wanted)" % pace)
+
+    # A turn with a report: its text in the aria-live log, as sentences.
+    tap_button(driver, "v")
+    settle(driver)
+    replay(args, taps + moves + "v", args.seed, trace + ".png", trace)
+    message = last_frame(trace)["message"]
+    spoken = js(driver, "var r = document.getElementById('reports');"
+                        "return [r.getAttribute('aria-live'), r.lastElementChild ? r.lastElementChild.textContent : ''];")
+    check(message and spoken == ["polite", speakable(message)],
+          "the report %s is in the aria-live log as \"%s\"" % (message, spoken[1]),
+          "after the report %r the aria-live log holds %r" % (message, spoken))
+    # Full screen keeps the controls (a phone has no key to leave it).
+    x, y = js(driver, "var r = document.getElementById('fullscreen').getBoundingClientRect();"
+                      "return [r.left + r.width / 2, r.top + r.height / 2];")
+    tap(driver, x, y)
+    try:
+        wait_for(driver, "document.fullscreenElement === document.documentElement", "full screen by a tap", 5)
+    except Stop:
+        pass
+    check(js(driver, "return document.fullscreenElement === document.documentElement;") and
+          driver.find_element(By.ID, "touch").is_displayed(),
+          "with touch, full screen shows the whole page, controls included",
+          "with touch, full screen is on %r" % js(driver, "return document.fullscreenElement && "
+                                                          "document.fullscreenElement.id;"))
+    js(driver, "if (document.fullscreenElement) document.exitFullscreen();")
+    wait_for(driver, "!document.fullscreenElement", "full screen off", 5)
+    check_phone_layouts(driver, args.touch_screenshot)
+    driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": False})
+    check_console(driver, "with touch")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--url", required=True)
@@ -341,6 +503,7 @@ def main():
     parser.add_argument("--keys", default="6688w26 4v")
     parser.add_argument("--turns", type=int, default=300)
     parser.add_argument("--page-screenshot", help="save the page after the ?seed= keys as this PNG")
+    parser.add_argument("--touch-screenshot", help="save the page with touch controls on a phone as this PNG")
     args = parser.parse_args()
 
     profile = tempfile.mkdtemp(prefix="chromium-", dir=args.work)
@@ -454,6 +617,9 @@ def main():
               "without WebAssembly the page says: %r" % text)
         driver.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", {"identifier": script["identifier"]})
         console_errors(driver)  # the failures above log their own errors, as they should
+
+        # --- touch: controls, a tap on the map, reports for screen readers ----
+        check_touch(driver, args)
     except (Stop, WebDriverException, subprocess.CalledProcessError) as error:
         fail(str(error).strip().splitlines()[0] if str(error).strip() else repr(error))
         try:

@@ -98,6 +98,47 @@ TEST(DataFolder, FirstRunCopiesTheInstalledDataLaterRunsReuseIt) {
     EXPECT_EQ(snapshot(in.places.installedDir), before);
 }
 
+TEST(DataFolder, AnUpgradeReplacesAnUnchangedCopyAndKeepsAChangedOne) {
+    Installed in;
+    std::string note, error;
+    ASSERT_TRUE(openDataFolder(in.places, note, error).has_value()) << error;
+    const std::string player = in.places.playerDir;
+    const auto upgrade = [&](const std::string& title) {
+        in.prefix.write("share/delve/res/gamedata.dat", "gametitle=\"" + title + "\"");
+        in.prefix.write("share/delve/tiles/map/map_035.til", "\xfd " + title);
+    };
+    const auto open = [&] {
+        note.clear();
+        EXPECT_TRUE(openDataFolder(in.places, note, error).has_value()) << error;
+        return note;
+    };
+    // Playing writes the encounter file; that is not a change of the data.
+    writeFile(player + "/res/encounter.txt", "[Found 5 Gold]");
+
+    upgrade("v2");
+    EXPECT_NE(open().find("updated the game data in " + player), std::string::npos) << note;
+    EXPECT_EQ(readFile(player + "/res/gamedata.dat"), "gametitle=\"v2\"");
+    EXPECT_EQ(readFile(player + "/tiles/map/map_035.til"), "\xfd v2");
+    EXPECT_EQ(open(), "");
+
+    // A swap cut short after res/ was moved aside: the next start finishes
+    // it, tiles included, instead of pairing new res/ with old tiles.
+    upgrade("v3");
+    fs::rename(player + "/res", player + "/.res.old");
+    EXPECT_NE(open().find("copied the game data"), std::string::npos) << note;
+    EXPECT_EQ(readFile(player + "/tiles/map/map_035.til"), "\xfd v3");
+    EXPECT_FALSE(fs::exists(player + "/.res.old"));
+    EXPECT_EQ(open(), "");
+
+    // The player's own changes survive an upgrade, said once.
+    writeFile(player + "/res/gamedata.dat", "gametitle=\"mine\"");
+    upgrade("v4");
+    EXPECT_NE(open().find("kept your changed game data in " + player), std::string::npos) << note;
+    EXPECT_EQ(open(), "");
+    EXPECT_EQ(readFile(player + "/res/gamedata.dat"), "gametitle=\"mine\"");
+    EXPECT_EQ(readFile(player + "/tiles/map/map_035.til"), "\xfd v3");
+}
+
 TEST(DataFolder, TheChoiceFollowsItsOrder) {
     Installed in;
     // A staged build: the program's own folder holds res/ and wins over the

@@ -3,7 +3,9 @@
 // its keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <vector>
 
 #include "game/trace.h"
 #include "platform/frame_fit.h"
@@ -252,7 +254,8 @@ TEST(MouseWalk, AWalkIsTheSameGameAsTypingItsKeys) {
 }
 
 // A window stand-in: each pump brings the next click, else the next key;
-// its clock moves a twentieth of a second per reading.
+// its clock moves a twentieth of a second per reading. It keeps the longest
+// sleep a walk asked of it and the messages it was shown.
 class ClickSource final : public Backend {
 public:
     std::deque<std::pair<int, int>> clicks;
@@ -270,6 +273,11 @@ public:
             keys.pop_front();
         }
     }
+    void pumpKeysWithin(KeyQueue& queue, double seconds) override {
+        longestSleep = std::max(longestSleep, seconds);
+        pumpKeys(queue, KeyWait::Brief);
+    }
+    void messageShown(const std::string& text) override { messages.push_back(text); }
     bool takeClick(int& x, int& y) override {
         if (!clicked_) return false;
         clicked_ = false;
@@ -280,6 +288,8 @@ public:
     std::string clockTime() override { return ""; }
     std::string clockDate() override { return ""; }
     double now = 0;
+    double longestSleep = 0;
+    std::vector<std::string> messages;
 
 private:
     bool clicked_ = false;
@@ -304,6 +314,8 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     source.clicks = {cellCentre(5, 2)};
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_FALSE(hasKey(q)) << "no game yet";
+    walker.frameShown("[Gold +1]");
+    EXPECT_EQ(source.messages, std::vector<std::string>{"[Gold +1]"}) << "the backend hears each report";
     walker.setGame(&g);
     source.clicks = {cellCentre(5, 2)};
     walker.pumpKeys(q, KeyWait::Block);
@@ -323,6 +335,8 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_EQ(takeKey(q), "6");
     EXPECT_GE(source.now - before, kWalkStepSeconds) << "steps are paced";
+    EXPECT_GT(source.longestSleep, 0);
+    EXPECT_LE(source.longestSleep, kWalkStepSeconds) << "no sleep past the step";
     g.partyX += 1;
     walker.frameShown("");
     walker.setTurnKeyNext(true);

@@ -1,5 +1,6 @@
 // The browser backend's plain C++: a page's key events to the key texts the
-// window gives, which keys stay the browser's, and where the canvas goes.
+// window gives, which keys stay the browser's, where the canvas goes, which
+// frame pixel a click hits, and reports as spoken text.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "platform/web/canvas_fit.h"
 #include "platform/web/dom_keys.h"
+#include "platform/web/report_text.h"
 
 namespace delve {
 namespace {
@@ -102,6 +104,46 @@ TEST(CanvasFit, WholeDevicePixelFactorsCentredInCssPixels) {
     const CanvasPlacement huge = placeCanvas(1e300, 1e300, 1, 960, 720);
     EXPECT_GT(huge.width, 960.0);
     EXPECT_EQ(std::fmod(huge.width, 960.0), 0.0);
+}
+
+TEST(CanvasFit, AClickHitsTheFramePixelDrawnUnderIt) {
+    const auto hit = [](double w, double h, double ratio, double x, double y) {
+        int fx = -1, fy = -1;
+        const bool on = framePixelAtCss(w, h, ratio, 960, 720, x, y, fx, fy);
+        return std::tuple{on, on ? fx : -1, on ? fy : -1};
+    };
+    // Placed at (120, 114), one CSS pixel per game pixel.
+    EXPECT_EQ(hit(1200, 949, 1, 120, 114), std::tuple(true, 0, 0));
+    EXPECT_EQ(hit(1200, 949, 1, 1079.9, 833.5), std::tuple(true, 959, 719));
+    EXPECT_EQ(hit(1200, 949, 1, 119.9, 500), std::tuple(false, -1, -1));  // the border
+    EXPECT_EQ(hit(1200, 949, 1, 1080, 500), std::tuple(false, -1, -1));
+    // Two device pixels per CSS pixel: the frame at two device pixels per
+    // game pixel, placed at (120, 114.5) CSS pixels.
+    EXPECT_EQ(hit(1200, 949, 2, 600, 474.5), std::tuple(true, 480, 360));
+    EXPECT_EQ(hit(960, 720, 2, 480, 360), std::tuple(true, 480, 360));
+    // A phone in landscape: shrunk smoothly to 486 x 364, filling the area.
+    EXPECT_EQ(hit(486, 365, 1, 243, 182.5), std::tuple(true, 480, 360));
+    EXPECT_EQ(hit(486, 365, 1, -1, 10), std::tuple(false, -1, -1));
+    EXPECT_EQ(hit(486, 365, 1, std::nan(""), 10), std::tuple(false, -1, -1));
+    EXPECT_EQ(hit(0, 0, 1, 0, 0), std::tuple(false, -1, -1));
+}
+
+TEST(ReportText, BracketsBecomeSentencesAndIconsAreLeftOut) {
+    const struct {
+        const char *report, *spoken;
+    } reports[] = {
+        {"[Unlocked door][Used 1 Key]", "Unlocked door. Used 1 Key."},
+        {"[Cast 'Warp'][Mp -3]", "Cast 'Warp'. Mp -3."},
+        {"[Ana+Bo joined!]", "Ana+Bo joined!"},
+        {"{Smith: 10GP for 1 Key}", "Smith: 10GP for 1 Key."},
+        {"[Gold +5]  [{{\xF8}}]", "Gold +5."},
+        {"[{{a}}12/{{b}}7]", "12/ 7."},
+        {"  plain   words\t", "plain words."},
+        {"[Broken {{x", "Broken."},  // a cut-off icon ends the text
+        {"[][ ]", ""},
+        {"", ""},
+    };
+    for (const auto& r : reports) EXPECT_EQ(speakableReport(r.report), r.spoken) << r.report;
 }
 
 }  // namespace

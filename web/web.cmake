@@ -18,15 +18,8 @@ add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
 target_include_directories(delve_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
 
 set(DELVE_WEB_TILES ${CMAKE_BINARY_DIR}/tiles)
-file(GLOB_RECURSE DELVE_ART CONFIGURE_DEPENDS assets/tiles/*.txt)
 file(GLOB DELVE_RES CONFIGURE_DEPENDS res/*)
-add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/tiles.stamp
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${DELVE_WEB_TILES}
-  COMMAND ${DELVE_TILES_TOOL} build ${CMAKE_SOURCE_DIR}/assets/tiles ${DELVE_WEB_TILES}
-  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/tiles.stamp
-  DEPENDS ${DELVE_TILES_TOOL} ${DELVE_ART}
-  COMMENT "Building tile files from assets/tiles")
+delve_build_tiles(${DELVE_TILES_TOOL} ${DELVE_WEB_TILES} ${CMAKE_BINARY_DIR}/tiles.stamp "Building tile files from assets/tiles")
 add_custom_target(web_tiles DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp)
 
 add_executable(delve src/shell/web_main.cpp)

@@ -32,6 +32,16 @@ public:
         (void)frameX, (void)frameY;
         return false;
     }
+    // A Brief pump that sleeps at most `seconds` when nothing comes: a
+    // walk's pause between steps. A backend whose Brief sleep is already
+    // short need not override it.
+    virtual void pumpKeysWithin(KeyQueue& queue, double seconds) {
+        (void)seconds;
+        pumpKeys(queue, KeyWait::Brief);
+    }
+    // The report the message panel showed with the latest turn's frame, ""
+    // when none. Only a backend that can speak it (the page) listens.
+    virtual void messageShown(const std::string& text) { (void)text; }
     virtual double timerSeconds() = 0;
     virtual std::string clockTime() = 0;
     virtual std::string clockDate() = 0;

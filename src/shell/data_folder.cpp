@@ -3,9 +3,14 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
+
+#include "platform/data_digest.h"
 
 namespace delve {
 
@@ -54,6 +59,12 @@ bool copyTree(const fs::path& from, const fs::path& to, std::error_code& ec) {
     return !ec;
 }
 
+// Beside res/ while the player's copy is being replaced by a newer installed
+// one: tiles/ may then be old or new, so a later fill replaces them too.
+constexpr const char* kOldRes = ".res.old";
+// The digest of the installed data the player's copy was made from.
+constexpr const char* kStampFile = ".installed-digest";
+
 // tiles/ first and res/ last, through a temporary name: res/ is what makes
 // the folder count as filled, so an interrupted copy is simply made again.
 bool fillPlayerFolder(const std::string& installed, const std::string& player, std::string& error) {
@@ -65,6 +76,8 @@ bool fillPlayerFolder(const std::string& installed, const std::string& player, s
         return false;
     }
     const fs::path tilesFrom = fs::path(installed) / "tiles";
+    const bool replacing = fs::exists(to / kOldRes, ec);
+    if (replacing) fs::remove_all(to / "tiles", ec);
     if (fs::is_directory(tilesFrom, ec) && !fs::exists(to / "tiles", ec)) {
         const fs::path partial = to / ".tiles.partial";
         fs::remove_all(partial, ec);
@@ -82,7 +95,54 @@ bool fillPlayerFolder(const std::string& installed, const std::string& player, s
         error = player + "/res: cannot copy the installed data";
         return false;
     }
+    fs::remove_all(to / kOldRes, ec);
     return true;
+}
+
+std::string digestText(uint64_t digest) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016" PRIx64, digest);
+    return text;
+}
+
+std::string readStamp(const std::string& player) {
+    std::ifstream in(fs::path(player) / kStampFile);
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
+
+void writeStamp(const std::string& player, uint64_t installedDigest) {
+    std::ofstream(fs::path(player) / kStampFile, std::ios::trunc) << digestText(installedDigest) << '\n';
+}
+
+// After a package upgrade the installed data differs from the copy the
+// player's folder was made from. A copy the player never changed is
+// replaced (res/ moved aside first, so an interrupted swap is finished by
+// the next start); a changed one is kept and the player told once.
+void followInstalledData(const std::string& installed, const std::string& player, std::string& note) {
+    const uint64_t installedDigest = dataFolderDigest(installed);
+    const std::string stamp = readStamp(player);
+    if (stamp == digestText(installedDigest)) return;
+    const std::string playerDigest = digestText(dataFolderDigest(player));
+    if (playerDigest == digestText(installedDigest)) {
+        writeStamp(player, installedDigest);
+        return;
+    }
+    if (!stamp.empty() && playerDigest == stamp) {
+        std::error_code ec;
+        fs::rename(fs::path(player) / "res", fs::path(player) / kOldRes, ec);
+        std::string error;
+        if (!ec && fillPlayerFolder(installed, player, error)) {
+            writeStamp(player, installedDigest);
+            note = "updated the game data in " + player + " to the newer installed data from " + installed;
+        }
+        // A failed swap leaves no res/: the next start fills the folder anew.
+        return;
+    }
+    writeStamp(player, installedDigest);
+    note = "kept your changed game data in " + player + ", though the installed data in " + installed +
+           " has changed; delete that folder to take the installed data";
 }
 
 }  // namespace
@@ -152,6 +212,9 @@ std::optional<std::string> openDataFolder(const DataFolderPlaces& places, std::s
         if (!fillPlayerFolder(places.installedDir, places.playerDir, error)) return std::nullopt;
         note = "copied the game data from " + places.installedDir + " to " + places.playerDir +
                "; change it there, or delete that folder to start afresh";
+        writeStamp(places.playerDir, dataFolderDigest(places.installedDir));
+    } else if (choice.kind == DataFolderKind::Player && holdsGameData(places.installedDir)) {
+        followInstalledData(places.installedDir, places.playerDir, note);
     }
     return choice.path;
 }

@@ -10,6 +10,7 @@ void WalkBackend::stop() {
 }
 
 void WalkBackend::frameShown(const std::string& shownMessage) {
+    inner_.messageShown(shownMessage);
     if (!game_ || !walk_.active) return;
     nextKey_ = nextWalkKey(walk_, *game_, shownMessage);
 }
@@ -27,7 +28,9 @@ void WalkBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
         // walk, and a key then acts as typed.
         do {
             const int before = keyCount(queue);
-            inner_.pumpKeys(queue, KeyWait::Brief);
+            // Sleep no longer than the step needs, whatever a Brief poll sleeps.
+            const double left = kWalkStepSeconds - (inner_.timerSeconds() - lastStep_);
+            inner_.pumpKeysWithin(queue, left > 0 ? left : 0);
             const bool clicked = inner_.takeClick(x, y);
             if (clicked || keyCount(queue) != before || hasKey(queue)) {
                 stop();

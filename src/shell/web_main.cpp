@@ -1,19 +1,24 @@
 // Delve in a browser page (the WebAssembly build): the same program as the
 // window, on the web backend, with res/ and tiles/ preloaded into the
-// in-memory file system.
+// in-memory file system. Clicks and taps on the map walk as in the window.
 #include <memory>
 
+#include "platform/recording_backend.h"
 #include "platform/web/wasm/game_folder.h"
 #include "platform/web/wasm/web_backend.h"
-#include "shell/program.h"
+#include "shell/recorded_run.h"
+#include "shell/walk_backend.h"
 
 int main() {
     std::unique_ptr<delve::Backend> backend = delve::createWebBackend();
     delve::makeFoldersWritable(delve::kWebGameRoot);
-    delve::Platform platform(*backend);
+    // The window's stages and walker; the page keeps no recording file.
+    delve::WalkBackend walker(*backend);
+    delve::RecordingBackend unrecorded(walker, nullptr);
+    delve::Platform platform(unrecorded);
     platform.files.root = delve::kWebGameRoot;
     auto game = std::make_unique<delve::Game>(platform);
-    const int status = delve::runProgram(*game);
+    const int status = delve::runRecorded(*game, unrecorded, nullptr, nullptr, &walker);
     delve::announceProgramEnded();
     return status;
 }

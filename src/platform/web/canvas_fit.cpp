@@ -16,13 +16,18 @@ int devicePixels(double cssPixels, double ratio) {
     return static_cast<int>(std::floor(std::fmin(v, 1e8) + 0.01));
 }
 
+double sanePixelRatio(double pixelRatio) { return std::isfinite(pixelRatio) && pixelRatio > 0 ? pixelRatio : 1.0; }
+
+FrameRect fitInArea(double areaWidth, double areaHeight, double ratio, int frameWidth, int frameHeight) {
+    return fitFrame(devicePixels(areaWidth, ratio), devicePixels(areaHeight, ratio), frameWidth, frameHeight);
+}
+
 }  // namespace
 
 CanvasPlacement placeCanvas(double areaWidth, double areaHeight, double pixelRatio, int frameWidth,
                             int frameHeight) {
-    const double ratio = std::isfinite(pixelRatio) && pixelRatio > 0 ? pixelRatio : 1.0;
-    const FrameRect fit =
-        fitFrame(devicePixels(areaWidth, ratio), devicePixels(areaHeight, ratio), frameWidth, frameHeight);
+    const double ratio = sanePixelRatio(pixelRatio);
+    const FrameRect fit = fitInArea(areaWidth, areaHeight, ratio, frameWidth, frameHeight);
     CanvasPlacement p;
     if (fit.width <= 0) return p;
     p.left = fit.x / ratio;
@@ -31,6 +36,15 @@ CanvasPlacement placeCanvas(double areaWidth, double areaHeight, double pixelRat
     p.height = fit.height / ratio;
     p.smooth = !fit.wholeScale;
     return p;
+}
+
+bool framePixelAtCss(double areaWidth, double areaHeight, double pixelRatio, int frameWidth, int frameHeight,
+                     double x, double y, int& frameX, int& frameY) {
+    const double ratio = sanePixelRatio(pixelRatio);
+    const double dx = x * ratio, dy = y * ratio;
+    if (!(dx >= 0 && dy >= 0 && dx < 1e8 && dy < 1e8)) return false;  // also NaN
+    const FrameRect fit = fitInArea(areaWidth, areaHeight, ratio, frameWidth, frameHeight);
+    return framePixelAt(fit, frameWidth, frameHeight, static_cast<int>(dx), static_cast<int>(dy), frameX, frameY);
 }
 
 }  // namespace delve

@@ -20,4 +20,9 @@ struct CanvasPlacement {
 CanvasPlacement placeCanvas(double areaWidth, double areaHeight, double pixelRatio, int frameWidth,
                             int frameHeight);
 
+// The frame pixel under a point of the same area, given in CSS pixels from
+// its top left corner, as the canvas is placed above; false off the frame.
+bool framePixelAtCss(double areaWidth, double areaHeight, double pixelRatio, int frameWidth, int frameHeight,
+                     double x, double y, int& frameX, int& frameY);
+
 }  // namespace delve

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/web/canvas_fit.h"
 #include "platform/web/dom_keys.h"
+#include "platform/web/report_text.h"
 
 // The page side of the seam. The page's script puts an object `page` on
 // Module before loading the program; these calls are all the game asks of it.
@@ -23,6 +24,7 @@
 //   page.wait(ms)         a promise resolved by the next key, or after ms
 //                         milliseconds (never when ms < 0)
 //   page.ended()          the program has ended
+//   page.report(text)     a report of the message panel, as text to speak
 // and the page calls back through the exported delve_web_* functions below.
 
 EM_JS(void, pageAttach, (void* backend), { Module.page.attach(backend); });
@@ -32,6 +34,7 @@ EM_JS(void, pageShow, (const uint32_t* rgba, int width, int height), {
 EM_JS(void, pageSetTitle, (const char* title), { Module.page.setTitle(UTF8ToString(title)); });
 EM_ASYNC_JS(void, pageWait, (int milliseconds), { await Module.page.wait(milliseconds); });
 EM_JS(void, pageEnded, (), { Module.page.ended(); });
+EM_JS(void, pageReport, (const char* text), { Module.page.report(UTF8ToString(text)); });
 
 namespace delve {
 
@@ -71,14 +74,37 @@ public:
     }
 
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
-        if (!hasKey(pending_)) {
+        if (!hasKey(pending_) && !clicked_) {
             if (wait == KeyWait::Brief) {
                 pageWait(kPollSliceMs);
             } else {
-                while (!hasKey(pending_)) pageWait(-1);
+                // A click wakes the game as a key does: it may start a walk.
+                while (!hasKey(pending_) && !clicked_) pageWait(-1);
             }
         }
         while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
+    }
+
+    void pumpKeysWithin(KeyQueue& queue, double seconds) override {
+        if (!hasKey(pending_) && !clicked_) {
+            const double ms = seconds * 1000.0;
+            pageWait(ms > 0 ? static_cast<int>(std::min<double>(ms + 0.5, kPollSliceMs)) : 0);
+        }
+        while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
+    }
+
+    bool takeClick(int& frameX, int& frameY) override {
+        if (!clicked_) return false;
+        clicked_ = false;
+        frameX = clickX_;
+        frameY = clickY_;
+        return true;
+    }
+
+    void messageShown(const std::string& text) override {
+        if (text.empty()) return;
+        const std::string spoken = speakableReport(text);
+        if (!spoken.empty()) pageReport(spoken.c_str());
     }
 
     double timerSeconds() override { return emscripten_get_now() / 1000.0; }
@@ -95,6 +121,17 @@ public:
         return index >= 0 && index < static_cast<int>(pads_.size()) ? &pads_[static_cast<size_t>(index)] : nullptr;
     }
 
+    // A primary press on the page's game area, in CSS pixels from its top
+    // left corner; the newest press wins. False (and ignored) off the frame.
+    bool click(double x, double y, double areaWidth, double areaHeight, double pixelRatio) {
+        int fx = 0, fy = 0;
+        if (!framePixelAtCss(areaWidth, areaHeight, pixelRatio, width_, height_, x, y, fx, fy)) return false;
+        clicked_ = true;
+        clickX_ = fx;
+        clickY_ = fy;
+        return true;
+    }
+
 private:
     std::array<uint32_t, 256> colours_{};
     std::vector<uint32_t> frame_;
@@ -102,6 +139,9 @@ private:
     int height_ = 0;
     KeyQueue pending_;
     std::array<PadMapper, 16> pads_{};
+    bool clicked_ = false;
+    int clickX_ = 0;
+    int clickY_ = 0;
 };
 
 }  // namespace
@@ -154,6 +194,15 @@ EMSCRIPTEN_KEEPALIVE int delve_web_gamepad(void* backend, int index, unsigned pr
     const auto keys = delve::padKeys(*mapper, state, web.timerSeconds(), delve::hasKey(web.pending()));
     for (const std::string& key : keys) delve::pushKey(web.pending(), key);
     return static_cast<int>(keys.size());
+}
+
+// A primary press (mouse button or touch) at (x, y) CSS pixels in the game's
+// area of areaWidth x areaHeight; returns 1 when it fell on the frame, and
+// the page then wakes the program as for a key.
+EMSCRIPTEN_KEEPALIVE int delve_web_click(void* backend, double x, double y, double areaWidth, double areaHeight,
+                                         double pixelRatio) {
+    if (!backend) return 0;
+    return static_cast<delve::WebBackend*>(backend)->click(x, y, areaWidth, areaHeight, pixelRatio) ? 1 : 0;
 }
 
 // The canvas placement for an area of the page; out receives left, top,
