@@ -86,9 +86,12 @@ TEST(CanvasFit, WholeDevicePixelFactorsCentredInCssPixels) {
     EXPECT_EQ(place(1200, 949, 1, 320, 200), std::tuple(120.0, 174.0, 960.0, 600.0, false));  // seed prompt
     // Twice the pixels: two device pixels per game pixel, the same CSS size.
     EXPECT_EQ(place(960, 720, 2, 960, 720), std::tuple(0.0, 0.0, 960.0, 720.0, false));
-    // 1.5 device pixels per CSS pixel: one device pixel per game pixel is
-    // the largest whole factor, so the frame looks smaller but stays sharp.
-    EXPECT_EQ(place(1000, 800, 1.5, 960, 720), std::tuple(180.0, 160.0, 640.0, 480.0, false));
+    // 1.5 device pixels per CSS pixel: one device pixel per game pixel would
+    // show the frame at two thirds of its size, so it is scaled smoothly to
+    // its CSS size; a phone with three of them fills its area smoothly
+    // rather than showing a frame of 320 x 240 CSS pixels.
+    EXPECT_EQ(place(1000, 800, 1.5, 960, 720), std::tuple(20.0, 40.0, 960.0, 720.0, true));
+    EXPECT_EQ(place(560, 390, 3, 960, 720), std::tuple(20.0, 0.0, 520.0, 390.0, true));
     // The browser's fractions must not cost a whole factor.
     EXPECT_EQ(std::get<2>(place(767.9999, 576, 1.25, 960, 720)), 768.0);
     // Smaller than one frame: shrunk smoothly, keeping the shape.

@@ -19,7 +19,23 @@ int devicePixels(double cssPixels, double ratio) {
 double sanePixelRatio(double pixelRatio) { return std::isfinite(pixelRatio) && pixelRatio > 0 ? pixelRatio : 1.0; }
 
 FrameRect fitInArea(double areaWidth, double areaHeight, double ratio, int frameWidth, int frameHeight) {
-    return fitFrame(devicePixels(areaWidth, ratio), devicePixels(areaHeight, ratio), frameWidth, frameHeight);
+    const int width = devicePixels(areaWidth, ratio), height = devicePixels(areaHeight, ratio);
+    const FrameRect sharp = fitFrame(width, height, frameWidth, frameHeight);
+    if (sharp.width <= 0 || !sharp.wholeScale) return sharp;
+    // On a dense screen (a phone) the largest whole factor can leave the
+    // frame far below its size in CSS pixels, its text too small to read:
+    // then it is scaled smoothly, as large as its CSS size where the area
+    // has room for that, else as large as the area allows.
+    const double scale = std::fmin(std::fmin(static_cast<double>(width) / frameWidth,
+                                             static_cast<double>(height) / frameHeight),
+                                   ratio);
+    FrameRect smooth;
+    smooth.width = static_cast<int>(std::floor(frameWidth * scale));
+    smooth.height = static_cast<int>(std::floor(frameHeight * scale));
+    if (smooth.width <= sharp.width || smooth.height <= sharp.height) return sharp;
+    smooth.x = (width - smooth.width) / 2;
+    smooth.y = (height - smooth.height) / 2;
+    return smooth;
 }
 
 }  // namespace

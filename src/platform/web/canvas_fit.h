@@ -3,7 +3,9 @@
 // screen in device pixels (more of them on a high-density display), so the
 // frame is fitted in device pixels, as in the window: the largest whole
 // factor, centred, with a smooth shrink only when even one factor does not
-// fit; then the result is given back in CSS pixels.
+// fit; then the result is given back in CSS pixels. Where the whole factor
+// would show the frame smaller than its CSS size (a dense screen), it is
+// scaled smoothly instead, up to that size as far as the area has room.
 namespace delve {
 
 struct CanvasPlacement {
@@ -11,7 +13,7 @@ struct CanvasPlacement {
     double top = 0;
     double width = 0;
     double height = 0;
-    bool smooth = false;  // shrunk below one screen pixel per game pixel
+    bool smooth = false;  // not a whole number of device pixels per game pixel
 };
 
 // The area and its device pixels per CSS pixel as the browser reports them;
