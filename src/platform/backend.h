@@ -10,6 +10,20 @@
 
 namespace delve {
 
+// A left click on the frame, held by a backend until the program takes it;
+// a newer click replaces one not yet taken.
+struct PendingClick {
+    bool waiting = false;
+    int frameX = 0, frameY = 0;
+    void put(int x, int y) { waiting = true, frameX = x, frameY = y; }
+    bool take(int& x, int& y) {
+        if (!waiting) return false;
+        waiting = false;
+        x = frameX, y = frameY;
+        return true;
+    }
+};
+
 enum class KeyWait {
     Brief,  // return soon even if nothing came (polling)
     Block   // return only once something was queued

@@ -118,11 +118,7 @@ public:
     }
 
     bool takeClick(int& frameX, int& frameY) override {
-        if (!clicked_) return false;
-        clicked_ = false;
-        frameX = clickX_;
-        frameY = clickY_;
-        return true;
+        return click_.take(frameX, frameY);
     }
 
     double timerSeconds() override { return static_cast<double>(SDL_GetPerformanceCounter()) / frequency_; }
@@ -161,9 +157,11 @@ private:
                 // A click on the frame wakes a wait as a key does; a click on
                 // the border around it is nothing.
                 if (event.button.button != SDL_BUTTON_LEFT) return 0;
-                if (!framePixelAtWindowPoint(video_, event.button.x, event.button.y, clickX_, clickY_)) return 0;
-                clicked_ = true;
-                return 1;
+                if (int x = 0, y = 0; framePixelAtWindowPoint(video_, event.button.x, event.button.y, x, y)) {
+                    click_.put(x, y);
+                    return 1;
+                }
+                return 0;
             case SDL_WINDOWEVENT:
                 switch (event.window.event) {
                     case SDL_WINDOWEVENT_EXPOSED:
@@ -193,8 +191,7 @@ private:
     KeyTranslator keys_;
     SdlPads pads_;
     bool padsStarted_ = false;
-    bool clicked_ = false;
-    int clickX_ = 0, clickY_ = 0;
+    PendingClick click_;
     double frequency_;
 };
 

@@ -74,19 +74,19 @@ public:
     }
 
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
-        if (!hasKey(pending_) && !clicked_) {
+        if (!hasKey(pending_) && !click_.waiting) {
             if (wait == KeyWait::Brief) {
                 pageWait(kPollSliceMs);
             } else {
                 // A click wakes the game as a key does: it may start a walk.
-                while (!hasKey(pending_) && !clicked_) pageWait(-1);
+                while (!hasKey(pending_) && !click_.waiting) pageWait(-1);
             }
         }
         while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
     }
 
     void pumpKeysWithin(KeyQueue& queue, double seconds) override {
-        if (!hasKey(pending_) && !clicked_) {
+        if (!hasKey(pending_) && !click_.waiting) {
             const double ms = seconds * 1000.0;
             pageWait(ms > 0 ? static_cast<int>(std::min<double>(ms + 0.5, kPollSliceMs)) : 0);
         }
@@ -94,11 +94,7 @@ public:
     }
 
     bool takeClick(int& frameX, int& frameY) override {
-        if (!clicked_) return false;
-        clicked_ = false;
-        frameX = clickX_;
-        frameY = clickY_;
-        return true;
+        return click_.take(frameX, frameY);
     }
 
     void messageShown(const std::string& text) override {
@@ -126,9 +122,7 @@ public:
     bool click(double x, double y, double areaWidth, double areaHeight, double pixelRatio) {
         int fx = 0, fy = 0;
         if (!framePixelAtCss(areaWidth, areaHeight, pixelRatio, width_, height_, x, y, fx, fy)) return false;
-        clicked_ = true;
-        clickX_ = fx;
-        clickY_ = fy;
+        click_.put(fx, fy);
         return true;
     }
 
@@ -139,9 +133,7 @@ private:
     int height_ = 0;
     KeyQueue pending_;
     std::array<PadMapper, 16> pads_{};
-    bool clicked_ = false;
-    int clickX_ = 0;
-    int clickY_ = 0;
+    PendingClick click_;
 };
 
 }  // namespace
