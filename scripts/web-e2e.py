@@ -404,8 +404,14 @@ def check_phone_layouts(driver, shot=None):
         ok("saved the page on a phone as %s" % shot)
 
 
+# The touch checks play a seed known to have a seen cell a few free steps
+# away after their taps, whatever --seed the other checks play.
+TOUCH_SEED = 17
+
+
 def check_touch(driver, args):
-    url = args.url + "?seed=%d" % args.seed
+    seed = TOUCH_SEED
+    url = args.url + "?seed=%d" % seed
     driver.get(url)
     wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (no touch)")
     check(not driver.find_element(By.ID, "touch").is_displayed(), "no touch controls without a touch screen",
@@ -427,14 +433,14 @@ def check_touch(driver, args):
     check(counts == [1] * len(taps), "each tap on the pad queued exactly one key",
           "taps on the pad queued %s keys" % counts)
     settle(driver)
-    compare_with_replay(driver, args, taps, args.seed, "touch-pad")
+    compare_with_replay(driver, args, taps, seed, "touch-pad")
 
     # A tap on a seen cell walks there; the walk is its move keys.
     trace = os.path.join(args.work, "touch.trace")
-    replay(args, taps, args.seed, trace + ".png", trace)
+    replay(args, taps, seed, trace + ".png", trace)
     target = subprocess.run([sys.executable, WALK_TARGET, trace], capture_output=True, text=True).stdout.split()
     if len(target) != 3:
-        raise Stop("no seen cell a few free steps away to tap (seed %d)" % args.seed)
+        raise Stop("no seen cell a few free steps away to tap (seed %d)" % seed)
     tx, ty, steps = map(int, target)
     # Each picture's time, to measure the walk's pace.
     presents = js(driver, """var show = Module.page.show, times = window.shownAt = [];
@@ -452,13 +458,13 @@ def check_touch(driver, args):
         key = subprocess.run([sys.executable, WALK_TARGET, trace, "--next", str(tx), str(ty)],
                              capture_output=True, text=True).stdout.strip()
         moves += key
-        replay(args, taps + moves, args.seed, trace + ".png", trace)
+        replay(args, taps + moves, seed, trace + ".png", trace)
     frame = last_frame(trace)
     check(walked == steps and (frame["partyX"], frame["partyY"]) == (tx, ty),
           "a tap on the map walked %d steps to %d,%d (\"%s\")" % (walked, tx, ty, moves),
           "a tap on the map at %d,%d took %d steps (expected %d), ending at %s,%s"
           % (tx, ty, walked, steps, frame["partyX"], frame["partyY"]))
-    compare_with_replay(driver, args, taps + moves, args.seed, "touch-walk")
+    compare_with_replay(driver, args, taps + moves, seed, "touch-walk")
     pace = (len(shown_at) - 1) * 1000.0 / max(shown_at[-1] - shown_at[0], 1.0)
     check(8.0 <= pace <= 13.0, "walk pace in the page: %.1f steps a second" % pace,
           "walk pace in the page: %.1f steps a second (about 12 wanted)" % pace)
@@ -466,7 +472,7 @@ def check_touch(driver, args):
     # A turn with a report: its text in the aria-live log, as sentences.
     tap_button(driver, "v")
     settle(driver)
-    replay(args, taps + moves + "v", args.seed, trace + ".png", trace)
+    replay(args, taps + moves + "v", seed, trace + ".png", trace)
     message = last_frame(trace)["message"]
     spoken = js(driver, "var r = document.getElementById('reports');"
                         "return [r.getAttribute('aria-live'), r.lastElementChild ? r.lastElementChild.textContent : ''];")
