@@ -68,11 +68,15 @@ std::optional<RecordedEvent> PlaybackBackend::takeCheckpoint() {
     return e;
 }
 
-void PlaybackBackend::readViewerKeys() {
+// How long a paused playback sleeps between looks at the viewer's keys
+// (a key ends the sleep at once).
+constexpr double kViewerPollSeconds = 0.05;
+
+void PlaybackBackend::readViewerKeys(double seconds) {
     const bool wasPaused = paused_;
     const int wasStep = speedStep_;
     try {
-        inner_.pumpKeys(viewerKeys_, KeyWait::Brief);
+        inner_.pumpKeysWithin(viewerKeys_, seconds);
     } catch (const EndRequested&) {
         // The window's close button or an end signal: the viewer leaves.
         stopped_ = true;
@@ -92,11 +96,12 @@ void PlaybackBackend::readViewerKeys() {
 void PlaybackBackend::waitForNextKey() {
     for (;;) {
         const double now = inner_.timerSeconds();
-        // Asking the window for the viewer's keys may sleep up to 10 ms when
-        // none came: at high speeds it is asked only now and then, and the
-        // last few milliseconds before a key are waited out awake.
+        // Asking the window for the viewer's keys sleeps when none came, at
+        // most until the next key is due: at high speeds it is asked only now
+        // and then, and the last few milliseconds before a key are waited
+        // out awake.
         if (paused_ || now >= nextViewerCheck_ || nextDue_ - now > 0.012) {
-            readViewerKeys();
+            readViewerKeys(paused_ ? kViewerPollSeconds : nextDue_ - now);
             nextViewerCheck_ = now + 0.05;
         }
         if (stopped_) throw RunEnded();

@@ -51,7 +51,8 @@ public:
 private:
     RecordedEvent take(RecordedKind kind);
     void waitForNextKey();
-    void readViewerKeys();
+    // Reads the viewer's keys, sleeping at most `seconds` when none came.
+    void readViewerKeys(double seconds);
     void showTitle();
 
     Backend& inner_;
