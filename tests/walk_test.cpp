@@ -314,7 +314,7 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     source.clicks = {cellCentre(5, 2)};
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_FALSE(hasKey(q)) << "no game yet";
-    walker.frameShown("[Gold +1]");
+    walker.messageShown("[Gold +1]");
     EXPECT_EQ(source.messages, std::vector<std::string>{"[Gold +1]"}) << "the backend hears each report";
     walker.setGame(&g);
     source.clicks = {cellCentre(5, 2)};
@@ -329,7 +329,7 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_EQ(takeKey(q), "6");
     g.partyX += 1;
-    walker.frameShown("");
+    walker.messageShown("");
     walker.setTurnKeyNext(true);
     const double before = source.now;
     walker.pumpKeys(q, KeyWait::Block);
@@ -338,7 +338,7 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     EXPECT_GT(source.longestSleep, 0);
     EXPECT_LE(source.longestSleep, kWalkStepSeconds) << "no sleep past the step";
     g.partyX += 1;
-    walker.frameShown("");
+    walker.messageShown("");
     walker.setTurnKeyNext(true);
     source.keys = {"q"};
     walker.pumpKeys(q, KeyWait::Block);
@@ -351,7 +351,7 @@ TEST(WalkBackend, ClicksWalkOnlyAtATurnsKeyPacedAndAKeyTakesOver) {
     walker.pumpKeys(q, KeyWait::Block);
     EXPECT_EQ(takeKey(q), "6");
     g.partyX += 1;
-    walker.frameShown("");
+    walker.messageShown("");
     walker.setTurnKeyNext(true);
     source.clicks = {cellCentre(2, 3)};
     walker.pumpKeys(q, KeyWait::Block);

@@ -107,6 +107,12 @@ std::vector<std::string> padKeys(PadMapper& m, const PadSnapshot& now, double se
     return keys;
 }
 
+int queuePadKeys(PadMapper& m, const PadSnapshot& now, double seconds, KeyQueue& queue) {
+    const auto keys = padKeys(m, now, seconds, hasKey(queue));
+    for (const std::string& key : keys) pushKey(queue, key);
+    return static_cast<int>(keys.size());
+}
+
 double padDeadline(const PadMapper& m) {
     double deadline = -1;
     if (m.direction) deadline = m.nextRepeatAt;

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/key_queue.h"
+
 namespace delve {
 
 enum class PadButton { Up, Down, Left, Right, A, B, X, Y, LeftShoulder, RightShoulder, Back, Start };
@@ -55,6 +57,9 @@ constexpr double kPadQuitHoldSeconds = 1.0;
 // not yet taken earlier keys) a due repeat is left out, so a held stick never
 // runs ahead of the game.
 std::vector<std::string> padKeys(PadMapper& m, const PadSnapshot& now, double seconds, bool keysWaiting = false);
+
+// padKeys straight into the game's key queue; returns how many it queued.
+int queuePadKeys(PadMapper& m, const PadSnapshot& now, double seconds, KeyQueue& queue);
 
 // When the mapper next has something to give without any change of the
 // controller (a repeat, the Escape of a held Start), or a negative number

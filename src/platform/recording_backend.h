@@ -23,6 +23,7 @@ public:
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
     // A click itself is not kept: only the keys a walk turns it into are.
     bool takeClick(int& frameX, int& frameY) override { return inner_.takeClick(frameX, frameY); }
+    void messageShown(const std::string& text) override { inner_.messageShown(text); }
     double timerSeconds() override;
     std::string clockTime() override;
     std::string clockDate() override;

@@ -1,11 +1,9 @@
 #include "shell/command_line.h"
 
-#include "platform/numbers.h"
-
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <vector>
+
+#include "platform/numbers.h"
 
 namespace delve {
 

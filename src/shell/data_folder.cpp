@@ -124,12 +124,12 @@ void followInstalledData(const std::string& installed, const std::string& player
     const uint64_t installedDigest = dataFolderDigest(installed);
     const std::string stamp = readStamp(player);
     if (stamp == digestText(installedDigest)) return;
-    const std::string playerDigest = digestText(dataFolderDigest(player));
-    if (playerDigest == digestText(installedDigest)) {
+    const uint64_t playerDigest = dataFolderDigest(player);
+    if (playerDigest == installedDigest) {
         writeStamp(player, installedDigest);
         return;
     }
-    if (!stamp.empty() && playerDigest == stamp) {
+    if (stamp == digestText(playerDigest)) {
         std::error_code ec;
         fs::rename(fs::path(player) / "res", fs::path(player) / kOldRes, ec);
         std::string error;

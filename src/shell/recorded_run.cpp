@@ -20,7 +20,7 @@ int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostrea
             const Stage stage = program.stage;
             if (walker) walker->setTurnKeyNext(stage == Stage::Key);
             advanceProgram(g, program);
-            if (walker && stage == Stage::Frame) walker->frameShown(program.shownMessage);
+            if (stage == Stage::Frame) rec.messageShown(program.shownMessage);
             rec.setTurn(g.turnCount);
             if (stage == Stage::Title && file) nameRecordingBySeed(*file, g.seed);
             if (stage != Stage::Frame) continue;

@@ -9,7 +9,7 @@ void WalkBackend::stop() {
     nextKey_.clear();
 }
 
-void WalkBackend::frameShown(const std::string& shownMessage) {
+void WalkBackend::messageShown(const std::string& shownMessage) {
     inner_.messageShown(shownMessage);
     if (!game_ || !walk_.active) return;
     nextKey_ = nextWalkKey(walk_, *game_, shownMessage);

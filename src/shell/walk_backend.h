@@ -22,9 +22,6 @@ public:
     // click walk; a click at any other time is dropped. It lapses once the
     // turn has its key, so a prompt later in the turn never gets a walk's key.
     void setTurnKeyNext(bool next) { turnKeyNext_ = next; }
-    // After each frame, with the message it showed: the walk goes on or
-    // stops, and the backend below hears the message.
-    void frameShown(const std::string& shownMessage);
     bool walking() const { return walk_.active; }
 
     void windowOpened(int width, int height) override { inner_.windowOpened(width, height); }
@@ -32,7 +29,9 @@ public:
     void present(const Screen& screen) override { inner_.present(screen); }
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
     bool takeClick(int& frameX, int& frameY) override { return inner_.takeClick(frameX, frameY); }
-    void messageShown(const std::string& text) override { inner_.messageShown(text); }
+    // After each frame, with the message it showed: the walk goes on or
+    // stops, and the backend below hears the message.
+    void messageShown(const std::string& text) override;
     double timerSeconds() override { return inner_.timerSeconds(); }
     std::string clockTime() override { return inner_.clockTime(); }
     std::string clockDate() override { return inner_.clockDate(); }

@@ -86,8 +86,13 @@ public:
     }
 
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
+        const bool typing = typedAt_ < typed_.size();
+        if (wait == KeyWait::Brief && !typing) {
+            pumpKeysWithin(queue, kPollSliceMs / 1000.0);
+            return;
+        }
         takeEndSignal();
-        if (typedAt_ < typed_.size()) {
+        if (typing) {
             // Window events still count (a close request ends the run), but a
             // typed key comes first, one per request, as the replay tool feeds them.
             drainEvents(queue);
@@ -96,12 +101,7 @@ public:
         }
         int queued = drainEvents(queue);
         queued += tickPads(pads_, timerSeconds(), queue);
-        if (queued > 0) return;
         SDL_Event event;
-        if (wait == KeyWait::Brief) {
-            pollOnce(queue, kPollSliceMs);
-            return;
-        }
         while (queued == 0) {
             takeEndSignal();
             // A held stick or Start sends no events: the wait wakes for its
@@ -115,11 +115,19 @@ public:
         }
     }
 
+    // What has come, or else one short sleep (a key or click ends it at once)
+    // and what it brought.
     void pumpKeysWithin(KeyQueue& queue, double seconds) override {
         takeEndSignal();
         if (drainEvents(queue) + tickPads(pads_, timerSeconds(), queue) > 0) return;
         const double ms = std::ceil(seconds * 1000.0);
-        pollOnce(queue, ms > 0 ? static_cast<int>(std::min<double>(ms, kPollSliceMs)) : 0);
+        const int longest = ms > 0 ? static_cast<int>(std::min<double>(ms, kPollSliceMs)) : 0;
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, padWaitMs(pads_, timerSeconds(), longest))) {
+            handle(event, queue);
+            drainEvents(queue);
+        }
+        tickPads(pads_, timerSeconds(), queue);
     }
 
     bool takeClick(int& frameX, int& frameY) override {
@@ -135,16 +143,6 @@ private:
         const sigset_t set = endSignals();
         const timespec now{0, 0};
         if (sigtimedwait(&set, nullptr, &now) > 0) throw EndRequested();
-    }
-
-    // One short sleep (a key or click ends it at once), then what it brought.
-    void pollOnce(KeyQueue& queue, int longestMs) {
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, padWaitMs(pads_, timerSeconds(), longestMs))) {
-            handle(event, queue);
-            drainEvents(queue);
-        }
-        tickPads(pads_, timerSeconds(), queue);
     }
 
     int drainEvents(KeyQueue& queue) {

@@ -61,9 +61,7 @@ bool setAxis(PadSnapshot& s, Uint8 axis, Sint16 value) {
 }
 
 int queueKeys(SdlPad& pad, double seconds, KeyQueue& queue) {
-    const auto keys = padKeys(pad.mapper, pad.state, seconds, hasKey(queue));
-    for (const std::string& key : keys) pushKey(queue, key);
-    return static_cast<int>(keys.size());
+    return queuePadKeys(pad.mapper, pad.state, seconds, queue);
 }
 
 }  // namespace

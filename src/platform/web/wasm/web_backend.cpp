@@ -74,21 +74,19 @@ public:
     }
 
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
-        if (!hasKey(pending_) && !click_.waiting) {
-            if (wait == KeyWait::Brief) {
-                pageWait(kPollSliceMs);
-            } else {
-                // A click wakes the game as a key does: it may start a walk.
-                while (!hasKey(pending_) && !click_.waiting) pageWait(-1);
-            }
+        if (wait == KeyWait::Brief) {
+            pumpKeysWithin(queue, kPollSliceMs / 1000.0);
+            return;
         }
+        // A click wakes the game as a key does: it may start a walk.
+        while (!hasKey(pending_) && !click_.waiting) pageWait(-1);
         while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
     }
 
     void pumpKeysWithin(KeyQueue& queue, double seconds) override {
         if (!hasKey(pending_) && !click_.waiting) {
             const double ms = seconds * 1000.0;
-            pageWait(ms > 0 ? static_cast<int>(std::min<double>(ms + 0.5, kPollSliceMs)) : 0);
+            pageWait(ms > 0 ? static_cast<int>(std::min<double>(ms + 0.5, kPollSliceMs)) : 0);  // 0: just a look
         }
         while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
     }
@@ -183,9 +181,7 @@ EMSCRIPTEN_KEEPALIVE int delve_web_gamepad(void* backend, int index, unsigned pr
     if (!mapper) return 0;
     const delve::PadSnapshot state =
         delve::standardPadSnapshot(pressedBits, leftTrigger, rightTrigger, stickX, stickY);
-    const auto keys = delve::padKeys(*mapper, state, web.timerSeconds(), delve::hasKey(web.pending()));
-    for (const std::string& key : keys) delve::pushKey(web.pending(), key);
-    return static_cast<int>(keys.size());
+    return delve::queuePadKeys(*mapper, state, web.timerSeconds(), web.pending());
 }
 
 // A primary press (mouse button or touch) at (x, y) CSS pixels in the game's
