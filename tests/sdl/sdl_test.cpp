@@ -11,6 +11,7 @@
 #include "platform/frame_fit.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
+#include "video_or_skip.h"
 #include "platform/sdl/sdl_keys.h"
 
 namespace delve {
@@ -18,7 +19,7 @@ namespace {
 
 TEST(SdlWindow, OpensPresentsAndPumps) {
     auto backend = createSdlBackend();
-    if (!backend) GTEST_SKIP() << "SDL video unavailable: " << SDL_GetError();
+    DELVE_SKIP_WITHOUT_VIDEO(backend);
     Platform p(*backend);
     openWindow(p, 960, 720);
     setPages(p, 0, 0);
@@ -41,7 +42,7 @@ TEST(SdlWindow, CloseRequestsAndEndSignalsEndTheRunWhereverItWaits) {
     settings.typedKeys = "@7\r";
     settings.scale = 2;
     auto backend = createSdlBackend(settings);
-    if (!backend) GTEST_SKIP() << "SDL video unavailable: " << SDL_GetError();
+    DELVE_SKIP_WITHOUT_VIDEO(backend);
     Platform p(*backend);
     openWindow(p, 960, 720);
     setPages(p, 0, 0);
