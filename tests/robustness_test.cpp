@@ -3,7 +3,9 @@
 // tests for what the fuzzers and the soak found.
 //
 // Longest waits quoted below come from walking the generator's whole cycle
-// (2^32 states) once, offline: from any state,
+// (2^32 states) once, offline, with scripts/generator-model (a model of the
+// generator apart from its code; --check replays the states pinned here):
+// from any state,
 //   - a pair of draws (column of 38, then row of 23) hits a given cell within
 //     20,338 pairs (the party's start cell and Warp draw this way);
 //   - a pair (row of 23, then column of 38) within 19,192 (the area reveal);
