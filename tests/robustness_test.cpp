@@ -3,15 +3,16 @@
 // tests for what the fuzzers and the soak found.
 //
 // Longest waits quoted below come from walking the generator's whole cycle
-// (2^32 states) once, offline, with scripts/generator-model (a model of the
-// generator apart from its code; --check replays the states pinned here):
-// from any state,
+// (2^32 states) once, offline: from any state,
 //   - a pair of draws (column of 38, then row of 23) hits a given cell within
 //     20,338 pairs (the party's start cell and Warp draw this way);
 //   - a pair (row of 23, then column of 38) within 19,192 (the area reveal);
 //   - chest rolls of 16 or 17 (r >= 28913) come at most 12 in a row;
 //   - floor(R x 7) >= 1 comes at most 133 times in a row (the orb's spell
 //     draw), and a given member of seven is missed at most 139 times.
+// scripts/generator-model (a model of the generator apart from its code)
+// walks the cycle again for the runs (the chest's, the orb's, a member's) and
+// with --check replays the states pinned below.
 // So each of these loops ends by itself with the game's generator; the caps
 // in the code only make that certain for any generator and any state.
 #include <gtest/gtest.h>
