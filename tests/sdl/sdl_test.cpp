@@ -11,8 +11,8 @@
 #include "platform/frame_fit.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
-#include "video_or_skip.h"
 #include "platform/sdl/sdl_keys.h"
+#include "video_or_skip.h"
 
 namespace delve {
 namespace {
