@@ -1,9 +1,11 @@
 // The options of the game program: a table of command lines, each with what
 // the parser makes of it, and the real program's exit status and message.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "delve_version.h"
@@ -93,6 +95,68 @@ TEST(CommandLine, BadLinesNameTheMistake) {
         EXPECT_FALSE(r.options.has_value()) << args[0];
         EXPECT_EQ(r.error.rfind(want, 0), 0u) << args[0] << " gave: " << r.error;
     }
+}
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+// The real program, with no display: a line that parses would end with
+// status 1 at the display check instead of opening a window. `timeout`
+// turns a program that hangs on a hostile file into a failure.
+Ran runDelve(const std::string& args, const std::string& environment = "env -u DISPLAY -u WAYLAND_DISPLAY") {
+    ScratchDir dir;
+    const std::string command = environment + " timeout 20 " DELVE_GAME_DIR "/delve " + args + " >" + dir.path() +
+                                "/out 2>" + dir.path() + "/err";
+    const int raw = std::system(command.c_str());
+    Ran r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = dir.read("out");
+    r.err = dir.read("err");
+    return r;
+}
+
+TEST(CommandLine, TheProgramExitsWithTheRightStatusAndMessage) {
+    ScratchDir files;
+    files.write("garbage.rec", "delve-recording 1\nprogram 1.0\n\x01\x02 not a recording\n");
+    // A pipe nobody writes to: reading it would wait for ever.
+    ASSERT_EQ(::mkfifo((files.path() + "/pipe.rec").c_str(), 0600), 0);
+    const std::string usage = usageLine() + "\n";
+    struct Row {
+        std::string args;
+        int status;
+        std::string out, err;  // prefixes; err exactly when out is empty
+    };
+    const std::vector<Row> rows = {
+        {"--bogus", 2, "", "delve: unknown option --bogus\n" + usage},
+        {"--window-scale 9", 2, "", "delve: --window-scale: not a whole number from 1 to 8: 9\n" + usage},
+        {"--seed", 2, "", "delve: --seed needs a value (N)\n" + usage},
+        // A recording that cannot be read is refused before any display is
+        // needed (without one, the display check would give 1).
+        {"--play /nonexistent/x.rec", 2, "", "delve: /nonexistent/x.rec: cannot read it\n"},
+        {"--play " + files.path() + "/pipe.rec", 2, "", "delve: " + files.path() + "/pipe.rec: not a file\n"},
+        {"--play " + files.path(), 2, "", "delve: " + files.path() + ": not a file\n"},
+        {"--help", 0, usage, ""},
+        {"--version", 0, "delve " DELVE_VERSION "\ndata folder: " DELVE_GAME_DIR "\n", ""},
+        {"--seed 5", 1, "", "delve: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n"},
+    };
+    for (const Row& row : rows) {
+        const Ran r = runDelve(row.args);
+        EXPECT_EQ(r.status, row.status) << row.args;
+        EXPECT_EQ(r.out.rfind(row.out, 0), 0u) << row.args << " printed: " << r.out;
+        if (row.out.empty()) EXPECT_EQ(r.err, row.err) << row.args;
+        else EXPECT_EQ(r.err, "") << row.args;
+    }
+    const Ran garbage = runDelve("--play " + files.path() + "/garbage.rec");
+    EXPECT_EQ(garbage.status, 2);
+    EXPECT_EQ(garbage.out, "");
+    EXPECT_EQ(garbage.err.rfind("delve: " + files.path() + "/garbage.rec: ", 0), 0u) << garbage.err;
+    // A display that cannot be reached is tried; a missing data folder is
+    // found first and named.
+    const Ran missing = runDelve("--data /nonexistent/delve", "env -u WAYLAND_DISPLAY DISPLAY=:12345");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "delve: no game data found (a folder holding res/); tried: /nonexistent/delve\n");
 }
 
 }  // namespace

@@ -180,5 +180,30 @@ TEST(DataFolder, NoDataAnywhereNamesEveryFolderTried) {
     EXPECT_EQ(note, "");
 }
 
+// The player's folder follows XDG_DATA_HOME only when it is absolute; unset
+// or relative, it is below the home folder, never wherever the game was
+// started from.
+TEST(DataFolder, PlayerFolderFollowsAnAbsoluteXdgDataHomeOnly) {
+    const char* savedXdg = std::getenv("XDG_DATA_HOME");
+    const char* savedHome = std::getenv("HOME");
+    const std::string xdg = savedXdg ? savedXdg : "", home = savedHome ? savedHome : "";
+    ::setenv("HOME", "/home/player", 1);
+    ::setenv("XDG_DATA_HOME", "/data/xdg", 1);
+    DataFolderPlaces p = dataFolderPlaces("given");
+    EXPECT_EQ(p.given, "given");
+    EXPECT_EQ(p.playerDir, "/data/xdg/delve");
+    // This test program sits in the build folder: the installed data would be
+    // beside it, at ../share/delve.
+    EXPECT_EQ(p.installedDir, fs::path(p.programDir).parent_path().string() + "/share/delve");
+    for (const char* relative : {"relative/xdg", "./xdg", ""}) {
+        ::setenv("XDG_DATA_HOME", relative, 1);
+        EXPECT_EQ(dataFolderPlaces("").playerDir, "/home/player/.local/share/delve") << '"' << relative << '"';
+    }
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(dataFolderPlaces("").playerDir, "/home/player/.local/share/delve");
+    savedXdg ? ::setenv("XDG_DATA_HOME", xdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
+}
+
 }  // namespace
 }  // namespace delve::test

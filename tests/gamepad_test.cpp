@@ -55,7 +55,9 @@ TEST(GamepadKeys, SticksAndTriggersNeedAClearPushAndAClearRelease) {
         {0.45f, 0, 0, 0, ""},       // inside the dead zone
         {0.6f, 0, 0, 0, "6"},       // out of it
         {0.4f, 0, 0, 0, ""},        // still held: no new push
-        {0.3f, 0, 0, 0, ""},        // let go
+        {0.36f, 0, 0, 0, ""},
+        {0.6f, 0, 0, 0, ""},        // pushed out again: the same push, never let go
+        {0.34f, 0, 0, 0, ""},       // let go
         {0.6f, 0.55f, 0, 0, "6"},   // the larger axis wins
         {0.6f, 0.7f, 0, 0, ""},     // a wobble towards the diagonal keeps it
         {0.5f, 0.8f, 0, 0, "2"},    // clearly down now: a new push

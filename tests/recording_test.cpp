@@ -150,6 +150,19 @@ TEST(Recording, ChangedDataStopsAtTheFirstCheckpointNamingTheCause) {
     dir.write("res/encounter.txt", "anything");
     EXPECT_EQ(dataFolderDigest(dir.path()), before);
 
+    // A picture the play screen shows: the rules see no change, the page does.
+    {
+        ScratchDir changed;
+        copyStaged(changed);
+        const std::string tile = "tiles/font/font_065.til";
+        std::string bytes = changed.read(tile);
+        bytes[bytes.size() - 1] = static_cast<char>(bytes.back() ^ 0x55);
+        changed.write(tile, bytes);
+        const Played p = play(changed.path(), rec.text);
+        EXPECT_EQ(p.result.kind, PlaybackResult::Mismatch);
+        EXPECT_EQ(p.result.turn, 50);
+        EXPECT_NE(p.result.message.find("recorded with other data files"), std::string::npos) << p.result.message;
+    }
     // The same data and another program version: that is the likely cause.
     std::string otherProgram = rec.text;
     otherProgram.replace(otherProgram.find("\nprogram ") + 9, std::string(programVersion()).size(), "0.0.1-old");

@@ -10,6 +10,9 @@
 //   - chest rolls of 16 or 17 (r >= 28913) come at most 12 in a row;
 //   - floor(R x 7) >= 1 comes at most 133 times in a row (the orb's spell
 //     draw), and a given member of seven is missed at most 139 times.
+// scripts/generator-model (a model of the generator apart from its code)
+// walks the cycle again for the runs (the chest's, the orb's, a member's) and
+// with --check replays the states pinned below.
 // So each of these loops ends by itself with the game's generator; the caps
 // in the code only make that certain for any generator and any state.
 #include <gtest/gtest.h>

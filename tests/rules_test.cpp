@@ -26,7 +26,8 @@ using Cell = std::pair<int, int>;
 // difficulty 6 that nobody knows, the party on floor at (10, 10) in a level
 // of rock, cards 1 to 4 stepping up, right, down and left. The random
 // outcomes expected below were worked out for the seeds given from the rules'
-// formulas with a separate model of the generator, not read off the code.
+// formulas with a separate model of the generator, not read off the code:
+// scripts/generator-model --check works them out again.
 struct RulesTest : ::testing::Test {
     test::ScratchDir dir;
     test::HeadlessGame h{dir.path()};

@@ -12,13 +12,14 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_keys.h"
+#include "video_or_skip.h"
 
 namespace delve {
 namespace {
 
 TEST(SdlWindow, OpensPresentsAndPumps) {
     auto backend = createSdlBackend();
-    if (!backend) GTEST_SKIP() << "SDL video unavailable: " << SDL_GetError();
+    DELVE_SKIP_WITHOUT_VIDEO(backend);
     Platform p(*backend);
     openWindow(p, 960, 720);
     setPages(p, 0, 0);
@@ -41,7 +42,7 @@ TEST(SdlWindow, CloseRequestsAndEndSignalsEndTheRunWhereverItWaits) {
     settings.typedKeys = "@7\r";
     settings.scale = 2;
     auto backend = createSdlBackend(settings);
-    if (!backend) GTEST_SKIP() << "SDL video unavailable: " << SDL_GetError();
+    DELVE_SKIP_WITHOUT_VIDEO(backend);
     Platform p(*backend);
     openWindow(p, 960, 720);
     setPages(p, 0, 0);
