@@ -1,0 +1,58 @@
+#include "platform/web/shown_frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace delve {
+
+void resetShownFrame(ShownFrame& shown, int width, int height) {
+    shown.width = std::max(width, 0);
+    shown.height = std::max(height, 0);
+    const size_t n = static_cast<size_t>(shown.width) * static_cast<size_t>(shown.height);
+    shown.indices.assign(n, 0);
+    shown.rgba.assign(n, 0);
+    shown.stale = true;
+}
+
+FrameArea updateShownFrame(ShownFrame& shown, const std::vector<uint8_t>& page, const std::array<uint32_t, 256>& colours) {
+    const size_t w = static_cast<size_t>(shown.width);
+    const size_t h = static_cast<size_t>(shown.height);
+    // A page shorter than the frame reads as index 0 past its end.
+    std::vector<uint8_t> padded;
+    const std::vector<uint8_t>* source = &page;
+    if (page.size() < w * h) {
+        padded = page;
+        padded.resize(w * h, 0);
+        source = &padded;
+    }
+    const uint8_t* next = source->data();
+    uint8_t* old = shown.indices.data();
+
+    size_t top = h, bottom = 0, left = w, right = 0;
+    for (size_t y = 0; y < h; ++y) {
+        const uint8_t* a = old + y * w;
+        const uint8_t* b = next + y * w;
+        if (!shown.stale && std::memcmp(a, b, w) == 0) continue;
+        size_t l = 0, r = w;
+        if (!shown.stale) {
+            while (a[l] == b[l]) ++l;          // a difference exists, so both stop
+            while (a[r - 1] == b[r - 1]) --r;
+        }
+        top = std::min(top, y);
+        bottom = y + 1;
+        left = std::min(left, l);
+        right = std::max(right, r);
+    }
+    shown.stale = false;
+    if (top >= bottom) return {};
+    for (size_t y = top; y < bottom; ++y) {
+        const uint8_t* b = next + y * w;
+        uint32_t* out = shown.rgba.data() + y * w;
+        for (size_t x = left; x < right; ++x) out[x] = colours[b[x]];
+        std::memcpy(old + y * w + left, b + left, right - left);
+    }
+    return FrameArea{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                     static_cast<int>(bottom - top)};
+}
+
+}  // namespace delve
