@@ -60,6 +60,7 @@ class Checker(unittest.TestCase):
         self.assertFalse(check_budgets.check(self.load(results_for(turn_cpu=(6600,))), None)[1])
         self.assertFalse(check_budgets.check(self.load(results_for(level_cpu=(40, 38, 39))), None)[1])
         self.assertFalse(check_budgets.check(self.load(results_for(start_up_cpu=(51, 60, 52))), None)[1])
+        self.assertTrue(check_budgets.check(self.load(results_for(start_up_cpu=(49, 60, 52))), None)[1])
         self.assertFalse(check_budgets.check(self.load(results_for()), (17 * 1024, 0, "test"))[1])
         self.assertFalse(check_budgets.check(self.load(results_for()), (10 * 1024, 1025, "test"))[1])
         # Exactly at the limits passes.
