@@ -1,7 +1,6 @@
 #include "bench_support.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,6 +64,8 @@ std::vector<FileOp> fileOpsFromLog(const std::vector<std::string>& log) {
             const size_t slash = op.path.rfind('/');
             op.temp = op.path.substr(0, slash + 1) + ".~" + op.path.substr(slash + 1) + ".tmp";
             op.bytes = wholeFile(op.path);
+        } else {
+            op.size = wholeFile(op.path).size();
         }
         ops.push_back(std::move(op));
     }
@@ -77,12 +78,10 @@ uint64_t runFileOps(const std::vector<FileOp>& ops, std::vector<char>& buffer) {
         if (!op.write) {
             const int fd = ::open(op.path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
             if (fd < 0) throw std::runtime_error("cannot open " + op.path);
-            struct stat st;
-            if (::fstat(fd, &st) == 0 && static_cast<size_t>(st.st_size) > buffer.size())
-                buffer.resize(static_cast<size_t>(st.st_size));
+            if (op.size + 1 > buffer.size()) buffer.resize(op.size + 1);
             size_t done = 0;
-            while (done < static_cast<size_t>(st.st_size)) {
-                const ssize_t n = ::read(fd, buffer.data() + done, static_cast<size_t>(st.st_size) - done);
+            while (done < op.size) {
+                const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
                 if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) break;
                 done += static_cast<size_t>(n);

@@ -52,14 +52,21 @@ struct FileOp {
     std::string path;
     std::string temp;  // a write's temporary file, named as the game names it
     std::string bytes;
+    size_t size = 0;   // a read's file size when recorded
 };
 
 // The operations of a Files log; the bytes of a write are the file's
 // contents as the recorded run left them.
 std::vector<FileOp> fileOpsFromLog(const std::vector<std::string>& log);
-// Performs the operations with nothing else: open, size, read and close for
-// a read (opened the way the game opens data files), write to a temporary
-// file and rename for a write. Returns the number of bytes moved.
+// Performs the operations with nothing else, the strict floor of the file
+// work: open, read and close for a read (opened the way the game opens data
+// files, read whole in one go into a buffer large enough, as the recorded
+// size allows), open, write and close a temporary file and rename it for a
+// write. Returns the number of bytes moved.
 uint64_t runFileOps(const std::vector<FileOp>& ops, std::vector<char>& buffer);
+
+// For counting system calls from outside (strace): after the turn
+// benchmark's setup, plays its turn `count` times, or its floor when `floor`.
+void probeTurns(bool floor, int count);
 
 }  // namespace delve::bench

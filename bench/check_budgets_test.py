@@ -20,7 +20,8 @@ def entry(name, cpu, unit="us", real=None, repetition=0, **counters):
 
 
 def results_for(turn_cpu=(6000, 6100, 5900), floor_cpu=(5000, 5000, 5000), level_cpu=(30, 30, 30),
-                level_floor_cpu=(25, 25, 25), turn_files=1145, floor_files=1145, extra=()):
+                level_floor_cpu=(25, 25, 25), turn_files=1145, floor_files=1145, start_up_cpu=(40, 41, 39),
+                extra=()):
     benchmarks = []
     for i, cpu in enumerate(turn_cpu):
         benchmarks.append(entry("BM_Turn", cpu, repetition=i, files_read=turn_files, bytes_written=108))
@@ -30,6 +31,8 @@ def results_for(turn_cpu=(6000, 6100, 5900), floor_cpu=(5000, 5000, 5000), level
         benchmarks.append(entry("BM_Level", cpu, "ms", repetition=i, files_read=4082, page_copies=336))
     for i, cpu in enumerate(level_floor_cpu):
         benchmarks.append(entry("BM_LevelFloor", cpu, "ms", repetition=i, files_read=4082, page_copies=336))
+    for i, cpu in enumerate(start_up_cpu):
+        benchmarks.append(entry("BM_StartUpToFirstLevel", cpu, "ms", repetition=i, files_read=6359))
     # Aggregates are in the file too; the checker must not count them as runs.
     benchmarks.append(dict(entry("BM_Turn", 1, repetition=0), run_type="aggregate", aggregate_name="mean"))
     benchmarks.extend(extra)
@@ -49,16 +52,20 @@ class Checker(unittest.TestCase):
         self.assertAlmostEqual(results["BM_Turn"]["cpu_ms"], 6.0)
         self.assertAlmostEqual(results["BM_Level"]["cpu_ms"], 30.0)
         self.assertEqual(results["BM_Turn"]["repetitions"], 3)
-        lines, ok = check_budgets.check(results, (10 * 1024, "test"))
+        lines, ok = check_budgets.check(results, (10 * 1024, 60, "test"))
         self.assertTrue(ok)
         self.assertTrue(any("1.20x" in line for line in lines))
 
-    def test_a_slow_turn_or_level_or_a_big_replay_fails(self):
-        self.assertFalse(check_budgets.check(self.load(results_for(turn_cpu=(7600,))), None)[1])
+    def test_a_slow_turn_level_or_start_up_or_a_big_or_growing_replay_fails(self):
+        self.assertFalse(check_budgets.check(self.load(results_for(turn_cpu=(6600,))), None)[1])
         self.assertFalse(check_budgets.check(self.load(results_for(level_cpu=(40, 38, 39))), None)[1])
-        self.assertFalse(check_budgets.check(self.load(results_for()), (33 * 1024, "test"))[1])
-        # Exactly at the limit passes.
-        self.assertTrue(check_budgets.check(self.load(results_for(turn_cpu=(7500,))), (32 * 1024, "test"))[1])
+        self.assertFalse(check_budgets.check(self.load(results_for(start_up_cpu=(51, 60, 52))), None)[1])
+        self.assertTrue(check_budgets.check(self.load(results_for(start_up_cpu=(49, 60, 52))), None)[1])
+        self.assertFalse(check_budgets.check(self.load(results_for()), (17 * 1024, 0, "test"))[1])
+        self.assertFalse(check_budgets.check(self.load(results_for()), (10 * 1024, 1025, "test"))[1])
+        # Exactly at the limits passes.
+        at_limits = results_for(turn_cpu=(6500,), start_up_cpu=(50,))
+        self.assertTrue(check_budgets.check(self.load(at_limits), (16 * 1024, 1024, "test"))[1])
 
     def test_a_floor_of_other_work_is_refused(self):
         results = self.load(results_for(floor_files=1000))
@@ -66,6 +73,32 @@ class Checker(unittest.TestCase):
             check_budgets.check(results, None)
         with self.assertRaises(check_budgets.BudgetError):
             check_budgets.check(self.load(results_for(turn_files=0, floor_files=0)), None)
+
+    def test_strace_shows_the_floor_doing_the_turns_file_work(self):
+        summary = """% time     seconds  usecs/call     calls    errors syscall
+------ ----------- ----------- --------- --------- ----------------
+ 40.00    0.221215           6     32076       175 openat
+ 30.00    0.100000           3     30000           read
+  0.74    0.004108           9       440       150 newfstatat
+------ ----------- ----------- --------- --------- ----------------
+100.00    0.552989           5     97779       327 total
+"""
+        self.assertEqual(check_budgets.parse_strace_summary(summary),
+                         {"openat": (32076, 175), "read": (30000, 0), "newfstatat": (440, 150)})
+        turn = {"openat": (1154, 7), "read": (1145, 0), "close": (1147, 0), "write": (2, 0), "rename": (2, 0),
+                "newfstatat": (4, 0)}
+        floor = {"openat": (1147, 0), "read": (1145, 0), "close": (1147, 0), "write": (2, 0), "rename": (2, 0)}
+        lines = check_budgets.compare_file_calls(turn, floor)
+        self.assertIn("| openat (succeeded) | 1,147 | 1,147 |", lines)
+        self.assertIn("| failed openat | 7 | 0 |", lines)
+        self.assertIn("| newfstatat | 4 | 0 |", lines)
+        lines, ok = check_budgets.check(self.load(results_for()), None, (turn, floor))
+        self.assertTrue(ok)
+        for call, count in (("read", 1000), ("rename", 0), ("openat", 1154)):
+            with self.assertRaises(check_budgets.BudgetError):
+                check_budgets.compare_file_calls(turn, dict(floor, **{call: (count, 0)}))
+        with self.assertRaises(check_budgets.BudgetError):
+            check_budgets.compare_file_calls({}, {})
 
     def test_missing_or_failed_benchmarks_are_errors(self):
         data = results_for()
@@ -92,12 +125,12 @@ class Checker(unittest.TestCase):
                     sys.stdout, sys.stderr = stdout, stderr
 
     def test_the_replay_keys_are_fixed_and_never_end_the_game(self):
-        keys = check_budgets.replay_keys(3000)
-        self.assertEqual(len(keys), 3000)
-        self.assertEqual(keys, check_budgets.replay_keys(3000))
+        keys = check_budgets.replay_keys(1000)
+        self.assertEqual(len(keys), 1000)
+        self.assertEqual(keys, check_budgets.replay_keys(1000))
         self.assertNotIn("\x1b", keys)
-        self.assertGreaterEqual(keys.count("~"), 9)
-        self.assertGreater(sum(keys.count(k) for k in "8624"), 1500)
+        self.assertGreaterEqual(keys.count("~"), 3)
+        self.assertGreater(sum(keys.count(k) for k in "8624"), 500)
 
 
 if __name__ == "__main__":

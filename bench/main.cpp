@@ -1,6 +1,9 @@
 // delve-bench: the game's benchmarks on a private copy of the staged data.
 //   delve-bench [--game-dir DIR] [benchmark options]
+//   delve-bench [--game-dir DIR] --probe turn|floor N
 // DIR is a staged game folder (res/ and tiles/); the build's is the default.
+// --probe plays the turn benchmark's turn (or its floor) N times after its
+// setup and nothing else, for strace to count the system calls of N turns.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -16,10 +19,15 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     std::string source = DELVE_GAME_DIR;
+    std::string probe;
+    int probeCount = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--game-dir" && i + 1 < argc) {
             source = argv[++i];
+        } else if (arg == "--probe" && i + 2 < argc) {
+            probe = argv[++i];
+            probeCount = std::atoi(argv[++i]);
         } else {
             std::fprintf(stderr, "delve-bench: unknown option %s\n", arg.c_str());
             return 2;
@@ -53,7 +61,10 @@ int main(int argc, char** argv) {
 
     int status = 0;
     try {
-        benchmark::RunSpecifiedBenchmarks();
+        if (probe == "turn" || probe == "floor")
+            delve::bench::probeTurns(probe == "floor", probeCount);
+        else
+            benchmark::RunSpecifiedBenchmarks();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "delve-bench: %s\n", e.what());
         status = 1;

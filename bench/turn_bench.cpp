@@ -86,4 +86,17 @@ BENCHMARK(BM_TurnIoFloor)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
+void probeTurns(bool floor, int count) {
+    TurnSetup& t = turnSetup();
+    std::vector<char> buffer(4096);
+    for (int i = 0; i < count; ++i) {
+        if (floor) {
+            runFileOps(t.ops, buffer);
+        } else {
+            t.seeded.restore();
+            playTurn(t.seeded, t.key);
+        }
+    }
+}
+
 }  // namespace delve::bench

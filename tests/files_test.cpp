@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <csignal>
@@ -187,6 +188,55 @@ TEST_F(GameFiles, TileFilesLoadedCreatedEmptyOrShownAsThePlaceholder) {
             setPixel(expected, startX[v] + (v % 2 ? -1 : 1) * int(std::lround(y * 18.0 / 23.0)), y, 12);
     EXPECT_EQ(hexRows(loadTileImage(files, "tiles\\nowhere\\x.til")), hexRows(expected));
     EXPECT_FALSE(dir.exists("game/tiles/nowhere"));
+}
+
+// Whatever sits where a tile or data file should be, the game neither
+// hangs, crashes nor takes the file's size in memory: a pipe, a device, a
+// folder, a symbolic link (a loop, too) and a huge file are refused, as a
+// file that cannot be opened, and the tile shows as the placeholder.
+TEST_F(GameFiles, HostileFilesAreRefusedAtOnce) {
+    fs::create_directories(at("tiles/map"));
+    ASSERT_EQ(::mkfifo(at("tiles/map/map_001.til").c_str(), 0644), 0);  // nobody ever writes to it
+    fs::create_directories(at("tiles/map/map_002.til"));
+    fs::create_symlink("map_004.til", at("tiles/map/map_003.til"));
+    fs::create_symlink("map_003.til", at("tiles/map/map_004.til"));
+    // Sparse: 8 GiB on paper, nothing on the disk.
+    dir.write("game/tiles/map/map_005.til", tileHeader(8, 8));
+    fs::resize_file(at("tiles/map/map_005.til"), uint64_t{8} << 30);
+    const Image placeholder = tilePlaceholder();
+    for (int code = 1; code <= 5; ++code) {
+        const std::string name = "tiles\\map\\map_00" + std::to_string(code) + ".til";
+        EXPECT_FALSE(readGameFile(files, name)) << name;
+        EXPECT_EQ(hexRows(loadTileImage(files, name)), hexRows(placeholder)) << name;
+    }
+    EXPECT_EQ(entries("tiles/map"), 5);  // nothing made beside them
+    EXPECT_TRUE(fs::is_directory(at("tiles/map/map_002.til")));
+
+    Files devices;
+    devices.root = "/dev";
+    for (const char* device : {"zero", "null", "urandom"}) EXPECT_FALSE(readGameFile(devices, device)) << device;
+}
+
+// Every read is the file as it is now: edited, grown past the first read's
+// room, or at the size limit exactly; one byte more is refused.
+TEST_F(GameFiles, ReadsFollowEditsAndStopAtTheSizeLimit) {
+    dir.write("game/res/a.dat", "first");
+    EXPECT_EQ(readGameFile(files, "res\\a.dat"), "first");
+    dir.write("game/res/a.dat", "other");
+    EXPECT_EQ(readGameFile(files, "res\\a.dat"), "other");
+    std::string big(200 * 1024 + 3, 'x');
+    for (size_t i = 0; i < big.size(); i += 4093) big[i] = static_cast<char>('a' + i % 26);
+    dir.write("game/res/a.dat", big);
+    EXPECT_EQ(readGameFile(files, "res\\a.dat"), big);
+    dir.write("game/res/a.dat", "");
+    EXPECT_EQ(readGameFile(files, "res\\a.dat"), "");
+    fs::resize_file(at("res/a.dat"), kMaxGameFileBytes);
+    const auto limit = readGameFile(files, "res\\a.dat");
+    ASSERT_TRUE(limit);
+    EXPECT_EQ(limit->size(), kMaxGameFileBytes);
+    fs::resize_file(at("res/a.dat"), kMaxGameFileBytes + 1);
+    EXPECT_FALSE(readGameFile(files, "res\\a.dat"));
+    EXPECT_LE(files.readBuffer.capacity(), size_t{64} << 10);  // no huge buffer left behind
 }
 
 }  // namespace

@@ -27,10 +27,17 @@ target_link_libraries(delve PRIVATE delve_core)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
   SUFFIX ".js"
-  LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp")
+  LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp;${CMAKE_SOURCE_DIR}/web/asyncify_remove.json")
 target_link_options(delve PRIVATE
   # Waiting for a key returns to the browser and resumes where it left off.
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  # Asyncify cannot see through the calls of virtual functions, so it would
+  # make nearly every function ready to pause, and drawing a turn ran a
+  # third slower for it. Only waiting for a key pauses: the functions in
+  # this list (the files, tiles, text, panels, pages, strings and memory)
+  # never wait, so they stay as compiled. A function that starts to wait
+  # for a key must leave the list (web-e2e would stop at its first key).
+  "SHELL:-sASYNCIFY_REMOVE=@${CMAKE_SOURCE_DIR}/web/asyncify_remove.json"
   # The file system in WebAssembly, not in JavaScript: a turn opens over a
   # thousand tile files, and the JavaScript one spends twice the turn's
   # budget looking up their paths.

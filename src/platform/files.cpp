@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -46,14 +48,61 @@ std::string matchEntry(const std::string& dir, const std::string& part) {
     return found;
 }
 
+// Never a symbolic link, and never waiting: a pipe or a device opens at once
+// and is refused by readOpenFile.
+constexpr int kOpenFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+
 int openForGame(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    int fd = ::open(path.c_str(), O_RDWR | kOpenFlags);
     if (fd >= 0) return fd;
     if (errno == ENOENT) {
         fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) return fd;
     }
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return ::open(path.c_str(), O_RDONLY | kOpenFlags);
+}
+
+// What the descriptor is, asked only when a read did not already tell: a
+// plain file of at most kMaxGameFileBytes.
+bool plainFileWithinLimit(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= kMaxGameFileBytes;
+}
+
+// Reads the open file whole into `buffer`; its size goes to `size`. A read
+// that comes back with less than the room it had has reached the end of a
+// plain file, so the common small file costs one read and nothing else.
+// Only a read that fills its room or finds nothing asks what the descriptor
+// is: a device, a pipe, a folder or a huge file is refused without being
+// read whole. (A folder fails its read; a pipe with nothing in it, too.)
+bool readOpenFile(int fd, std::vector<char>& buffer, size_t& size) {
+    constexpr size_t kFirstRoom = size_t{64} << 10;
+    // A huge read earlier leaves no huge buffer behind.
+    if (buffer.size() != kFirstRoom) {
+        buffer.resize(kFirstRoom);
+        buffer.shrink_to_fit();
+    }
+    size_t done = 0;
+    bool asked = false;
+    for (;;) {
+        if (done == buffer.size()) {
+            if (!asked && !plainFileWithinLimit(fd)) return false;
+            asked = true;
+            if (buffer.size() > kMaxGameFileBytes) return false;  // grew past the limit while read
+            buffer.resize(std::min(buffer.size() * 2, kMaxGameFileBytes + 1));
+        }
+        const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+        if (done < buffer.size()) break;
+    }
+    if (done == 0 && !asked && !plainFileWithinLimit(fd)) return false;
+    size = done;
+    return true;
 }
 
 bool writeAll(int fd, const std::string& bytes) {
@@ -111,17 +160,17 @@ std::string resolveGameFile(const Files& files, const std::string& name) {
     return path;
 }
 
-std::optional<std::string> readGameFile(Files& files, const std::string& name) {
+std::optional<std::string_view> readGameFileView(Files& files, const std::string& name) {
     // Names are mostly spelled as their files are: one open of the exact path
     // then stands in for a look-up of every folder on the way. Only when it
     // fails are the parts matched ignoring case (and a missing file created).
     std::string path = exactGamePath(files, name);
     if (path.empty()) return std::nullopt;
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    int fd = ::open(path.c_str(), O_RDWR | kOpenFlags);
     if (fd < 0) {
         const auto known = files.caseMatches.find(path);
         if (known != files.caseMatches.end()) {
-            fd = ::open(known->second.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+            fd = ::open(known->second.c_str(), O_RDWR | kOpenFlags);
             if (fd >= 0) path = known->second;
         }
     }
@@ -132,26 +181,20 @@ std::optional<std::string> readGameFile(Files& files, const std::string& name) {
         path = std::move(found);
     }
     if (fd < 0) return std::nullopt;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string bytes;
-    if (st.st_size > 0) bytes.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    bytes.resize(done);
+    size_t size = 0;
+    const bool read = readOpenFile(fd, files.readBuffer, size);
     ::close(fd);
+    if (!read) return std::nullopt;
     ++files.filesRead;
-    files.bytesRead += done;
+    files.bytesRead += size;
     if (files.log) files.log->push_back("r " + path);
-    return bytes;
+    return std::string_view(files.readBuffer.data(), size);
+}
+
+std::optional<std::string> readGameFile(Files& files, const std::string& name) {
+    const auto bytes = readGameFileView(files, name);
+    if (!bytes) return std::nullopt;
+    return std::string(*bytes);
 }
 
 bool replaceGameFile(Files& files, const std::string& name, const std::string& bytes) {

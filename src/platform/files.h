@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -27,7 +28,16 @@ struct Files {
     // still opened and read every time; a remembered path that no longer
     // opens is looked up afresh.
     std::unordered_map<std::string, std::string> caseMatches;
+    // The bytes of the latest read. Kept between reads only so that a turn's
+    // thousand reads reuse one buffer: every read fills it afresh from the
+    // file, so an edited file shows at its next reading.
+    std::vector<char> readBuffer;
 };
+
+// Files larger than this are refused as unreadable: no data or tile file
+// comes near it, and a huge file dropped into the data folder must not
+// become a huge allocation at every drawing.
+constexpr size_t kMaxGameFileBytes = size_t{16} << 20;
 
 // The path a game file name stands for, each missing component matched
 // ignoring case (as given when nothing matches). Empty when the name is
@@ -36,8 +46,12 @@ std::string resolveGameFile(const Files& files, const std::string& name);
 
 // Opens the way the data files are opened: for reading and writing, created
 // empty when missing, read-only as a last resort; then reads it whole.
-// No value means the file could not be opened at all.
+// No value means the file could not be opened at all, or is no plain file
+// (a folder, a device, a pipe) or is larger than kMaxGameFileBytes.
 std::optional<std::string> readGameFile(Files& files, const std::string& name);
+// The same read, its bytes left in files.readBuffer: valid until the next
+// read through `files`, and with no copy made (tiles are decoded from it).
+std::optional<std::string_view> readGameFileView(Files& files, const std::string& name);
 
 // Replaces the file's contents with `bytes` through a temporary file and a
 // rename in the same folder, so a failed write leaves the old file whole.

@@ -5,7 +5,7 @@
 
 namespace delve {
 
-std::optional<Image> decodeTileImage(const std::string& bytes) {
+std::optional<Image> decodeTileImage(std::string_view bytes) {
     if (bytes.empty() || static_cast<unsigned char>(bytes[0]) != kTileSignature) return std::nullopt;
     auto byteAt = [&](size_t i) -> unsigned { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u; };
     const int width = static_cast<int>((byteAt(7) | (byteAt(8) << 8)) & 0x7FFF);
@@ -58,7 +58,8 @@ Image tilePlaceholder() {
 }
 
 std::optional<Image> loadTileImage(Files& files, const std::string& fileName) {
-    auto bytes = readGameFile(files, fileName);
+    // Decoded from the files' read buffer: no copy of the bytes per tile.
+    const auto bytes = readGameFileView(files, fileName);
     if (!bytes) return tilePlaceholder();
     return decodeTileImage(*bytes);
 }

@@ -3,6 +3,7 @@
 // (signature 253, width at 7 and height at 9). Loading doubles the picture.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 #include "platform/image.h"
@@ -16,7 +17,7 @@ constexpr int kMaxTileSide = 512;
 
 // Decodes the bytes of a tile file: the doubled image, or no image when the
 // bytes are not a tile file.
-std::optional<Image> decodeTileImage(const std::string& bytes);
+std::optional<Image> decodeTileImage(std::string_view bytes);
 // The 24 by 24 dotted picture shown for a tile file that cannot be opened.
 Image tilePlaceholder();
 // Reads the file fresh every time: the placeholder when it cannot be opened,

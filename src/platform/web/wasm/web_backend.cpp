@@ -15,11 +15,15 @@
 #include "platform/web/canvas_fit.h"
 #include "platform/web/dom_keys.h"
 #include "platform/web/report_text.h"
+#include "platform/web/shown_frame.h"
 
 // The page side of the seam. The page's script puts an object `page` on
 // Module before loading the program; these calls are all the game asks of it.
 //   page.attach(backend)  the program runs; keys go to this backend
-//   page.show(rgba, w, h) put a w x h picture (RGBA bytes) on the canvas
+//   page.show(rgba, w, h, x, y, cw, ch)
+//                         put a w x h picture (RGBA bytes) on the canvas; only
+//                         its cw x ch rectangle at (x, y) changed since the
+//                         last (none when cw or ch is 0)
 //   page.setTitle(text)   the document's title
 //   page.wait(ms)         a promise resolved by the next key, or after ms
 //                         milliseconds (never when ms < 0)
@@ -28,8 +32,10 @@
 // and the page calls back through the exported delve_web_* functions below.
 
 EM_JS(void, pageAttach, (void* backend), { Module.page.attach(backend); });
-EM_JS(void, pageShow, (const uint32_t* rgba, int width, int height), {
-    Module.page.show(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+EM_JS(void, pageShow, (const uint32_t* rgba, int width, int height, int x, int y, int changedWidth,
+                       int changedHeight), {
+    Module.page.show(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height, x, y,
+                     changedWidth, changedHeight);
 });
 EM_JS(void, pageSetTitle, (const char* title), { Module.page.setTitle(UTF8ToString(title)); });
 EM_ASYNC_JS(void, pageWait, (int milliseconds), { await Module.page.wait(milliseconds); });
@@ -58,8 +64,12 @@ public:
     void windowOpened(int width, int height) override {
         width_ = width;
         height_ = height;
-        frame_.assign(static_cast<size_t>(width_) * height_, colours_[0]);
-        pageShow(frame_.data(), width_, height_);
+        // --- speed: the canvas is given only what changed (shown_frame.h) ---
+        resetShownFrame(shown_, width_, height_);
+        std::fill(shown_.rgba.begin(), shown_.rgba.end(), colours_[0]);
+        shown_.stale = false;  // all index 0, as the canvas now shows
+        pageShow(shown_.rgba.data(), width_, height_, 0, 0, width_, height_);
+        // --- end speed ---
     }
 
     void setTitle(const std::string& title) override { pageSetTitle(title.c_str()); }
@@ -68,9 +78,10 @@ public:
         if (screen.visiblePage < 0 || screen.visiblePage >= kPageCount) return;
         const std::vector<uint8_t>& page = screen.pages[screen.visiblePage];
         if (screen.width != width_ || screen.height != height_) windowOpened(screen.width, screen.height);
-        const size_t n = std::min(page.size(), frame_.size());
-        for (size_t i = 0; i < n; ++i) frame_[i] = colours_[page[i]];
-        pageShow(frame_.data(), width_, height_);
+        // --- speed: the canvas is given only what changed (shown_frame.h) ---
+        const FrameArea changed = updateShownFrame(shown_, page, colours_);
+        pageShow(shown_.rgba.data(), width_, height_, changed.x, changed.y, changed.width, changed.height);
+        // --- end speed ---
     }
 
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
@@ -126,7 +137,7 @@ public:
 
 private:
     std::array<uint32_t, 256> colours_{};
-    std::vector<uint32_t> frame_;
+    ShownFrame shown_;  // speed: what the canvas shows
     int width_ = 0;
     int height_ = 0;
     KeyQueue pending_;
