@@ -11,10 +11,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/data_digest.h"
-#include "platform/playback_backend.h"
-#include "platform/recording_backend.h"
-#include "platform/recording_format.h"
+#include "recording/data_digest.h"
+#include "recording/playback_backend.h"
+#include "recording/recording_backend.h"
+#include "recording/recording_format.h"
 #include "shell/playback.h"
 #include "shell/recorded_run.h"
 #include "shell/recording_files.h"

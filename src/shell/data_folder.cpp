@@ -10,7 +10,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform/data_digest.h"
+#include "recording/data_digest.h"
 
 namespace delve {
 

@@ -9,8 +9,8 @@
 
 #include "delve_version.h"
 #include "platform/sdl/sdl_backend.h"
+#include "recording/recording_format.h"
 #include "shell/command_line.h"
-#include "platform/recording_format.h"
 #include "shell/data_folder.h"
 #include "shell/playback.h"
 #include "shell/recorded_run.h"

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "game/trace.h"
-#include "platform/data_digest.h"
+#include "recording/data_digest.h"
 #include "render/text_printer.h"
 #include "render/tile_drawing.h"
 #include "shell/checkpoint.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "game/game_state.h"
-#include "platform/playback_backend.h"
+#include "recording/playback_backend.h"
 
 namespace delve {
 

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "game/trace.h"
-#include "platform/data_digest.h"
-#include "platform/recording_format.h"
+#include "recording/data_digest.h"
+#include "recording/recording_format.h"
 #include "shell/checkpoint.h"
 #include "shell/program.h"
 

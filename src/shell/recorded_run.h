@@ -7,7 +7,7 @@
 #include <string>
 
 #include "game/game_state.h"
-#include "platform/recording_backend.h"
+#include "recording/recording_backend.h"
 #include "shell/recording_files.h"
 #include "shell/walk_backend.h"
 
