@@ -23,7 +23,11 @@ std::string playedAt(const std::string& path) {
     const std::time_t t = std::chrono::system_clock::to_time_t(
         std::chrono::time_point_cast<std::chrono::system_clock::duration>(since));
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
     localtime_r(&t, &local);
+#endif
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &local);
     return buf;
