@@ -53,6 +53,24 @@ TEST(CommandLine, GoodLinesSetTheirOptions) {
              o.playPath = "game.rec";
              o.record = false;
          })},
+        // --continue takes a file when one follows, and no option for one.
+        {{"--continue"}, with([](CommandLine& o) { o.continueGame = true; })},
+        {{"--continue", "--fullscreen"}, with([](CommandLine& o) {
+             o.continueGame = true;
+             o.fullscreen = true;
+         })},
+        {{"--continue", "old game.rec"}, with([](CommandLine& o) {
+             o.continueGame = true;
+             o.continuePath = "old game.rec";
+         })},
+        {{"--continue=a.rec"}, with([](CommandLine& o) {
+             o.continueGame = true;
+             o.continuePath = "a.rec";
+         })},
+        {{"--games", "--data", "d"}, with([](CommandLine& o) {
+             o.listGames = true;
+             o.dataDir = "d";
+         })},
     };
     for (const Row& row : rows) {
         const CommandLineResult r = parse(row.args);
@@ -66,6 +84,9 @@ TEST(CommandLine, GoodLinesSetTheirOptions) {
         EXPECT_EQ(r.options->seed, row.want.seed) << line;
         EXPECT_EQ(r.options->playPath, row.want.playPath) << line;
         EXPECT_EQ(r.options->record, row.want.record) << line;
+        EXPECT_EQ(r.options->continueGame, row.want.continueGame) << line;
+        EXPECT_EQ(r.options->continuePath, row.want.continuePath) << line;
+        EXPECT_EQ(r.options->listGames, row.want.listGames) << line;
     }
 }
 
@@ -87,6 +108,9 @@ TEST(CommandLine, BadLinesNameTheMistake) {
         {{"--fullscreen=yes"}, "--fullscreen takes no value"},
         {{"--play"}, "--play needs a value (FILE)"},
         {{"--play", "a.rec", "--seed", "3"}, "--seed and --play cannot be used together"},
+        {{"--continue", "a.rec", "--seed", "3"}, "--continue cannot be used with --seed"},
+        {{"--continue", "--no-record"}, "--continue cannot be used with --seed, --play or --no-record"},
+        {{"--games=all"}, "--games takes no value"},
         // The first mistake stops the parse, even after good options.
         {{"--fullscreen", "--seed", "x", "--bogus"}, "--seed: not a seed"},
     };

@@ -2,6 +2,8 @@
 // player's folder filled from an installed copy that is never written to.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +11,8 @@
 #include <map>
 #include <sstream>
 
+#include "platform/file_lock.h"
+#include "recording/data_digest.h"
 #include "shell/data_folder.h"
 #include "shell/program.h"
 #include "support/support.h"
@@ -96,6 +100,45 @@ TEST(DataFolder, FirstRunCopiesTheInstalledDataLaterRunsReuseIt) {
 
     // Root ignores permissions, so check the installed data itself.
     EXPECT_EQ(snapshot(in.places.installedDir), before);
+}
+
+// Two first starts at once: the second waits for the first's copy under
+// the folder's lock and then uses it, instead of copying over it.
+TEST(DataFolder, ASecondFirstStartWaitsForTheFirstCopy) {
+    Installed in;
+    const std::string player = in.places.playerDir;
+    fs::create_directories(player);
+    FileLock first;
+    ASSERT_EQ(lockFile(first, player + "/.lock", LockWait::DontWait), LockResult::Taken);
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    const pid_t second = fork();
+    if (second == 0) {
+        first.release();  // the parent's lock, inherited: only the parent holds it
+        std::string note, error;
+        const auto opened = openDataFolder(in.places, note, error);
+        const std::string said = (opened ? "ok " : "failed ") + note + error;
+        (void)!write(report[1], said.data(), said.size());
+        _exit(0);
+    }
+    close(report[1]);
+    // The first start copies meanwhile (the second may or may not be
+    // waiting yet; either way it must not copy again).
+    usleep(300 * 1000);
+    fs::copy(in.places.installedDir, player, fs::copy_options::recursive);
+    char stamp[17];
+    std::snprintf(stamp, sizeof stamp, "%016llx",
+                  static_cast<unsigned long long>(dataFolderDigest(in.places.installedDir)));
+    writeFile(player + "/.installed-digest", std::string(stamp) + "\n");
+    const auto copied = snapshot(player + "/res");
+    first.release();
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = read(report[0], buf, sizeof buf)) > 0;) said.append(buf, static_cast<size_t>(n));
+    close(report[0]);
+    waitpid(second, nullptr, 0);
+    EXPECT_EQ(said, "ok ");
+    EXPECT_EQ(snapshot(player + "/res"), copied);
 }
 
 TEST(DataFolder, AnUpgradeReplacesAnUnchangedCopyAndKeepsAChangedOne) {

@@ -11,95 +11,20 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/data_digest.h"
-#include "platform/playback_backend.h"
-#include "platform/recording_backend.h"
-#include "platform/recording_format.h"
+#include "recording/data_digest.h"
+#include "recording/playback_backend.h"
+#include "recording/recording_backend.h"
+#include "recording/recording_format.h"
 #include "shell/playback.h"
 #include "shell/recorded_run.h"
 #include "shell/recording_files.h"
+#include "support/recordings.h"
 #include "support/support.h"
 
 namespace delve::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Keys in batches, as a window brings everything pending at once; the clock
-// moves by an odd amount so that timer readings are not round numbers.
-class BatchBackend : public Backend {
-public:
-    explicit BatchBackend(std::deque<std::string> batches) : batches_(std::move(batches)) {}
-    void windowOpened(int, int) override {}
-    void setTitle(const std::string&) override {}
-    void present(const Screen&) override {}
-    void pumpKeys(KeyQueue& queue, KeyWait wait) override {
-        // Now and then a poll brings nothing, as a real one does.
-        if (wait == KeyWait::Brief && (++polls_ % 3) != 0) return;
-        if (batches_.empty()) throw RunEnded();
-        for (char c : batches_.front()) pushKey(queue, std::string(1, c));
-        batches_.pop_front();
-    }
-    double timerSeconds() override { return timer_ += 0.1234567891234; }
-    std::string clockTime() override { return "23:59:58"; }
-    std::string clockDate() override { return "12-31-2026"; }
-
-private:
-    std::deque<std::string> batches_;
-    int polls_ = 0;
-    double timer_ = 86400.0 / 7;
-};
-
-// A copy of the staged data folder (res/ and tiles/).
-void copyStaged(const ScratchDir& dir) {
-    for (const char* folder : {"res", "tiles"})
-        fs::copy(fs::path(stagedGameDir()) / folder, fs::path(dir.path()) / folder, fs::copy_options::recursive);
-}
-
-struct Recorded {
-    std::string text;   // the recording
-    std::string trace;  // the frames as the recorded run showed them
-};
-
-Recorded record(const std::string& root, std::deque<std::string> batches) {
-    BatchBackend window(std::move(batches));
-    std::FILE* out = std::tmpfile();
-    RecordingBackend rec(window, out);
-    rec.write(recordingHeader(programVersion(), dataFolderDigest(root)));
-    Platform platform(rec);
-    platform.files.root = root;
-    auto game = std::make_unique<Game>(platform);
-    std::ostringstream trace;
-    runRecorded(*game, rec, nullptr, &trace);
-    std::rewind(out);
-    std::string text;
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) text.append(buf, n);
-    std::fclose(out);
-    return {text, trace.str()};
-}
-
-struct Played {
-    PlaybackResult result;
-    std::string trace;
-};
-
-Played play(const std::string& root, const std::string& text) {
-    std::string error;
-    auto recording = parseRecording(text, error);
-    EXPECT_TRUE(recording) << error;
-    if (!recording) return {};
-    HeadlessBackend screen;
-    PlaybackBackend pb(screen, *recording, false);
-    Platform platform(pb);
-    platform.files.root = root;
-    auto game = std::make_unique<Game>(platform);
-    std::ostringstream trace;
-    Played p;
-    p.result = playRecording(*game, pb, *recording, dataFolderDigest(root), &trace);
-    p.trace = trace.str();
-    return p;
-}
 
 // 105 turns of moves and spells, ended by Escape.
 std::deque<std::string> aGame(const std::string& start) {

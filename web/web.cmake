@@ -11,7 +11,7 @@ if(NOT EXISTS "${DELVE_TILES_TOOL}")
 endif()
 
 file(GLOB_RECURSE DELVE_WEB_CORE_SOURCES CONFIGURE_DEPENDS
-  src/platform/*.cpp src/render/*.cpp src/game/*.cpp src/data/*.cpp src/level/*.cpp src/rules/*.cpp src/shell/*.cpp)
+  src/platform/*.cpp src/recording/*.cpp src/render/*.cpp src/game/*.cpp src/data/*.cpp src/level/*.cpp src/rules/*.cpp src/shell/*.cpp)
 list(FILTER DELVE_WEB_CORE_SOURCES EXCLUDE REGEX
   "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$")
 add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})

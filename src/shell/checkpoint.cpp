@@ -1,7 +1,7 @@
 #include "shell/checkpoint.h"
 
 #include "game/trace.h"
-#include "platform/recording_format.h"
+#include "recording/recording_format.h"
 
 namespace delve {
 

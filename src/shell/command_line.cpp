@@ -17,7 +17,7 @@ using SetOption = std::string (*)(CommandLine&, const std::string& value);
 
 struct OptionRow {
     const char* name;
-    const char* valueName;  // nullptr: the option takes no value
+    const char* valueName;  // nullptr: the option takes no value; "[NAME]": it may have one
     const char* help;
     SetOption set;
 };
@@ -69,6 +69,17 @@ const std::vector<OptionRow>& optionTable() {
              o.playPath = v;
              return std::string();
          }},
+        {"--continue", "[FILE]", "play on the last game (or the recording FILE) where it was left",
+         [](CommandLine& o, const std::string& v) {
+             o.continueGame = true;
+             o.continuePath = v;
+             return std::string();
+         }},
+        {"--games", nullptr, "list the kept games, the last played first, and exit",
+         [](CommandLine& o, const std::string&) {
+             o.listGames = true;
+             return std::string();
+         }},
         {"--no-record", nullptr, "do not keep a recording of this game",
          [](CommandLine& o, const std::string&) {
              o.record = false;
@@ -77,6 +88,8 @@ const std::vector<OptionRow>& optionTable() {
     };
     return table;
 }
+
+bool valueOptional(const OptionRow& row) { return row.valueName && row.valueName[0] == '['; }
 
 const OptionRow* findOption(const std::string& name) {
     for (const OptionRow& row : optionTable())
@@ -105,7 +118,10 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
             result.error = (arg.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + std::string(argv[i]);
             return result;
         }
-        if (row->valueName && !inlineValue) {
+        if (valueOptional(*row) && !inlineValue) {
+            // The next argument is its value unless it is another option.
+            if (i + 1 < argc && argv[i + 1][0] != '-') value = argv[++i];
+        } else if (row->valueName && !inlineValue) {
             if (i + 1 >= argc) {
                 result.error = arg + " needs a value (" + row->valueName + ")";
                 return result;
@@ -121,6 +137,11 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
     // A recording brings its own keys; a typed seed would be a second game.
     if (!options.playPath.empty() && !options.seed.empty()) {
         result.error = "--seed and --play cannot be used together";
+        return result;
+    }
+    // A continued game brings its own seed and its own recording.
+    if (options.continueGame && (!options.seed.empty() || !options.playPath.empty() || !options.record)) {
+        result.error = "--continue cannot be used with --seed, --play or --no-record";
         return result;
     }
     result.options = options;

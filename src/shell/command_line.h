@@ -16,6 +16,9 @@ struct CommandLine {
     std::string seed;     // empty: the seed comes from the clock
     std::string playPath; // a recording to watch instead of playing
     bool record = true;   // keep a recording of the game
+    bool continueGame = false;  // play on from a recording
+    std::string continuePath;   // empty: the most recently played one
+    bool listGames = false;     // list the kept games and exit
 };
 
 struct CommandLineResult {

@@ -10,7 +10,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform/data_digest.h"
+#include "platform/file_lock.h"
+#include "recording/data_digest.h"
 
 namespace delve {
 
@@ -64,6 +65,8 @@ bool copyTree(const fs::path& from, const fs::path& to, std::error_code& ec) {
 constexpr const char* kOldRes = ".res.old";
 // The digest of the installed data the player's copy was made from.
 constexpr const char* kStampFile = ".installed-digest";
+// Held while the player's folder is filled or swapped.
+constexpr const char* kLockFile = ".lock";
 
 // tiles/ first and res/ last, through a temporary name: res/ is what makes
 // the folder count as filled, so an interrupted copy is simply made again.
@@ -201,7 +204,19 @@ DataFolderChoice chooseDataFolder(const DataFolderPlaces& places) {
 }
 
 std::optional<std::string> openDataFolder(const DataFolderPlaces& places, std::string& note, std::string& error) {
-    const DataFolderChoice choice = chooseDataFolder(places);
+    DataFolderChoice choice = chooseDataFolder(places);
+    // Filling the player's folder and swapping it after an upgrade happen
+    // under a lock, so two programs starting at once never copy over each
+    // other; the second looks again once the first is done.
+    FileLock lock;
+    if (choice.kind == DataFolderKind::PlayerToFill ||
+        (choice.kind == DataFolderKind::Player && holdsGameData(places.installedDir))) {
+        std::error_code ec;
+        fs::create_directories(places.playerDir, ec);
+        if (!ec && lockFile(lock, (fs::path(places.playerDir) / kLockFile).string(), LockWait::Wait) ==
+                       LockResult::Taken)
+            choice = chooseDataFolder(places);
+    }
     if (choice.kind == DataFolderKind::None) {
         error = "no game data found (a folder holding res/); tried:";
         for (const std::string& dir : choice.tried) error += " " + dir;

@@ -1,7 +1,8 @@
 // Delve: the game in a real window. The data folder is --data, the program's
 // own folder when it holds res/ (a staged build), or the player's folder
 // filled from the installed data (see shell/data_folder.h). Every game is
-// recorded under the data folder's recordings/ unless --no-record is given.
+// recorded under the data folder's recordings/ unless --no-record is given;
+// --continue plays on from such a recording, --games lists them.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -9,9 +10,11 @@
 
 #include "delve_version.h"
 #include "platform/sdl/sdl_backend.h"
+#include "recording/recording_format.h"
 #include "shell/command_line.h"
-#include "platform/recording_format.h"
+#include "shell/continue_game.h"
 #include "shell/data_folder.h"
+#include "shell/game_list.h"
 #include "shell/playback.h"
 #include "shell/recorded_run.h"
 
@@ -40,6 +43,14 @@ int main(int argc, char** argv) {
             std::printf("data folder: none found\n");
         return 0;
     }
+    if (options.listGames) {
+        const delve::DataFolderChoice choice = delve::chooseDataFolder(places);
+        const std::vector<std::string> lines =
+            choice.kind == delve::DataFolderKind::None ? std::vector<std::string>() : delve::gameList(choice.path);
+        for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+        if (lines.empty()) std::fprintf(stderr, "delve: no games kept yet\n");
+        return 0;
+    }
     // A recording that cannot be read is refused before a window opens.
     std::optional<delve::Recording> recording;
     if (!options.playPath.empty()) {
@@ -62,6 +73,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!note.empty()) std::fprintf(stderr, "delve: %s\n", note.c_str());
+    // The game to continue is found, locked and checked before a window opens.
+    delve::ContinueTarget continued;
+    if (options.continueGame) {
+        if (const int status = delve::openToContinue(*dataFolder, options.continuePath, continued, error)) {
+            std::fprintf(stderr, "delve: %s\n", error.c_str());
+            return status;
+        }
+    }
 
     delve::WindowSettings window;
     window.fullscreen = options.fullscreen;
@@ -76,11 +95,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (recording) return delve::playInWindow(*backend, *recording, options.playPath, *dataFolder);
+    const char* trace = std::getenv("DELVE_TRACE");
+    if (options.continueGame) return delve::continueGame(*backend, continued, *dataFolder, trace ? trace : "");
     delve::WindowRunOptions run;
     run.dataRoot = *dataFolder;
     run.record = options.record;
     // A trace of every frame, as delve-replay writes it: for the tests that
     // compare a window run with its recording.
-    if (const char* trace = std::getenv("DELVE_TRACE")) run.tracePath = trace;
+    if (trace) run.tracePath = trace;
     return delve::runWindowGame(*backend, run);
 }

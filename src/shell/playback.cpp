@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "game/trace.h"
-#include "platform/data_digest.h"
+#include "recording/data_digest.h"
 #include "render/text_printer.h"
 #include "render/tile_drawing.h"
 #include "shell/checkpoint.h"
@@ -105,14 +105,33 @@ int playInWindow(Backend& window, const Recording& r, const std::string& path, c
         case PlaybackResult::Mismatch:
             break;
     }
-    std::fprintf(stderr, "delve: %s: %s\n", path.c_str(), result.message.c_str());
-    std::string cause = likelyMismatchCause(r, digest);
-    if (!cause.empty()) cause[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(cause[0])));
-    showStopMessage(platform, "Playback stopped: turn " + std::to_string(result.turn) + " does not match",
-                    (cause.empty() ? "the recording" : cause) + ". Escape leaves.");
+    showMismatch(platform, "Playback stopped", path, r, digest, result.turn, result.message);
     pb.waitForViewerToLeave("Playback stopped \xe2\x80\x94 turn " + std::to_string(result.turn) +
                             " does not match the recording");
     return 3;
+}
+
+void showMismatch(Platform& p, const std::string& what, const std::string& path, const Recording& r,
+                  uint64_t dataDigest, int32_t turn, const std::string& message) {
+    std::fprintf(stderr, "delve: %s: %s\n", path.c_str(), message.c_str());
+    std::string cause = likelyMismatchCause(r, dataDigest);
+    if (!cause.empty()) cause[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(cause[0])));
+    showStopMessage(p, what + ": turn " + std::to_string(turn) + " does not match",
+                    (cause.empty() ? "the recording" : cause) + ". Escape leaves.");
+}
+
+void waitForEscape(Backend& window, const std::string& title) {
+    window.setTitle(title);
+    KeyQueue keys;
+    for (;;) {
+        try {
+            window.pumpKeys(keys, KeyWait::Block);
+        } catch (const RunEnded&) {
+            return;  // closed, or a signal
+        }
+        while (hasKey(keys))
+            if (takeKey(keys) == std::string(1, kEscape)) return;
+    }
 }
 
 }  // namespace delve

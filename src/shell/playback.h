@@ -8,7 +8,7 @@
 #include <string>
 
 #include "game/game_state.h"
-#include "platform/playback_backend.h"
+#include "recording/playback_backend.h"
 
 namespace delve {
 
@@ -30,6 +30,14 @@ PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, u
 // Why a recording may not match here: other data files or another program,
 // or nothing known.
 std::string likelyMismatchCause(const Recording& r, uint64_t dataDigest);
+
+// Says on stderr and over the shown page why a recording stopped matching
+// (`what`: "Playback stopped", ...); `message` is the one line for stderr.
+void showMismatch(Platform& p, const std::string& what, const std::string& path, const Recording& r,
+                  uint64_t dataDigest, int32_t turn, const std::string& message);
+
+// Shows `title` and waits until the window brings Escape, or is closed.
+void waitForEscape(Backend& window, const std::string& title);
 
 // Watching in the window; returns the exit status (3 for a mismatch).
 int playInWindow(Backend& window, const Recording& r, const std::string& path, const std::string& dataRoot);

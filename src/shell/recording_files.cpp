@@ -62,23 +62,30 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
         }
         out.stem = stem;
         out.path = path;
+        lockFile(out.lock, path, LockWait::DontWait);
         return true;
     }
     return false;
 }
 
-void nameRecordingBySeed(RecordingFile& f, float seed) {
-    if (!f.file) return;
+std::string seedText(float seed) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(seed));
     std::string text;
     for (const char* c = buf; *c; ++c)
         text += (std::isalnum(static_cast<unsigned char>(*c)) || *c == '-' || *c == '.' || *c == '+') ? *c : '_';
-    const std::string path = f.folder + "/" + f.stem + "_seed-" + text + ".rec";
+    return text;
+}
+
+void nameRecordingBySeed(RecordingFile& f, float seed) {
+    if (!f.file) return;
+    const std::string path = f.folder + "/" + f.stem + "_seed-" + seedText(seed) + ".rec";
     if (path != f.path && ::rename(f.path.c_str(), path.c_str()) == 0) f.path = path;
 }
 
-void pruneRecordings(const std::string& folder, size_t keep) {
+namespace {
+
+std::vector<std::string> recordingNames(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -86,6 +93,34 @@ void pruneRecordings(const std::string& folder, size_t keep) {
         std::error_code typeError;
         if (isRecordingName(name) && it->is_regular_file(typeError)) names.push_back(name);
     }
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::string> recordingsNewestFirst(const std::string& folder) {
+    struct Entry {
+        fs::file_time_type played;
+        std::string path;
+    };
+    std::vector<Entry> entries;
+    for (const std::string& name : recordingNames(folder)) {
+        const std::string path = (fs::path(folder) / name).string();
+        std::error_code ec;
+        entries.push_back({fs::last_write_time(path, ec), path});
+    }
+    // Played last first; names (start times) break ties, newest first.
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.played != b.played ? a.played > b.played : a.path > b.path;
+    });
+    std::vector<std::string> paths;
+    for (Entry& e : entries) paths.push_back(std::move(e.path));
+    return paths;
+}
+
+void pruneRecordings(const std::string& folder, size_t keep) {
+    std::vector<std::string> names = recordingNames(folder);
+    std::error_code ec;
     if (names.size() <= keep) return;
     std::sort(names.begin(), names.end());
     for (size_t i = 0; i + keep < names.size(); ++i) fs::remove(fs::path(folder) / names[i], ec);
@@ -94,6 +129,7 @@ void pruneRecordings(const std::string& folder, size_t keep) {
 void closeRecordingFile(RecordingFile& f) {
     if (f.file) std::fclose(f.file);
     f.file = nullptr;
+    f.lock.release();
 }
 
 }  // namespace delve

@@ -3,9 +3,9 @@
 // in-memory file system. Clicks and taps on the map walk as in the window.
 #include <memory>
 
-#include "platform/recording_backend.h"
 #include "platform/web/wasm/game_folder.h"
 #include "platform/web/wasm/web_backend.h"
+#include "recording/recording_backend.h"
 #include "shell/recorded_run.h"
 #include "shell/walk_backend.h"
 

@@ -10,8 +10,8 @@
 
 #include "fuzz_support.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/playback_backend.h"
-#include "platform/recording_format.h"
+#include "recording/playback_backend.h"
+#include "recording/recording_format.h"
 #include "shell/playback.h"
 
 namespace {

@@ -11,12 +11,12 @@
 #include <optional>
 
 #include "delve_version.h"
-#include "options.h"
 #include "game/trace.h"
-#include "platform/data_digest.h"
+#include "options.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/playback_backend.h"
 #include "platform/png_writer.h"
+#include "recording/data_digest.h"
+#include "recording/playback_backend.h"
 #include "shell/playback.h"
 #include "shell/program.h"
 

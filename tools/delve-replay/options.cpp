@@ -1,7 +1,7 @@
 #include "options.h"
 
-#include "platform/key_escapes.h"
 #include "platform/numbers.h"
+#include "recording/key_escapes.h"
 
 #include <cerrno>
 #include <cmath>

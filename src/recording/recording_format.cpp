@@ -1,4 +1,4 @@
-#include "platform/recording_format.h"
+#include "recording/recording_format.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "delve_version.h"
-#include "platform/key_escapes.h"
+#include "recording/key_escapes.h"
 
 namespace delve {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/backend.h"
-#include "platform/recording_format.h"
+#include "recording/recording_format.h"
 
 namespace delve {
 

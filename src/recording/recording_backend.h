@@ -33,6 +33,8 @@ public:
     // Appends one line (with its LF) and flushes it.
     void write(const std::string& line);
     bool failed() const { return failed_; }
+    // Nothing more is written, silently (the file is not ours to spoil).
+    void stopWriting() { failed_ = true; }
 
 private:
     Backend& inner_;

@@ -1,4 +1,4 @@
-#include "platform/playback_backend.h"
+#include "recording/playback_backend.h"
 
 #include <algorithm>
 #include <cmath>

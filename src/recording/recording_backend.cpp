@@ -1,10 +1,10 @@
-#include "platform/recording_backend.h"
+#include "recording/recording_backend.h"
 
 #include <unistd.h>
 
 #include <vector>
 
-#include "platform/recording_format.h"
+#include "recording/recording_format.h"
 
 namespace delve {
 

@@ -1,4 +1,4 @@
-#include "platform/data_digest.h"
+#include "recording/data_digest.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/recording_format.h"
+#include "recording/recording_format.h"
 
 namespace delve {
 

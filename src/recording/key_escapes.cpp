@@ -1,4 +1,4 @@
-#include "platform/key_escapes.h"
+#include "recording/key_escapes.h"
 
 #include <cstdio>
 

@@ -1,0 +1,127 @@
+#include "shell/continue_game.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "recording/data_digest.h"
+#include "recording/resume_backend.h"
+#include "shell/playback.h"
+#include "shell/recorded_run.h"
+#include "shell/recording_files.h"
+#include "shell/walk_backend.h"
+
+namespace delve {
+
+namespace fs = std::filesystem;
+
+ContinueTarget::~ContinueTarget() {
+    if (file) std::fclose(file);
+}
+
+int openToContinue(const std::string& dataRoot, const std::string& given, ContinueTarget& out, std::string& error) {
+    if (given.empty()) {
+        const std::string folder = (fs::path(dataRoot) / "recordings").string();
+        const std::vector<std::string> kept = recordingsNewestFirst(folder);
+        if (kept.empty()) {
+            error = "no game to continue: " + folder + " holds no recording";
+            return 1;
+        }
+        out.path = kept.front();
+    } else {
+        out.path = given;
+    }
+    std::error_code ec;
+    if (!fs::exists(out.path, ec)) {
+        error = out.path + ": no such recording";
+        return 1;
+    }
+    if (fs::is_regular_file(out.path, ec)) {
+        // Locked before it is read, so the program playing it cannot be
+        // between two lines of a key batch while it is read.
+        const LockResult lock = lockFile(out.lock, out.path, LockWait::DontWait);
+        if (lock == LockResult::HeldElsewhere) {
+            error = out.path + ": the game is open elsewhere";
+            return 1;
+        }
+    }
+    auto recording = loadRecording(out.path, error);
+    if (!recording) {
+        error = out.path + ": " + error;
+        return 2;
+    }
+    out.recording = std::move(*recording);
+    out.file = std::fopen(out.path.c_str(), "r+b");
+    if (!out.file || !out.lock.held()) {
+        error = out.path + ": cannot be written, so the game cannot go on in it";
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+// A game the recording itself ends (its last key batch quit with Escape):
+// the same recording without that Escape and what followed it, so the
+// player comes back to the game as it was just before. `keysLeft` are the
+// keys still queued when the game ended, which came after the Escape.
+bool withoutTheQuit(const Recording& r, int keysLeft, Recording& out, uint64_t& keep, std::string& extra) {
+    const size_t lf = r.text.rfind("\nk ", r.bodyEnd);
+    if (lf == std::string::npos || lf + 1 < r.bodyStart) return false;
+    RecordingCursor cursor{&r, lf + 1};
+    const auto batch = nextEvent(cursor);
+    if (!batch || batch->kind != RecordedKind::Keys) return false;
+    const int kept = static_cast<int>(batch->keys.size()) - keysLeft - 1;
+    if (kept < 0) return false;
+    keep = lf + 1;
+    extra = kept == 0 ? "" : keysLine(batch->turn, {batch->keys.begin(), batch->keys.begin() + kept});
+    std::string error;
+    auto trimmed = parseRecording(r.text.substr(0, keep) + extra, error);
+    if (!trimmed) return false;
+    out = std::move(*trimmed);
+    return true;
+}
+
+}  // namespace
+
+int continueGame(Backend& window, ContinueTarget& target, const std::string& dataRoot, const std::string& tracePath) {
+    const uint64_t digest = dataFolderDigest(dataRoot);
+    Recording recording = target.recording;
+    uint64_t keep = recording.bodyEnd;
+    std::string extra;
+    // At most twice: once more without the Escape when the recording quits.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::ofstream trace;
+        if (!tracePath.empty()) trace.open(tracePath, std::ios::binary | std::ios::trunc);
+        WalkBackend walker(window);
+        RecordingBackend rec(walker, target.file);
+        ResumeBackend resume(rec, recording, target.file, keep, extra);
+        Platform platform(resume);
+        platform.files.root = dataRoot;
+        resume.watchScreen(platform.screen);
+        auto game = std::make_unique<Game>(platform);
+        const ResumedRun run = runResumed(*game, rec, resume, recording, digest, trace ? &trace : nullptr, &walker);
+        switch (run.kind) {
+            case ResumedRun::Played:
+                if (recording.dataDigest != digest)
+                    std::fprintf(stderr, "delve: %s: recorded with other data files, yet every checkpoint matched\n",
+                                 target.path.c_str());
+                return 0;
+            case ResumedRun::Mismatch:
+                resume.showPages();
+                showMismatch(platform, "Cannot continue", target.path, recording, digest, run.turn, run.message);
+                waitForEscape(window, "Cannot continue \xe2\x80\x94 turn " + std::to_string(run.turn) +
+                                          " does not match the recording");
+                return 3;
+            case ResumedRun::EndedInRecording:
+                break;
+        }
+        Recording trimmed;
+        if (attempt > 0 || !withoutTheQuit(recording, run.keysLeft, trimmed, keep, extra)) break;
+        recording = std::move(trimmed);
+    }
+    std::fprintf(stderr, "delve: %s: the recording ends the game and cannot be continued\n", target.path.c_str());
+    return 3;
+}
+
+}  // namespace delve
