@@ -1012,11 +1012,15 @@ def main():
         check_touch(driver, args)
 
         # --- a player's own data ----------------------------------------------
+        started = time.monotonic()
         check_own_data(driver, args)
+        print("web-e2e: the own data checks took %.0f s" % (time.monotonic() - started), flush=True)
 
         # --- the page as an app ---------------------------------------------
         if args.web:
+            started = time.monotonic()
             check_app(args)
+            print("web-e2e: the app checks took %.0f s" % (time.monotonic() - started), flush=True)
     except (Stop, WebDriverException, subprocess.CalledProcessError) as error:
         fail(str(error).strip().splitlines()[0] if str(error).strip() else repr(error))
         try:

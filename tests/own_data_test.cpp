@@ -115,7 +115,7 @@ std::vector<std::string> taken(const OwnDataPlan& plan) {
 
 TEST(OwnDataPlan, TakesResAndTilesAtTheTopOrInsideOneFolder) {
     const OwnDataPlan top = planOwnData({{"res/", 0}, {"res/gamedata.dat", 10}, {"./tiles//map/a.til", 5},
-                                         {"notes.txt", 3}, {"resources/x", 1}, {"tiles/b.til", 7}});
+                                         {"notes.txt", 3}, {"resources/x", 1}, {"tiles/b.til", 7}, {"./", 0}});
     EXPECT_EQ(top.problem, "");
     EXPECT_EQ(top.top, "");
     EXPECT_EQ(taken(top), (std::vector<std::string>{"1:res/gamedata.dat", "2:tiles/map/a.til", "5:tiles/b.til"}));
@@ -148,7 +148,7 @@ TEST(OwnDataPlan, RefusesHostileOrUnusableFilesWithTheReason) {
     for (const auto& [files, problem] : cases) {
         const OwnDataPlan plan = planOwnData(files, {3, 1 << 20});
         EXPECT_EQ(plan.problem, problem);
-        EXPECT_TRUE(plan.take.empty()) << problem;
+        EXPECT_TRUE(plan.take.empty() && plan.bytes == 0) << problem;
     }
     // A large file outside res/ and tiles/ is never unpacked, so it costs nothing.
     EXPECT_EQ(planOwnData({{"res/a", 1}, {"video.mp4", 5u << 20}}, {3, 1 << 20}).problem, "");

@@ -96,7 +96,8 @@ OwnDataPlan planOwnData(const std::vector<OwnFile>& files, const OwnDataLimits& 
     }
     for (size_t i = 0; i < paths.size(); i++) {
         const std::string& path = paths[i];
-        if (path.compare(0, plan.top.size(), plan.top) != 0 || path.back() == '/') continue;
+        // Folders ("res/", and "./", which is nothing at all) are made as their files need them.
+        if (path.empty() || path.back() == '/' || path.compare(0, plan.top.size(), plan.top) != 0) continue;
         const std::string inGame = path.substr(plan.top.size());
         if (!startsWithFolder(inGame, "res") && !startsWithFolder(inGame, "tiles")) continue;
         plan.bytes += files[i].size;
@@ -104,6 +105,7 @@ OwnDataPlan planOwnData(const std::vector<OwnFile>& files, const OwnDataLimits& 
             plan.problem = "its files would take more than " + megabytes(limits.maxBytes) +
                            " unpacked, more than a game's data may";
             plan.take.clear();
+            plan.bytes = 0;
             return plan;
         }
         plan.take.emplace_back(i, inGame);
