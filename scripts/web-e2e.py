@@ -7,15 +7,23 @@ talks to the browser through chromedriver and Selenium. Every check prints
 
 import argparse
 import base64
+import functools
+import hashlib
+import http.server
 import json
 import os
 import random
 import re
+import shutil
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import zipfile
+import zlib
 
 from selenium import webdriver
 from selenium.common.exceptions import WebDriverException
@@ -538,12 +546,386 @@ def check_turn_budgets(driver, args):
           % (2 * args.turns, memory, WASM_MEMORY_LIMIT_MIB))
 
 
+# --- the page as an app: installable, offline, a new version taken whole ------
+
+class Site:
+    """A copy of the page served from this process on 127.0.0.1, which can be
+    stopped (the network gone) and started again on the same port."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.port = 0
+        self.server = None
+
+    def start(self):
+        class Quiet(http.server.SimpleHTTPRequestHandler):
+            def log_message(self, *_):
+                pass
+        handler = functools.partial(Quiet, directory=self.folder)
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), handler)
+        self.port = self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def stop(self):
+        if self.server:
+            self.server.shutdown()
+            self.server.server_close()
+            self.server = None
+
+
+SOURCE_ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def new_page_version(folder, marker):
+    """Changes index.html and delve.js in a copy of the page (a comment each)
+    and writes its sw.js again, as a build of a new version would."""
+    with open(os.path.join(folder, "index.html"), "a") as out:
+        out.write("<!-- %s -->\n" % marker)
+    with open(os.path.join(folder, "delve.js"), "a") as out:
+        out.write("\n// %s\n" % marker)
+    with open(os.path.join(folder, "sw.js")) as f:
+        names = re.findall(r"'([^']+)'", re.search(r"var FILES = \[(.*)\];", f.read()).group(1))
+    subprocess.run(["cmake", "-DDIR=" + folder, "-DTEMPLATE=" + os.path.join(SOURCE_ROOT, "web", "sw.js"),
+                    "-DFILES=" + ",".join(names), "-P", os.path.join(SOURCE_ROOT, "web", "page_version.cmake")],
+                   check=True)
+    with open(os.path.join(folder, "sw.js")) as f:
+        return re.search(r"var VERSION = '([0-9a-f]+)';", f.read()).group(1)
+
+
+def kept_files(driver):
+    """The page's caches: {cache name: {file: SHA-256 of what it keeps}}."""
+    return driver.execute_async_script("""
+        var done = arguments[arguments.length - 1];
+        function hex(b) { return Array.from(new Uint8Array(b), function (x) { return (x + 256).toString(16).slice(1); }).join(''); }
+        caches.keys().then(function (names) {
+          return Promise.all(names.map(function (name) {
+            return caches.open(name).then(function (cache) { return cache.keys(); }).then(function (requests) {
+              return Promise.all(requests.map(function (request) {
+                return caches.open(name).then(function (c) { return c.match(request); })
+                  .then(function (r) { return r.arrayBuffer(); })
+                  .then(function (b) { return crypto.subtle.digest('SHA-256', b); })
+                  .then(function (sum) { return [new URL(request.url).pathname.split('/').pop(), hex(sum)]; });
+              }));
+            }).then(function (files) { return [name, Object.fromEntries(files)]; });
+          }));
+        }).then(function (all) { done(Object.fromEntries(all)); }, function (e) { done(String(e)); });""")
+
+
+def files_on_disk(folder, names):
+    result = {}
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as f:
+            result[name] = hashlib.sha256(f.read()).hexdigest()
+    return result
+
+
+def wait_for_version(driver, version, what, timeout=20.0):
+    """Waits until the page's only cache is the one of `version`."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        kept = kept_files(driver)
+        if isinstance(kept, dict) and list(kept) == ["delve-page-" + version] and \
+                js(driver, "return !!navigator.serviceWorker.controller;"):
+            return kept["delve-page-" + version]
+        time.sleep(0.2)
+    raise Stop("%s: the page does not keep version %s alone (caches: %s)"
+               % (what, version[:12], list(kept) if isinstance(kept, dict) else kept))
+
+
+def play_seed_link(driver, url, args, name):
+    driver.get(url + "?seed=%d" % args.seed)
+    wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (%s)" % name)
+    settle(driver)
+    for key in args.keys:
+        press(driver, key)
+    settle(driver)
+    compare_with_replay(driver, args, args.keys, args.seed, name)
+
+
+def check_app(args):
+    """In a browser of its own, on a copy of the page served here: Chromium
+    finds the page installable, keeps it after one visit and plays it with the
+    server stopped and the network cut; a new version is taken whole, and a
+    server holding a mix of two versions changes nothing."""
+    folder = os.path.join(args.work, "app-site")
+    shutil.copytree(args.web, folder)
+    with open(os.path.join(folder, "sw.js")) as f:
+        version = re.search(r"var VERSION = '([0-9a-f]+)';", f.read()).group(1)
+    site = Site(folder)
+    site.start()
+    url = "http://127.0.0.1:%d/" % site.port
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-app-", dir=args.work))
+    driver.set_script_timeout(20)
+    try:
+        driver.get(url)
+        wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (app)")
+        kept = wait_for_version(driver, version, "the first visit")
+        names = sorted(kept)
+        check(kept == files_on_disk(folder, kept),
+              "after one visit the page keeps version %s: %s" % (version[:12], ", ".join(names)),
+              "after one visit the kept files differ from the served ones: %s" % kept)
+        errors = driver.execute_cdp_cmd("Page.getInstallabilityErrors", {}).get("installabilityErrors")
+        check(errors == [], "Chromium finds the page installable (no installability errors)",
+              "installability errors: %s" % errors)
+        manifest = driver.execute_cdp_cmd("Page.getAppManifest", {})
+        icons = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            Promise.all(['icon-192.png', 'icon-512.png'].map(function (name) {
+              return fetch(name).then(function (r) { return r.blob(); }).then(createImageBitmap)
+                .then(function (image) { return [image.width, image.height]; });
+            })).then(done, function (e) { done(String(e)); });""")
+        check(not manifest.get("errors") and icons == [[192, 192], [512, 512]],
+              "the manifest reads without errors and its icons load at 192 and 512 pixels",
+              "manifest errors %s, icons %s" % (manifest.get("errors"), icons))
+
+        # The network gone: the server stopped and the browser offline.
+        site.stop()
+        driver.execute_cdp_cmd("Network.enable", {})
+        driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": True, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+        play_seed_link(driver, url, args, "offline")
+        driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": False, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+
+        # A new version on the server: the next visit finds it, the worker keeps
+        # it whole, and the visit after plays it.
+        second = new_page_version(folder, "a new version")
+        site.start()
+        driver.get(url)
+        wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (new version served)")
+        kept = wait_for_version(driver, second, "the new version")
+        check(kept == files_on_disk(folder, names),
+              "a new version served is kept whole (%s replaces %s, no file of the old one kept)"
+              % (second[:12], version[:12]),
+              "the new version's kept files differ from the served ones: %s" % kept)
+        driver.get(url)
+        wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (new version)")
+        # The marker is a comment after </html>: the document's own child.
+        marked = js(driver, "return Array.from(document.childNodes).some(function (node) {"
+                            "  return node.nodeType === Node.COMMENT_NODE && node.nodeValue.indexOf('a new version') >= 0; });")
+        check(marked, "the next visit is the new version's page", "the next visit is still the old page")
+
+        # A server half way through an update (a new index.html, the old
+        # delve.js) is no version: the worker keeps what it had.
+        with open(os.path.join(folder, "delve.js"), "rb") as f:
+            old_script = f.read()
+        new_page_version(folder, "a third version")
+        with open(os.path.join(folder, "delve.js"), "wb") as out:
+            out.write(old_script)
+        state = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            navigator.serviceWorker.getRegistration().then(function (r) {
+              return r.update().catch(function () {}).then(function () {
+                var waited = 0;
+                (function poll() {
+                  if ((r.installing || r.waiting) && waited < 15000) { waited += 100; setTimeout(poll, 100); }
+                  else done([r.active ? r.active.state : '', !!r.installing, !!r.waiting]);
+                })();
+              });
+            });""")
+        kept = kept_files(driver)
+        check(state == ["activated", False, False] and list(kept) == ["delve-page-" + second],
+              "files of two versions on the server are refused: the page keeps version %s whole" % second[:12],
+              "with a mix of versions served, worker %s and caches %s (version %s expected)"
+              % (state, list(kept) if isinstance(kept, dict) else kept, second[:12]))
+        check_console(driver, "as an app")
+    finally:
+        driver.quit()
+        site.stop()
+
+
+# --- a player's own data: a zip, a folder, the check's findings, hostile zips --
+
+OWN_FIXTURE = os.path.join(SOURCE_ROOT, "tests", "sim", "fixture", "res")
+
+
+def hand_zip(path, entries):
+    """A zip written field by field, so that names and stated sizes can be
+    anything: entries are (name, data, stated size or None), deflated."""
+    out, listing, at = [], [], 0
+    for name, data, stated in entries:
+        packer = zlib.compressobj(6, zlib.DEFLATED, -15)
+        packed = packer.compress(data) + packer.flush()
+        size = len(data) if stated is None else stated
+        crc = zlib.crc32(data)
+        raw = name.encode("utf-8")
+        header = struct.pack("<HHHHHIIIHH", 20, 0, 8, 0, 0, crc, len(packed), size, len(raw), 0)
+        listing.append(struct.pack("<IHHHHHHIIIHHHHHII", 0x02014b50, 20, 20, 0, 8, 0, 0, crc, len(packed), size,
+                                   len(raw), 0, 0, 0, 0, 0, at) + raw)
+        out.append(struct.pack("<I", 0x04034b50) + header + raw + packed)
+        at += len(out[-1])
+    listing = b"".join(listing)
+    end = struct.pack("<IHHHHIIH", 0x06054b50, 0, 0, len(entries), len(entries), len(listing), at, 0)
+    with open(path, "wb") as f:
+        f.write(b"".join(out) + listing + end)
+
+
+def zip_folder(folder, path):
+    """A zip of the folder itself (its name the top folder inside), as a file manager makes it."""
+    parent = os.path.dirname(folder)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for where, _, names in os.walk(folder):
+            for name in sorted(names):
+                full = os.path.join(where, name)
+                z.write(full, os.path.relpath(full, parent))
+
+
+def own_data_folders(args):
+    """Two data folders made from the shipped tiles: "Quest" with the test
+    fixture's res/, and "Broken" with the shipped res/ spoilt in ways the
+    check finds (a missing key, a stray data file, a missing tile)."""
+    base = os.path.join(args.work, "own")
+    quest, broken = os.path.join(base, "Quest"), os.path.join(base, "Broken")
+    for folder, res in ((quest, OWN_FIXTURE), (broken, os.path.join(SOURCE_ROOT, "res"))):
+        shutil.copytree(os.path.join(args.game, "tiles"), os.path.join(folder, "tiles"))
+        shutil.copytree(res, os.path.join(folder, "res"))
+    with open(os.path.join(broken, "res", "gamedata.dat"), "rb") as f:
+        lines = f.read().split(b"\r\n")
+    with open(os.path.join(broken, "res", "gamedata.dat"), "wb") as f:
+        f.write(b"\r\n".join(line for line in lines if not line.lower().startswith(b"party/2/name")))
+    with open(os.path.join(broken, "res", "gamedat.dat"), "wb") as f:
+        f.write(b"a=1\r\n")
+    party = os.path.join(broken, "tiles", "party")
+    os.remove(os.path.join(party, sorted(os.listdir(party))[0]))
+    return quest, broken
+
+
+def replay_copy(folder, args):
+    """delve-replay on a copy (the game writes beside its data files)."""
+    copy = folder + "-replayed"
+    shutil.rmtree(copy, ignore_errors=True)
+    shutil.copytree(folder, copy)
+    return argparse.Namespace(**dict(vars(args), game=copy))
+
+
+def delve_check_findings(args, folder):
+    """delve-check's lines on the folder, its closing count aside."""
+    tool = subprocess.run([os.path.join(os.path.dirname(args.replay), "delve-check"), folder],
+                          capture_output=True, text=True)
+    return tool.stdout.splitlines()[:-1]
+
+
+def own_status(driver, what):
+    wait_for(driver, "document.getElementById('own-dialog').open && "
+                     "/cannot be played|is ready|The check found/.test(document.getElementById('own-status').textContent)",
+             what, 30)
+    return js(driver, "return [document.getElementById('own-status').textContent, "
+                      "Array.from(document.querySelectorAll('#own-findings li'), function (li) { return li.textContent; })];")
+
+
+def own_choose(driver, input_id, path, what):
+    js(driver, "document.getElementById('own-status').textContent = '';"
+               "if (!document.getElementById('own-dialog').open) document.getElementById('own-open').click();")
+    driver.find_element(By.ID, input_id).send_keys(path)
+    return own_status(driver, what)
+
+
+def own_play(driver, args, name, replay_args, what):
+    """Play it; the page starts again on the data and plays the seed's keys."""
+    js(driver, "window.beforeReload = true;")
+    driver.find_element(By.ID, "own-play").click()
+    wait_for(driver, "!window.beforeReload && window.Delve && Delve.state === 'running' && Delve.presents > 0 && "
+                     "!document.getElementById('own-playing').hidden", "the page on " + what, 30)
+    shown = js(driver, "return document.getElementById('own-name').textContent;")
+    check(shown == name, "the page says it plays \"%s\"" % shown, "the page names %r, not %r" % (shown, name))
+    settle(driver)
+    for key in args.keys:
+        press(driver, key)
+    settle(driver)
+    compare_with_replay(driver, replay_args, args.keys, args.seed, what)
+
+
+def check_own_data(driver, args):
+    quest, broken = own_data_folders(args)
+    quest_zip = os.path.join(args.work, "own", "Quest.zip")
+    zip_folder(quest, quest_zip)
+    url = args.url + "?seed=%d" % args.seed
+    driver.get(url)
+    wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (own data)")
+    check(js(driver, "return !document.getElementById('own-folder-line').hidden;"),
+          "the page offers a folder as well as a zip", "the page offers no folder picker in Chromium")
+
+    # A zip of a data folder: checked clean, then played as delve-replay --dir plays it.
+    status, lines = own_choose(driver, "own-zip", quest_zip, "the check of Quest.zip")
+    expected = delve_check_findings(args, quest)
+    check(lines == expected and "The check found %d problem" % len(lines) in status,
+          "Quest.zip: the page shows delve-check's %d findings on the folder, line for line" % len(lines),
+          "Quest.zip: the page shows %r (%r); delve-check says %r" % (lines, status, expected))
+    own_play(driver, args, "Quest.zip", replay_copy(quest, args), "own-zip")
+
+    # A broken folder opened through the page: the check's lines are delve-check's.
+    status, lines = own_choose(driver, "own-folder", broken, "the check of the Broken folder")
+    expected = delve_check_findings(args, broken)
+    check(lines == expected and lines and "The check found %d problem" % len(lines) in status,
+          "the Broken folder: the page shows delve-check's %d findings, line for line, and lets it play" % len(lines),
+          "the Broken folder: the page shows %r (%r); delve-check says %r" % (lines, status, expected))
+    if args.own_data_screenshot:
+        save_page(driver, args.own_data_screenshot)
+    own_play(driver, args, "Broken", replay_copy(broken, args), "own-folder")
+
+    # Back to the shipped game, then hostile zips while it plays: each refused
+    # with its reason, and the game plays on untouched.
+    js(driver, "window.beforeReload = true;")
+    driver.find_element(By.ID, "own-back").click()
+    wait_for(driver, "!window.beforeReload && window.Delve && Delve.state === 'running' && Delve.presents > 0 && "
+                     "document.getElementById('own-playing').hidden", "the shipped game again", 30)
+    settle(driver)
+    hostile = os.path.join(args.work, "own", "hostile")
+    os.makedirs(hostile)
+    good = ("res/gamedata.dat", b"a=1\r\n", None)
+    cases = (
+        ("empty.zip", None, "the zip file is empty (0 bytes)"),
+        ("climbing.zip", [good, ("res/../../evil.dat", b"x", None)], "res/../../evil.dat climbs out of its folder"),
+        ("absolute.zip", [("/res/gamedata.dat", b"x", None)], "/res/gamedata.dat is an absolute path"),
+        ("drive.zip", [("C:/res/gamedata.dat", b"x", None)], "C:/res/gamedata.dat names a drive"),
+        ("backslash.zip", [("res\\gamedata.dat", b"x", None)], "res\\gamedata.dat has a backslash"),
+        ("thousands.zip", [("res/%05d.dat" % i, b"", None) for i in range(20001)],
+         "it holds 20001 files, more than the 20000 a game's data may have"),
+        ("bomb.zip", [good, ("tiles/bomb.til", bytes(65 << 20), None)],
+         "its files would take more than 64 MB unpacked"),
+        ("understated.zip", [good, ("tiles/bomb.til", bytes(8 << 20), 1000)],
+         "tiles/bomb.til unpacks to more than the 1000 bytes its listing states"),
+        ("nores.zip", [("tiles/a.til", b"x", None), ("gamedata.dat", b"a=1", None)], "it has no res folder"),
+    )
+    for name, entries, reason in cases:
+        path = os.path.join(hostile, name)
+        if entries is None:
+            open(path, "wb").close()
+        else:
+            hand_zip(path, entries)
+        status, _ = own_choose(driver, "own-zip", path, name)
+        check(reason in status and "cannot be played" in status and
+              js(driver, "return document.getElementById('own-play').hidden;"),
+              "%s refused: \"%s\"" % (name, status), "%s: %r (expected the reason %r)" % (name, status, reason))
+    # A drop onto the page takes the same way.
+    with open(os.path.join(hostile, "climbing.zip"), "rb") as f:
+        dropped = base64.b64encode(f.read()).decode()
+    js(driver, """
+        document.getElementById('own-status').textContent = '';
+        var bytes = Uint8Array.from(atob(arguments[0]), function (c) { return c.charCodeAt(0); });
+        var transfer = new DataTransfer();
+        transfer.items.add(new File([bytes], 'dropped.zip', { type: 'application/zip' }));
+        document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));""",
+       dropped)
+    status, _ = own_status(driver, "the dropped zip")
+    check("dropped.zip\" cannot be played: res/../../evil.dat climbs out" in status,
+          "a zip dropped onto the page is checked alike: \"%s\"" % status, "the dropped zip: %r" % status)
+    driver.find_element(By.ID, "own-close").click()
+    for key in args.keys:
+        press(driver, key)
+    settle(driver)
+    compare_with_replay(driver, args, args.keys, args.seed, "shipped-after-hostile")
+    check_console(driver, "with own data")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--url", required=True)
     parser.add_argument("--replay", required=True)
     parser.add_argument("--game", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--own-data-screenshot", help="save the page offering a player's own data as this PNG")
+    parser.add_argument("--web", help="the built page's folder, for the checks of the page as an app")
     parser.add_argument("--seed", type=int, default=17)
     parser.add_argument("--keys", default="6688w26 4v")
     parser.add_argument("--turns", type=int, default=160)
@@ -631,6 +1013,8 @@ def main():
 
         # --- readable failures ------------------------------------------------
         driver.execute_cdp_cmd("Network.enable", {})
+        # The page's kept files would stand in for the blocked ones.
+        driver.execute_cdp_cmd("Network.setBypassServiceWorker", {"bypass": True})
         for blocked in ("delve.data", "delve.wasm", "delve.js"):
             driver.execute_cdp_cmd("Network.setBlockedURLs", {"urls": ["*" + blocked]})
             driver.get(args.url)
@@ -652,6 +1036,17 @@ def main():
 
         # --- touch: controls, a tap on the map, reports for screen readers ----
         check_touch(driver, args)
+
+        # --- a player's own data ----------------------------------------------
+        started = time.monotonic()
+        check_own_data(driver, args)
+        print("web-e2e: the own data checks took %.0f s" % (time.monotonic() - started), flush=True)
+
+        # --- the page as an app ---------------------------------------------
+        if args.web:
+            started = time.monotonic()
+            check_app(args)
+            print("web-e2e: the app checks took %.0f s" % (time.monotonic() - started), flush=True)
     except (Stop, WebDriverException, subprocess.CalledProcessError) as error:
         fail(str(error).strip().splitlines()[0] if str(error).strip() else repr(error))
         try:

@@ -1,8 +1,8 @@
 # The browser build, configured by scripts/web with emcmake: the game's code
 # compiled to WebAssembly on the web backend (no SDL, no libpng, no tests or
 # tools), the page, and res/ and tiles/ packed into one data file that is
-# preloaded into the in-memory file system. Only the page's four files go to
-# DELVE_WEB_OUT. The tile files are made by a native delve-tiles, as in the
+# preloaded into the in-memory file system. Only the page's four files, its
+# manifest, icons and service worker go to DELVE_WEB_OUT. The tile files are made by a native delve-tiles, as in the
 # native build.
 set(DELVE_TILES_TOOL "" CACHE FILEPATH "A native delve-tiles, to make the tile files")
 set(DELVE_WEB_OUT "${CMAKE_SOURCE_DIR}/build/web" CACHE PATH "Where the page and its files go")
@@ -13,7 +13,7 @@ endif()
 file(GLOB_RECURSE DELVE_WEB_CORE_SOURCES CONFIGURE_DEPENDS
   src/platform/*.cpp src/recording/*.cpp src/render/*.cpp src/game/*.cpp src/data/*.cpp src/level/*.cpp src/rules/*.cpp src/shell/*.cpp)
 list(FILTER DELVE_WEB_CORE_SOURCES EXCLUDE REGEX
-  "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$")
+  "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$|src/shell/web_own_data\\.cpp$")
 add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
 target_include_directories(delve_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
 
@@ -22,7 +22,9 @@ file(GLOB DELVE_RES CONFIGURE_DEPENDS res/*)
 delve_build_tiles(${DELVE_TILES_TOOL} ${DELVE_WEB_TILES} ${CMAKE_BINARY_DIR}/tiles.stamp "Building tile files from assets/tiles")
 add_custom_target(web_tiles DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp)
 
-add_executable(delve src/shell/web_main.cpp)
+# web_own_data: the page's way into a player's own data files, exported to
+# the page and so part of the program itself, not of the library.
+add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp)
 target_link_libraries(delve PRIVATE delve_core)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
@@ -43,8 +45,8 @@ target_link_options(delve PRIVATE
   # budget looking up their paths.
   -sWASMFS
   -sALLOW_MEMORY_GROWTH -sENVIRONMENT=web
-  -sEXPORTED_FUNCTIONS=_main,_malloc
-  -sEXPORTED_RUNTIME_METHODS=stringToUTF8,UTF8ToString,getValue,FS
+  -sEXPORTED_FUNCTIONS=_main,_malloc,_free
+  -sEXPORTED_RUNTIME_METHODS=stringToUTF8,UTF8ToString,getValue,FS,callMain
   "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/res@/game/res"
   "SHELL:--preload-file ${DELVE_WEB_TILES}@/game/tiles")
 
@@ -61,4 +63,34 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html ${DELVE_WEB_OUT}/index.html
   DEPENDS ${CMAKE_SOURCE_DIR}/web/index.html
   COMMENT "Copying the page")
-add_custom_target(page ALL DEPENDS ${DELVE_WEB_OUT}/index.html delve)
+add_custom_target(page ALL DEPENDS ${DELVE_WEB_OUT}/index.html delve ${DELVE_WEB_OUT}/sw.js)
+
+# --- The page as an app: the manifest, its icons (the game's own icon, drawn
+# as for the desktop) and the service worker that keeps the page's files for
+# play without a network. sw.js carries the version: a digest of all the
+# files below, written after them (web/page_version.cmake).
+set(DELVE_PAGE_FILES index.html delve.js delve.wasm delve.data manifest.webmanifest icon-192.png icon-512.png)
+set(DELVE_PAGE_ICONS)
+foreach(size 192 512)
+  add_custom_command(
+    OUTPUT ${DELVE_WEB_OUT}/icon-${size}.png
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${DELVE_WEB_OUT}
+    COMMAND ${DELVE_TILES_TOOL} icon ${DELVE_WEB_TILES}/party/garr_001.til ${size} ${DELVE_WEB_OUT}/icon-${size}.png
+    DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp
+    COMMENT "Drawing the page's ${size}x${size} icon")
+  list(APPEND DELVE_PAGE_ICONS ${DELVE_WEB_OUT}/icon-${size}.png)
+endforeach()
+add_custom_command(
+  OUTPUT ${DELVE_WEB_OUT}/manifest.webmanifest
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/manifest.webmanifest ${DELVE_WEB_OUT}/
+  DEPENDS ${CMAKE_SOURCE_DIR}/web/manifest.webmanifest
+  COMMENT "Copying the page's manifest")
+list(JOIN DELVE_PAGE_FILES "," DELVE_PAGE_FILE_LIST)
+add_custom_command(
+  OUTPUT ${DELVE_WEB_OUT}/sw.js
+  COMMAND ${CMAKE_COMMAND} -DDIR=${DELVE_WEB_OUT} -DTEMPLATE=${CMAKE_SOURCE_DIR}/web/sw.js
+          -DFILES=${DELVE_PAGE_FILE_LIST} -P ${CMAKE_SOURCE_DIR}/web/page_version.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/web/page_version.cmake ${DELVE_WEB_OUT}/index.html
+          ${DELVE_WEB_OUT}/manifest.webmanifest ${DELVE_PAGE_ICONS} delve
+  COMMENT "Writing the service worker with the page's version"
+  VERBATIM)

@@ -1,5 +1,5 @@
 #include "data/game_definition.h"
-#include "other_files_check.h"
+#include "data/check/other_files_check.h"
 #include "platform/numbers.h"
 
 namespace delve::check {
@@ -40,7 +40,7 @@ void checkStatHeadings(DataFile& file, const Definition& definition, Report& rep
         const std::string heading = toDisplayName(requireText(file, key, report));
         if (heading.size() > kHeadingWidth && lineOfKey(file, key) > 0)
             addFinding(report, file.shownName, lineOfKey(file, key),
-                       "the heading " + quoted(heading) + " is cut to " + quoted(heading.substr(0, kHeadingWidth)));
+                       "the heading " + quotedText(heading) + " is cut to " + quotedText(heading.substr(0, kHeadingWidth)));
     }
     std::vector<std::pair<size_t, std::string>> unread;
     for (size_t i : unreadPairs(file)) {

@@ -1,4 +1,4 @@
-#include "report.h"
+#include "data/check/report.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,7 +27,7 @@ void printFindings(std::ostream& out, const Report& report) {
     }
 }
 
-std::string quoted(const std::string& text) {
+std::string quotedText(const std::string& text) {
     // A value that swallowed half a file must not flood the report.
     constexpr size_t kShown = 60;
     std::string out = "'";

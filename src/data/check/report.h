@@ -24,6 +24,6 @@ void addFinding(Report& report, const std::string& file, int line, const std::st
 void printFindings(std::ostream& out, const Report& report);
 
 // A text quoted for a finding, with unprintable bytes escaped.
-std::string quoted(const std::string& text);
+std::string quotedText(const std::string& text);
 
 }  // namespace delve::check

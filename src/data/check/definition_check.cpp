@@ -1,4 +1,4 @@
-#include "definition_check.h"
+#include "data/check/definition_check.h"
 
 #include <algorithm>
 
@@ -30,13 +30,13 @@ void checkTitles(DataFile& file, Report& report) {
     const std::string framed = "{ " + toDisplayName(requireText(file, "gametitle", report)) + " }";
     if (framed.size() > kIntroWidth)
         add(report, file, lineOfKey(file, "gametitle"),
-            "the framed title " + quoted(framed) + " is " + std::to_string(framed.size()) +
+            "the framed title " + quotedText(framed) + " is " + std::to_string(framed.size()) +
                 " characters; the intro shows at most " + std::to_string(kIntroWidth) +
                 " before its first character falls off the screen");
     const std::string credit = toDisplayName(requireText(file, "copyright", report));
     if (credit.size() > kIntroWidth)
         add(report, file, lineOfKey(file, "copyright"),
-            "the credit line " + quoted(credit) + " is " + std::to_string(credit.size()) +
+            "the credit line " + quotedText(credit) + " is " + std::to_string(credit.size()) +
                 " characters; the intro shows at most " + std::to_string(kIntroWidth));
     const int32_t randomizer = readWhole(file, "randomizer", report);
     if (randomizer <= 0 && lineOfKey(file, "randomizer") > 0)
@@ -83,11 +83,11 @@ void checkRose(DataFile& file, Definition& d, Report& report) {
     }
     tellMissing(file, missing, "the rose table", report);
     if (missingNames.size() == 1)
-        add(report, file, 0, "missing key " + quoted(missingNames[0]) + "; the overview shows \"%%\"");
+        add(report, file, 0, "missing key " + quotedText(missingNames[0]) + "; the overview shows \"%%\"");
     else if (!missingNames.empty())
         add(report, file, 0,
-            "missing " + std::to_string(missingNames.size()) + " rose card names, " + quoted(missingNames.front()) +
-                " to " + quoted(missingNames.back()) + "; the overview shows \"%%\"");
+            "missing " + std::to_string(missingNames.size()) + " rose card names, " + quotedText(missingNames.front()) +
+                " to " + quotedText(missingNames.back()) + "; the overview shows \"%%\"");
 }
 
 int32_t readCount(DataFile& file, const std::string& key, int32_t needed, const std::string& what,
@@ -112,11 +112,11 @@ std::vector<std::string> readNames(DataFile& file, const std::string& kind, int3
     int32_t firstMissing = 0;
     auto tellMissing = [&](int32_t last) {
         if (firstMissing == 0) return;
-        const std::string first = quoted(numberedKey(kind, firstMissing, "name"));
+        const std::string first = quotedText(numberedKey(kind, firstMissing, "name"));
         add(report, file, 0,
             firstMissing == last
                 ? "missing key " + first + "; the game shows \"%%\""
-                : "missing keys " + first + " to " + quoted(numberedKey(kind, last, "name")) + " (" +
+                : "missing keys " + first + " to " + quotedText(numberedKey(kind, last, "name")) + " (" +
                       std::to_string(last - firstMissing + 1) + " " + what + "s); the game shows \"%%\"");
         firstMissing = 0;
     };
@@ -131,7 +131,7 @@ std::vector<std::string> readNames(DataFile& file, const std::string& kind, int3
         for (size_t j = 0; j < names.size(); ++j)
             if (name == names[j] && name != kMissingValue)
                 add(report, file, lineOfKey(file, key),
-                    key + " repeats the name " + quoted(name) + " of " + what + " " + std::to_string(j + 1) +
+                    key + " repeats the name " + quotedText(name) + " of " + what + " " + std::to_string(j + 1) +
                         "; the two share every property keyed by that name");
         names.push_back(name);
     }
@@ -163,14 +163,14 @@ void checkMembers(DataFile& file, Definition& d, Report& report) {
         }
         if (name.size() > kNameWidth)
             add(report, file, 0,
-                "the member name " + quoted(name) + " is " + std::to_string(name.size()) +
+                "the member name " + quotedText(name) + " is " + std::to_string(name.size()) +
                     " characters; the spell panel has room for " + std::to_string(kNameWidth));
         const std::string key = memberKey(name, "image");
         const std::string image = requireText(file, key, report);
         d.memberImages.push_back(image);
         if (lineOfKey(file, key) > 0 && image.size() != 4)
             add(report, file, lineOfKey(file, key),
-                "the image " + quoted(image) +
+                "the image " + quotedText(image) +
                     " is not four characters; the panels then draw the placeholder instead of a portrait");
     }
 }
@@ -196,7 +196,7 @@ void checkMemberValues(DataFile& file, const Definition& d, Report& report) {
             collectNumber(file, memberKey(member, "stat/" + stat + "/initial"), missing, report);
             collectNumber(file, memberKey(member, "stat/" + stat + "/current"), missing, report);
         }
-        tellMissing(file, missing, "the member " + quoted(member), report);
+        tellMissing(file, missing, "the member " + quotedText(member), report);
     }
 }
 
@@ -229,7 +229,7 @@ void checkCaption(DataFile& file, const std::string& key, const std::string& sho
     const int cells = markupCellCount(shown);
     if (cells > room && lineOfKey(file, key) > 0)
         add(report, file, lineOfKey(file, key),
-            "the caption " + quoted(shown) + " takes " + std::to_string(cells) + " cells; " + std::to_string(room) +
+            "the caption " + quotedText(shown) + " takes " + std::to_string(cells) + " cells; " + std::to_string(room) +
                 " fit before " + next);
 }
 

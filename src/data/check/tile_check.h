@@ -2,8 +2,8 @@
 // Every tile file the game draws: map cells and icons, the font, portraits.
 #include <string>
 
-#include "definition_check.h"
-#include "report.h"
+#include "data/check/definition_check.h"
+#include "data/check/report.h"
 
 namespace delve::check {
 

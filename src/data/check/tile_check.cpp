@@ -1,4 +1,4 @@
-#include "tile_check.h"
+#include "data/check/tile_check.h"
 
 #include <sys/stat.h>
 

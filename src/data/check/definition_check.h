@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "data_file.h"
-#include "report.h"
+#include "data/check/data_file.h"
+#include "data/check/report.h"
 
 namespace delve::check {
 

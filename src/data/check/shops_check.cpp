@@ -1,4 +1,4 @@
-#include "other_files_check.h"
+#include "data/check/other_files_check.h"
 #include "platform/numbers.h"
 
 namespace delve::check {

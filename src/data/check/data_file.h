@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "game/key_value_store.h"
-#include "report.h"
+#include "data/check/report.h"
 
 namespace delve::check {
 

@@ -1,8 +1,8 @@
 #pragma once
 // The shop offers and the stat headings, checked the way the game reads them.
-#include "data_file.h"
-#include "definition_check.h"
-#include "report.h"
+#include "data/check/data_file.h"
+#include "data/check/definition_check.h"
+#include "data/check/report.h"
 
 namespace delve::check {
 

@@ -1,7 +1,7 @@
 #include <optional>
 
 #include "data/game_definition.h"
-#include "definition_check.h"
+#include "data/check/definition_check.h"
 #include "platform/numbers.h"
 
 namespace delve::check {
@@ -39,7 +39,7 @@ std::string neverRead() { return "never read by the game"; }
 std::string unknownName(const std::string& name, const std::string& kind) {
     if (wholeNumber(name))
         return "a " + kind + " is numbered only in " + kind + "/<n>/name; its other keys use its name, not " + name;
-    return "names the " + kind + " " + quoted(name) + ", which no " + (kind == "member" ? "party" : kind) +
+    return "names the " + kind + " " + quotedText(name) + ", which no " + (kind == "member" ? "party" : kind) +
            "/<n>/name defines";
 }
 
@@ -60,7 +60,7 @@ std::string explainMemberKey(const std::string& rest, const Definition& d) {
     if (member.empty()) {
         for (const auto& [name, key] : d.uncountedMembers)
             if (startsWith(rest, name + "/"))
-                return "names the member " + quoted(name) + " of " + quoted(key) +
+                return "names the member " + quotedText(name) + " of " + quotedText(key) +
                        ", which the game never reads: party/count is " + std::to_string(d.partyCount);
         return unknownName(firstPart(rest), "member");
     }

@@ -1,4 +1,4 @@
-#include "data_file.h"
+#include "data/check/data_file.h"
 
 #include <sys/stat.h>
 
@@ -102,11 +102,11 @@ void checkBlanks(const DataFile& file, Report& report) {
                                 (isBlank(pair.value.front()) || isBlank(pair.value.back()));
         if (keyBlank)
             addFinding(report, file.shownName, file.pairLines[i],
-                       "blank around '=': the key is " + quoted(pair.key) +
+                       "blank around '=': the key is " + quotedText(pair.key) +
                            ", blanks included, and no lookup of the game matches it");
         else if (valueBlank)
             addFinding(report, file.shownName, file.pairLines[i],
-                       "blank around '=': the value of " + quoted(pair.key) + " is " + quoted(pair.value) +
+                       "blank around '=': the value of " + quotedText(pair.key) + " is " + quotedText(pair.value) +
                            ", blanks included");
     }
 }
@@ -117,7 +117,7 @@ void indexKeys(DataFile& file, Report& report) {
         const auto [it, fresh] = file.firstPair.emplace(key, i);
         if (!fresh)
             addFinding(report, file.shownName, file.pairLines[i],
-                       "key " + quoted(file.store.pairs[i].key) + " repeats line " +
+                       "key " + quotedText(file.store.pairs[i].key) + " repeats line " +
                            std::to_string(file.pairLines[it->second]) + "; the game reads only the first");
     }
 }
@@ -163,7 +163,7 @@ int lineOfKey(const DataFile& file, const std::string& key) {
 
 std::string requireText(DataFile& file, const std::string& key, Report& report) {
     if (findKey(file, key) < 0 && file.reportedMissing.insert(toLowerAscii(key)).second)
-        addFinding(report, file.shownName, 0, "missing key " + quoted(key) + "; the game shows \"%%\"");
+        addFinding(report, file.shownName, 0, "missing key " + quotedText(key) + "; the game shows \"%%\"");
     return lookupValue(key, file.store);
 }
 
@@ -181,7 +181,7 @@ double collectNumber(DataFile& file, const std::string& key, MissingKeys& missin
         if (file.reportedMissing.insert(toLowerAscii(key)).second) missing.keys.push_back(key);
     } else if (!beginsWithNumber(value)) {
         addFinding(report, file.shownName, file.pairLines[static_cast<size_t>(index)],
-                   "the value of " + quoted(key) + " is " + quoted(value) + ", not a number; the game reads 0");
+                   "the value of " + quotedText(key) + " is " + quotedText(value) + ", not a number; the game reads 0");
     }
     return readLeadingNumber(value);
 }
@@ -190,12 +190,12 @@ void tellMissing(DataFile& file, const MissingKeys& missing, const std::string& 
     constexpr size_t kToldOneByOne = 3;
     if (missing.keys.size() <= kToldOneByOne) {
         for (const std::string& key : missing.keys)
-            addFinding(report, file.shownName, 0, "missing key " + quoted(key) + "; the game reads 0");
+            addFinding(report, file.shownName, 0, "missing key " + quotedText(key) + "; the game reads 0");
         return;
     }
     addFinding(report, file.shownName, 0,
                "missing " + std::to_string(missing.keys.size()) + " keys of " + whose + ", " +
-                   quoted(missing.keys.front()) + " to " + quoted(missing.keys.back()) + "; the game reads 0 for each");
+                   quotedText(missing.keys.front()) + " to " + quotedText(missing.keys.back()) + "; the game reads 0 for each");
 }
 
 std::vector<size_t> unreadPairs(const DataFile& file) {
@@ -212,13 +212,16 @@ std::vector<size_t> unreadPairs(const DataFile& file) {
 
 void reportUnread(const DataFile& file, const std::vector<std::pair<size_t, std::string>>& unread, Report& report) {
     std::vector<std::pair<std::string, std::vector<size_t>>> groups;
-    for (const auto& [pair, why] : unread) {
+    for (const auto& entry : unread) {
+        // Named, not a structured binding: a lambda may not capture one in every compiler.
+        const size_t pair = entry.first;
+        const std::string& why = entry.second;
         auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == why; });
         if (group == groups.end()) groups.push_back({why, {pair}});
         else group->second.push_back(pair);
     }
     for (const auto& [why, pairs] : groups) {
-        std::string keys = quoted(file.store.pairs[pairs[0]].key);
+        std::string keys = quotedText(file.store.pairs[pairs[0]].key);
         if (pairs.size() > 1) keys += " and " + std::to_string(pairs.size() - 1) + " more keys";
         addFinding(report, file.shownName, file.pairLines[pairs[0]], keys + ": " + why);
     }

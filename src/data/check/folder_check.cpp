@@ -1,0 +1,62 @@
+#include "data/check/folder_check.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "data/check/data_file.h"
+#include "data/check/definition_check.h"
+#include "data/check/other_files_check.h"
+#include "data/check/tile_check.h"
+#include "game/key_value_store.h"
+#include "platform/files.h"
+
+namespace delve::check {
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Other .dat files in res/ are a likely misspelt name of one the game reads.
+void reportStrayDataFiles(const std::string& resPath, Report& report) {
+    DIR* dir = ::opendir(resPath.c_str());
+    if (!dir) return;
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string name = delve::toLowerAscii(entry->d_name);
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dat") != 0) continue;
+        if (name == "gamedata.dat" || name == "shops.dat" || name == "stats.dat") continue;
+        addFinding(report, std::string("res/") + entry->d_name, 0,
+                   "never read by the game (it reads gamedata.dat, shops.dat and stats.dat)");
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+FolderCheck checkGameFolder(const std::string& root, Report& report) {
+    FolderCheck result;
+    if (!isFolder(root) || ::access(root.c_str(), R_OK | X_OK) != 0) {
+        result.problem = root + " is not a folder that can be read";
+        return result;
+    }
+    delve::Files files;
+    files.root = root;
+    const std::string resPath = delve::resolveGameFile(files, "res");
+    if (!isFolder(resPath)) {
+        result.problem = root + " has no res folder; it is not a game folder";
+        return result;
+    }
+    DataFile gameData = readDataFile(root, "res\\gamedata.dat", "res/gamedata.dat", report);
+    DataFile shops = readDataFile(root, "res\\shops.dat", "res/shops.dat", report);
+    DataFile stats = readDataFile(root, "res\\stats.dat", "res/stats.dat", report);
+    const Definition definition = checkDefinition(gameData, report);
+    checkShops(shops, report);
+    checkStatHeadings(stats, definition, report);
+    reportStrayDataFiles(resPath, report);
+    result.tiles = checkTiles(root, definition, report);
+    return result;
+}
+
+}  // namespace delve::check
