@@ -1,7 +1,6 @@
 // The options of the game program: a table of command lines, each with what
 // the parser makes of it, and the real program's exit status and message.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <vector>
