@@ -20,8 +20,6 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # GoogleTest's own code is not ours to keep warnings-clean.
 target_compile_options(gtest PRIVATE -w)
 target_compile_options(gtest_main PRIVATE -w)
-add_library(GTest::gtest ALIAS gtest)
-add_library(GTest::gtest_main ALIAS gtest_main)
 
 # The icon, from the same portrait and sizes as the Linux one.
 set(DELVE_WINDOWS_FILES ${CMAKE_BINARY_DIR}/windows-files)
