@@ -71,7 +71,9 @@ TEST(System, DataFoldersSitWhereEachSystemKeepsThem) {
 #else
     EXPECT_EQ(installedDataFolder("/usr/bin"), "/usr/share/delve");
     const std::string player = playerDataFolder();
-    if (!player.empty()) EXPECT_EQ(fs::path(player).filename(), "delve");
+    if (!player.empty()) {
+        EXPECT_EQ(fs::path(player).filename(), "delve");
+    }
 #endif
     EXPECT_TRUE(canReadFolder(program));
     EXPECT_FALSE(canReadFolder(program + "/no such folder"));
