@@ -3,7 +3,6 @@
 // checkpoint; a cut file plays to its last whole key; a malformed one is
 // refused whole; the recordings folder keeps the newest 100.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <deque>

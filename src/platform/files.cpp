@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system.h"
+
 namespace delve {
 
 namespace {
@@ -29,12 +31,21 @@ bool equalsIgnoringCase(const std::string& a, const char* b) {
 
 bool exists(const std::string& path) {
     struct stat st;
+#ifdef _WIN32
+    return ::stat(path.c_str(), &st) == 0;
+#else
     return ::lstat(path.c_str(), &st) == 0;
+#endif
 }
+
+// Open flags for a game file: bytes as they are, never through a link, and
+// never waiting: a pipe or a device opens at once and is refused by
+// readOpenFile.
+constexpr int kGameOpen = kOpenBinary | kOpenCloseOnExec | kOpenNoFollow | kOpenNonBlocking;
 
 // The entry of `dir` whose name matches `part` ignoring case, or `part`.
 std::string matchEntry(const std::string& dir, const std::string& part) {
-    if (exists(dir + "/" + part)) return part;
+    if (exists(dir + kPathSeparator + part)) return part;
     DIR* d = ::opendir(dir.c_str());
     if (!d) return part;
     std::string found = part;
@@ -48,18 +59,14 @@ std::string matchEntry(const std::string& dir, const std::string& part) {
     return found;
 }
 
-// Never a symbolic link, and never waiting: a pipe or a device opens at once
-// and is refused by readOpenFile.
-constexpr int kOpenFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-
 int openForGame(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | kOpenFlags);
+    int fd = ::open(path.c_str(), O_RDWR | kGameOpen);
     if (fd >= 0) return fd;
     if (errno == ENOENT) {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenBinary | kOpenCloseOnExec, 0644);
         if (fd >= 0) return fd;
     }
-    return ::open(path.c_str(), O_RDONLY | kOpenFlags);
+    return ::open(path.c_str(), O_RDONLY | kGameOpen);
 }
 
 // What the descriptor is, asked only when a read did not already tell: a
@@ -144,7 +151,7 @@ std::string exactGamePath(const Files& files, const std::string& name) {
     std::string path = files.root.empty() ? "." : files.root;
     path.reserve(path.size() + name.size() + 1);
     const bool ok = walkGameName(name, [&](std::string_view part) {
-        path += '/';
+        path += kPathSeparator;
         path += part;
     });
     return ok ? path : "";
@@ -156,7 +163,7 @@ std::string resolveGameFile(const Files& files, const std::string& name) {
     std::vector<std::string> parts;
     if (!walkGameName(name, [&](std::string_view part) { parts.emplace_back(part); })) return "";
     std::string path = files.root.empty() ? "." : files.root;
-    for (const auto& p : parts) path += "/" + matchEntry(path, p);
+    for (const auto& p : parts) path += kPathSeparator + matchEntry(path, p);
     return path;
 }
 
@@ -166,11 +173,11 @@ std::optional<std::string_view> readGameFileView(Files& files, const std::string
     // fails are the parts matched ignoring case (and a missing file created).
     std::string path = exactGamePath(files, name);
     if (path.empty()) return std::nullopt;
-    int fd = ::open(path.c_str(), O_RDWR | kOpenFlags);
+    int fd = ::open(path.c_str(), O_RDWR | kGameOpen);
     if (fd < 0) {
         const auto known = files.caseMatches.find(path);
         if (known != files.caseMatches.end()) {
-            fd = ::open(known->second.c_str(), O_RDWR | kOpenFlags);
+            fd = ::open(known->second.c_str(), O_RDWR | kGameOpen);
             if (fd >= 0) path = known->second;
         }
     }
@@ -200,13 +207,13 @@ std::optional<std::string> readGameFile(Files& files, const std::string& name) {
 bool replaceGameFile(Files& files, const std::string& name, const std::string& bytes) {
     const std::string path = resolveGameFile(files, name);
     if (path.empty()) return false;
-    const size_t slash = path.rfind('/');
+    const size_t slash = path.rfind(kPathSeparator);
     const std::string temp = path.substr(0, slash + 1) + ".~" + path.substr(slash + 1) + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kGameOpen, 0644);
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes);
     if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+    if (ok && !replaceFileWith(temp, path)) ok = false;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;

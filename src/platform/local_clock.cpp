@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/system.h"
+
 namespace delve {
 
 std::string formatClockTime(const std::tm& t) {
@@ -17,10 +19,7 @@ std::string formatClockDate(const std::tm& t) {
 }
 
 std::tm localNow() {
-    std::tm t{};
-    const std::time_t now = std::time(nullptr);
-    if (!localtime_r(&now, &t)) t = std::tm{};
-    return t;
+    return localTimeOf(std::time(nullptr));
 }
 
 }  // namespace delve

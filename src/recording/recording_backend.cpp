@@ -1,9 +1,8 @@
 #include "recording/recording_backend.h"
 
-#include <unistd.h>
-
 #include <vector>
 
+#include "platform/system.h"
 #include "recording/recording_format.h"
 
 namespace delve {
@@ -30,7 +29,7 @@ void RecordingBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     if (pushed.empty()) return;
     write(keysLine(turn_, pushed));
     // A key is a player's whole move: it should survive a power cut too.
-    if (!failed_ && out_) ::fdatasync(::fileno(out_));
+    if (!failed_ && out_) syncFileToDisk(out_);
 }
 
 double RecordingBackend::timerSeconds() {

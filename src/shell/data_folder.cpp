@@ -1,8 +1,5 @@
 #include "shell/data_folder.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +8,7 @@
 #include <system_error>
 
 #include "platform/file_lock.h"
+#include "platform/system.h"
 #include "recording/data_digest.h"
 
 namespace delve {
@@ -19,31 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string environment(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? std::string(v) : std::string();
-}
-
-std::string homeFolder() {
-    std::string home = environment("HOME");
-    if (!home.empty()) return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-    return "";
-}
-
-std::string programFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
-}
-
 // A folder the game can play from: it and its res/ can be listed and read.
 bool holdsGameData(const std::string& dir) {
     if (dir.empty()) return false;
     std::error_code ec;
     const fs::path res = fs::path(dir) / "res";
-    return fs::is_directory(dir, ec) && fs::is_directory(res, ec) && ::access(dir.c_str(), R_OK | X_OK) == 0 &&
-           ::access(res.c_str(), R_OK | X_OK) == 0;
+    return fs::is_directory(dir, ec) && fs::is_directory(res, ec) && canReadFolder(dir) &&
+           canReadFolder(res.string());
 }
 
 // Copies one installed folder into the player's folder, giving the player
@@ -153,17 +133,9 @@ void followInstalledData(const std::string& installed, const std::string& player
 DataFolderPlaces dataFolderPlaces(const std::string& given) {
     DataFolderPlaces places;
     places.given = given;
-    places.programDir = programFolder();
-    if (!places.programDir.empty())
-        places.installedDir = (fs::path(places.programDir).parent_path() / "share" / "delve").string();
-    // A relative XDG_DATA_HOME is ignored, as desktops do: it would land
-    // the player's data wherever the game happened to be started.
-    std::string dataHome = environment("XDG_DATA_HOME");
-    if (dataHome.empty() || dataHome[0] != '/') {
-        const std::string home = homeFolder();
-        dataHome = home.empty() ? std::string() : home + "/.local/share";
-    }
-    if (!dataHome.empty()) places.playerDir = dataHome + "/delve";
+    places.programDir = runningProgramFolder();
+    if (!places.programDir.empty()) places.installedDir = installedDataFolder(places.programDir);
+    places.playerDir = playerDataFolder();
     return places;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // Where the game's data lives. In order: the folder given with --data; the
-// program's own folder when it holds res/ (a staged build); the player's
-// folder ($XDG_DATA_HOME/delve), which the first run fills by copying the
-// installed data (<prefix>/share/delve) so that the player can change it and
-// the game can write its files there. The installed data is only ever read.
+// program's own folder when it holds res/ (a staged build, the unzipped
+// Windows game); the player's folder ($XDG_DATA_HOME/delve, %APPDATA%\Delve),
+// which the first run fills by copying the installed data
+// (<prefix>/share/delve, <install folder>\data) so that the player can change
+// it and the game can write its files there. The installed data is only ever
+// read.
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +16,8 @@ namespace delve {
 struct DataFolderPlaces {
     std::string given;        // --data, or empty
     std::string programDir;   // the folder of the running program
-    std::string playerDir;    // $XDG_DATA_HOME/delve; empty when no home is known
-    std::string installedDir; // <programDir>/../share/delve
+    std::string playerDir;    // $XDG_DATA_HOME/delve, %APPDATA%\Delve; empty when no home is known
+    std::string installedDir; // <programDir>/../share/delve, <programDir>\data
 };
 
 DataFolderPlaces dataFolderPlaces(const std::string& given);

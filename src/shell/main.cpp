@@ -17,8 +17,10 @@
 #include "shell/game_list.h"
 #include "shell/playback.h"
 #include "shell/recorded_run.h"
+#include "platform/system.h"
 
 int main(int argc, char** argv) {
+    delve::useParentConsole();
     const delve::CommandLineResult parsed = delve::parseCommandLine(argc, argv);
     if (!parsed.options) {
         std::fprintf(stderr, "delve: %s\n%s\n", parsed.error.c_str(),

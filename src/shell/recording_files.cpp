@@ -1,7 +1,5 @@
 #include "shell/recording_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +9,8 @@
 #include <ctime>
 #include <filesystem>
 #include <vector>
+
+#include "platform/system.h"
 
 namespace delve {
 
@@ -31,9 +31,7 @@ bool isRecordingName(const std::string& name) {
 }
 
 std::string localStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
+    const std::tm t = localTimeOf(std::time(nullptr));
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%d_%H%M%S", &t);
     return buf;
@@ -48,13 +46,13 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
     const std::string stamp = localStamp();
     for (int n = 1; n <= 100; ++n) {
         const std::string stem = n == 1 ? stamp : stamp + "-" + std::to_string(n);
-        const std::string path = out.folder + "/" + stem + ".rec";
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        const std::string path = out.folder + kPathSeparator + stem + ".rec";
+        const int fd = createNewFile(path);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return false;
         }
-        out.file = ::fdopen(fd, "w");
+        out.file = ::fdopen(fd, "wb");
         if (!out.file) {
             ::close(fd);
             ::unlink(path.c_str());
@@ -79,8 +77,8 @@ std::string seedText(float seed) {
 
 void nameRecordingBySeed(RecordingFile& f, float seed) {
     if (!f.file) return;
-    const std::string path = f.folder + "/" + f.stem + "_seed-" + seedText(seed) + ".rec";
-    if (path != f.path && ::rename(f.path.c_str(), path.c_str()) == 0) f.path = path;
+    const std::string path = f.folder + kPathSeparator + f.stem + "_seed-" + seedText(seed) + ".rec";
+    if (path != f.path && replaceFileWith(f.path, path)) f.path = path;
 }
 
 namespace {

@@ -1,8 +1,10 @@
 #include "support/support.h"
 
+#include <chrono>
 #include <filesystem>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace delve::test {
@@ -10,9 +12,22 @@ namespace delve::test {
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
-    std::string templ = (fs::temp_directory_path() / "delve-test-XXXXXX").string();
-    if (!::mkdtemp(templ.data())) throw std::runtime_error("cannot make a scratch folder");
-    path_ = templ;
+    // A folder made afresh under a random name (create_directory fails on
+    // one that exists), the way mkdtemp does it, on every system.
+    std::mt19937_64 names(std::random_device{}() ^
+                          static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const fs::path temp = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "delve-test-%012llx",
+                      static_cast<unsigned long long>(names() & 0xffffffffffffULL));
+        std::error_code ec;
+        if (fs::create_directory(temp / name, ec)) {
+            path_ = (temp / name).string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a scratch folder");
 }
 
 ScratchDir::~ScratchDir() {

@@ -32,6 +32,9 @@ constexpr int kPollSliceMs = 25;
 // The signals that ask the program to end. They are blocked in every thread
 // and taken while the game waits for keys, so they end it the way the close
 // button does (cleanly, status 0) without a handler or a shared flag.
+// Windows sends no such signals to a program with a window: there the close
+// request (and the end of the session) comes as the window's own message.
+#ifndef _WIN32
 sigset_t endSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -39,6 +42,23 @@ sigset_t endSignals() {
     sigaddset(&set, SIGHUP);
     return set;
 }
+
+// Before SDL starts its threads, so they inherit the mask and the signals
+// wait for pumpKeys. Ctrl+C keeps its usual meaning.
+void blockEndSignals() {
+    const sigset_t ends = endSignals();
+    pthread_sigmask(SIG_BLOCK, &ends, nullptr);
+}
+
+bool endSignalPending() {
+    const sigset_t set = endSignals();
+    const timespec now{0, 0};
+    return sigtimedwait(&set, nullptr, &now) > 0;
+}
+#else
+void blockEndSignals() {}
+bool endSignalPending() { return false; }
+#endif
 
 bool explicitDriver() {
     const char* driver = std::getenv("SDL_VIDEODRIVER");
@@ -140,9 +160,7 @@ public:
 
 private:
     void takeEndSignal() {
-        const sigset_t set = endSignals();
-        const timespec now{0, 0};
-        if (sigtimedwait(&set, nullptr, &now) > 0) throw EndRequested();
+        if (endSignalPending()) throw EndRequested();
     }
 
     int drainEvents(KeyQueue& queue) {
@@ -211,11 +229,15 @@ private:
 }  // namespace
 
 std::string displayProblem() {
+#ifdef _WIN32
+    return "";  // Windows always has its desktop.
+#else
     if (explicitDriver()) return "";
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((x11 && *x11) || (wayland && *wayland)) return "";
     return "no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+#endif
 }
 
 std::unique_ptr<Backend> createSdlBackend(const WindowSettings& settings, std::string* problem) {
@@ -224,10 +246,7 @@ std::unique_ptr<Backend> createSdlBackend(const WindowSettings& settings, std::s
         return nullptr;
     };
     if (std::string why = displayProblem(); !why.empty()) return fail(why);
-    // Blocked before SDL starts its threads, so they inherit the mask and the
-    // signals wait for pumpKeys. Ctrl+C keeps its usual meaning.
-    const sigset_t ends = endSignals();
-    pthread_sigmask(SIG_BLOCK, &ends, nullptr);
+    blockEndSignals();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
