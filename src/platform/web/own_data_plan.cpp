@@ -1,9 +1,9 @@
 #include "platform/web/own_data_plan.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace delve {
 namespace {
@@ -118,8 +118,9 @@ bool writeOwnFile(const std::string& root, const std::string& path, const uint8_
     // The root and each folder on the way, made where missing.
     for (size_t slash = 0; slash != std::string::npos; slash = path.find('/', slash + 1)) {
         const std::string folder = root + (slash == 0 ? "" : "/" + path.substr(0, slash));
-        struct stat st;
-        if (::stat(folder.c_str(), &st) != 0 && ::mkdir(folder.c_str(), 0755) != 0) return false;
+        std::error_code ec;
+        std::filesystem::create_directory(folder, ec);
+        if (ec || !std::filesystem::is_directory(folder, ec)) return false;
     }
     std::FILE* out = std::fopen((root + "/" + path).c_str(), "wb");
     if (!out) return false;
