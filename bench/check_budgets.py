@@ -17,8 +17,11 @@ Gated (these machines are noisy, so only what holds up under noise):
     most 1 MiB more than a replay of its first 100 keys (memory that grows
     with play).
 Both sides of a ratio come from the same run; times are CPU times (user and
-system), the median over the run's repetitions, so waiting for a busy CPU
-does not count. Absolute times are reported against their aims.
+system), so waiting for a busy CPU does not count. A gate takes the best
+repetition of each side: a busy machine only ever adds time (cache misses,
+a slower clock), and in CI it added up to a tenth to one side's median but
+not the other's. The table of benchmarks reports medians against their
+aims.
 
 usage: check_budgets.py --results BENCH.json [--replay DELVE-REPLAY --game-dir DIR]
                         [--bench DELVE-BENCH] [--summary FILE.md]
@@ -265,11 +268,13 @@ def check(results, rss, calls=None):
 
     lines.append("| Budget | Measured | Limit | |")
     lines.append("|---|---|---|---|")
-    turn_ratio = turn["cpu_ms"] / turn_floor["cpu_ms"]
-    level_ratio = level["cpu_ms"] / level_floor["cpu_ms"]
-    gate(f"turn / its strict file floor ({format_ms(turn['cpu_ms'])} / {format_ms(turn_floor['cpu_ms'])})",
+    turn_ratio = turn["cpu_best_ms"] / turn_floor["cpu_best_ms"]
+    level_ratio = level["cpu_best_ms"] / level_floor["cpu_best_ms"]
+    gate(f"turn / its strict file floor, best repetitions "
+         f"({format_ms(turn['cpu_best_ms'])} / {format_ms(turn_floor['cpu_best_ms'])})",
          turn_ratio, TURN_RATIO_LIMIT, "x", turn_ratio <= TURN_RATIO_LIMIT)
-    gate("level / its floor", level_ratio, LEVEL_RATIO_LIMIT, "x", level_ratio <= LEVEL_RATIO_LIMIT)
+    gate("level / its floor, best repetitions", level_ratio, LEVEL_RATIO_LIMIT, "x",
+         level_ratio <= LEVEL_RATIO_LIMIT)
     # An absolute time has no floor beside it to share the machine's load,
     # and load only ever adds to it: the best repetition is the figure.
     gate("start-up to the first level (best repetition)", start_up["cpu_best_ms"], START_UP_LIMIT_MS, " ms",

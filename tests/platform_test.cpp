@@ -3,8 +3,11 @@
 // pressed flag, and the drawing primitives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <utility>
 
+#include "platform/headless/headless_backend.h"
 #include "platform/platform.h"
 #include "support/support.h"
 
@@ -84,6 +87,33 @@ TEST(Drawing, LinePatternsBoxCornersAndClipping) {
     drawLine(surfaceOf(clipped), 5, 3, -7, -9, 1, LineShape::Line);
     drawLine(surfaceOf(clipped), 2147483647, 2147483647, -2147483647 - 1, 9, 7, LineShape::FilledBox);
     EXPECT_EQ(picture(clipped), "..#...|####..|...##.|...#.#");
+}
+
+// The eight pages share one block: each must stay its own, and opening the
+// window again (at any size) must leave every page clear.
+TEST(Pages, StayApartCopyWholeAndClearOnEveryOpening) {
+    HeadlessBackend backend("");
+    Platform p(backend);
+    const auto filled = [&](int page, uint8_t colour) {
+        const Page& px = p.screen.pages[page];
+        return !px.empty() && std::all_of(px.begin(), px.end(), [&](uint8_t b) { return b == colour; });
+    };
+    for (const auto& [w, h] : {std::pair{960, 720}, {320, 200}, {960, 720}, {1, 1}, {961, 721}}) {
+        openWindow(p, w, h);
+        ASSERT_EQ(p.screen.pages[7].size(), static_cast<size_t>(w) * h);
+        for (int page = 0; page < kPageCount; ++page) EXPECT_TRUE(filled(page, 0)) << w << "x" << h << " page " << page;
+        for (int page = 0; page < kPageCount; ++page) {
+            const Surface s = pageSurface(p.screen, page);
+            drawLine(s, 0, 0, w - 1, h - 1, static_cast<uint8_t>(page + 1), LineShape::FilledBox);
+        }
+        for (int page = 0; page < kPageCount; ++page) EXPECT_TRUE(filled(page, static_cast<uint8_t>(page + 1)));
+        copyPage(p, 6, 2);
+        EXPECT_TRUE(filled(2, 7) && filled(6, 7) && filled(1, 2) && filled(3, 4));
+    }
+    openWindow(p, 0, 0);  // no pixels at all: nothing to draw on, nothing to copy
+    EXPECT_TRUE(p.screen.pages[0].empty());
+    copyPage(p, 1, 0);
+    EXPECT_TRUE(pageSurface(p.screen, 0).pixels == nullptr);
 }
 
 TEST(Drawing, ImageCombineModesXorTwiceRestoresAndEdgesClip) {

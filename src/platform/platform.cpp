@@ -8,7 +8,16 @@ void openWindow(Platform& p, int width, int height) {
     Screen& s = p.screen;
     s.width = width > 0 ? width : 0;
     s.height = height > 0 ? height : 0;
-    for (auto& page : s.pages) page.assign(static_cast<size_t>(s.width) * s.height, 0);
+    const size_t pageBytes = static_cast<size_t>(s.width) * s.height;
+    const size_t bytes = pageBytes * kPageCount;
+    // A new block comes zeroed; one already in use is cleared.
+    if (bytes > s.memory.capacity()) {
+        if (!s.memory.reserveZeroed(bytes)) s.width = s.height = 0;
+    } else if (bytes > 0) {
+        std::memset(s.memory.data(), 0, bytes);
+    }
+    const size_t kept = s.width > 0 ? pageBytes : 0;
+    for (int i = 0; i < kPageCount; ++i) s.pages[i] = Page{kept ? s.memory.data() + i * kept : nullptr, kept};
     s.visibleDirty = true;
     p.backend->windowOpened(s.width, s.height);
 }
@@ -26,7 +35,8 @@ void copyPage(Platform& p, int sourcePage, int destinationPage) {
     if (destinationPage < 0) destinationPage = s.visiblePage;
     if (sourcePage >= kPageCount || destinationPage >= kPageCount) return;
     if (sourcePage != destinationPage && !s.skipDrawing) {
-        s.pages[destinationPage] = s.pages[sourcePage];
+        if (!s.pages[destinationPage].empty())
+            std::memcpy(s.pages[destinationPage].data(), s.pages[sourcePage].data(), s.pages[destinationPage].size());
         ++s.pageCopies;
     }
     if (destinationPage == s.visiblePage) {

@@ -3,9 +3,9 @@
 // on (the work page) and one shown (the visible page), plus the text cursor.
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "platform/image.h"
+#include "platform/page_memory.h"
 
 namespace delve {
 
@@ -14,7 +14,8 @@ constexpr int kPageCount = 8;
 struct Screen {
     int width = 0;
     int height = 0;
-    std::array<std::vector<uint8_t>, kPageCount> pages;
+    std::array<Page, kPageCount> pages;  // views into `memory`
+    PageMemory memory;
     int workPage = 0;
     int visiblePage = 0;
     int cursorRow = 1;

@@ -74,7 +74,7 @@ void setFrameSize(SdlVideo& v, int width, int height) {
 
 void showPage(SdlVideo& v, const Screen& screen) {
     if (screen.visiblePage < 0 || screen.visiblePage >= kPageCount) return;
-    const std::vector<uint8_t>& page = screen.pages[screen.visiblePage];
+    const Page& page = screen.pages[screen.visiblePage];
     if (screen.width != v.frameWidth || screen.height != v.frameHeight) setFrameSize(v, screen.width, screen.height);
     const size_t n = std::min(page.size(), v.frame.size());
     for (size_t i = 0; i < n; ++i) v.frame[i] = v.colours[page[i]];

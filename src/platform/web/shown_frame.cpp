@@ -33,18 +33,18 @@ void resetShownFrame(ShownFrame& shown, int width, int height) {
     shown.stale = true;
 }
 
-FrameArea updateShownFrame(ShownFrame& shown, const std::vector<uint8_t>& page, const std::array<uint32_t, 256>& colours) {
+FrameArea updateShownFrame(ShownFrame& shown, const uint8_t* page, size_t pageSize,
+                           const std::array<uint32_t, 256>& colours) {
     const size_t w = static_cast<size_t>(shown.width);
     const size_t h = static_cast<size_t>(shown.height);
     // A page shorter than the frame reads as index 0 past its end.
     std::vector<uint8_t> padded;
-    const std::vector<uint8_t>* source = &page;
-    if (page.size() < w * h) {
-        padded = page;
+    const uint8_t* next = page;
+    if (pageSize < w * h) {
+        padded.assign(page, page + pageSize);
         padded.resize(w * h, 0);
-        source = &padded;
+        next = padded.data();
     }
-    const uint8_t* next = source->data();
     uint8_t* old = shown.indices.data();
 
     size_t top = h, bottom = 0, left = w, right = 0;

@@ -5,6 +5,7 @@
 // page remembers the palette indices it last showed, and only the rectangle
 // around what changed is converted and put on the canvas.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,11 @@ void resetShownFrame(ShownFrame& shown, int width, int height);
 // row; a shorter page counts as 0 beyond its end) and returns the smallest
 // rectangle holding every pixel that changed, empty when none did. Only
 // that rectangle is converted through `colours`.
-FrameArea updateShownFrame(ShownFrame& shown, const std::vector<uint8_t>& page, const std::array<uint32_t, 256>& colours);
+FrameArea updateShownFrame(ShownFrame& shown, const uint8_t* page, size_t pageSize,
+                           const std::array<uint32_t, 256>& colours);
+inline FrameArea updateShownFrame(ShownFrame& shown, const std::vector<uint8_t>& page,
+                                  const std::array<uint32_t, 256>& colours) {
+    return updateShownFrame(shown, page.data(), page.size(), colours);
+}
 
 }  // namespace delve

@@ -76,10 +76,10 @@ public:
 
     void present(const Screen& screen) override {
         if (screen.visiblePage < 0 || screen.visiblePage >= kPageCount) return;
-        const std::vector<uint8_t>& page = screen.pages[screen.visiblePage];
+        const Page& page = screen.pages[screen.visiblePage];
         if (screen.width != width_ || screen.height != height_) windowOpened(screen.width, screen.height);
         // --- speed: the canvas is given only what changed (shown_frame.h) ---
-        const FrameArea changed = updateShownFrame(shown_, page, colours_);
+        const FrameArea changed = updateShownFrame(shown_, page.data(), page.size(), colours_);
         pageShow(shown_.rgba.data(), width_, height_, changed.x, changed.y, changed.width, changed.height);
         // --- end speed ---
     }
