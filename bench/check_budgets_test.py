@@ -67,12 +67,12 @@ class Checker(unittest.TestCase):
     def test_a_slow_turn_level_or_start_up_or_a_big_or_growing_replay_fails(self):
         self.assertFalse(check_budgets.check(self.load(results_for(turn_cpu=(6600,))), None)[1])
         self.assertFalse(check_budgets.check(self.load(results_for(level_cpu=(40, 38, 39))), None)[1])
-        self.assertFalse(check_budgets.check(self.load(results_for(start_up_cpu=(76, 80, 77))), None)[1])
-        self.assertTrue(check_budgets.check(self.load(results_for(start_up_cpu=(74, 80, 77))), None)[1])
+        self.assertFalse(check_budgets.check(self.load(results_for(start_up_cpu=(51, 55, 52))), None)[1])
+        self.assertTrue(check_budgets.check(self.load(results_for(start_up_cpu=(49, 55, 52))), None)[1])
         self.assertFalse(check_budgets.check(self.load(results_for()), (17 * 1024, 0, "test"))[1])
         self.assertFalse(check_budgets.check(self.load(results_for()), (10 * 1024, 1025, "test"))[1])
         # Exactly at the limits passes.
-        at_limits = results_for(turn_cpu=(6500,), start_up_cpu=(75,))
+        at_limits = results_for(turn_cpu=(6500,), start_up_cpu=(50,))
         self.assertTrue(check_budgets.check(self.load(at_limits), (16 * 1024, 1024, "test"))[1])
 
     def test_a_floor_of_other_work_is_refused(self):
