@@ -10,10 +10,17 @@
 
 namespace delve {
 
-// A page: a view of its part of the block.
+// A page: a view of its part of the block. Assigning one page to another
+// would only make a second view of the same pixels, so it is not allowed:
+// copyPage copies pixels, and the screen binds each page to its part.
 struct Page {
     uint8_t* pixels = nullptr;
     size_t bytes = 0;
+
+    Page() = default;
+    Page(const Page&) = default;
+    Page& operator=(const Page&) = delete;
+    void bind(uint8_t* at, size_t size) { pixels = at, bytes = size; }
 
     uint8_t* data() const { return pixels; }
     size_t size() const { return bytes; }

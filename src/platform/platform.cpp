@@ -17,7 +17,7 @@ void openWindow(Platform& p, int width, int height) {
         std::memset(s.memory.data(), 0, bytes);
     }
     const size_t kept = s.width > 0 ? pageBytes : 0;
-    for (int i = 0; i < kPageCount; ++i) s.pages[i] = Page{kept ? s.memory.data() + i * kept : nullptr, kept};
+    for (int i = 0; i < kPageCount; ++i) s.pages[i].bind(kept ? s.memory.data() + i * kept : nullptr, kept);
     s.visibleDirty = true;
     p.backend->windowOpened(s.width, s.height);
 }
