@@ -13,7 +13,7 @@ endif()
 file(GLOB_RECURSE DELVE_WEB_CORE_SOURCES CONFIGURE_DEPENDS
   src/platform/*.cpp src/recording/*.cpp src/render/*.cpp src/game/*.cpp src/data/*.cpp src/level/*.cpp src/rules/*.cpp src/shell/*.cpp)
 list(FILTER DELVE_WEB_CORE_SOURCES EXCLUDE REGEX
-  "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$|src/shell/web_own_data\\.cpp$")
+  "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$|src/shell/web_(own_data|kept)\\.cpp$|src/platform/web/wasm/file_system_calls\\.cpp$")
 add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
 target_include_directories(delve_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
 
@@ -24,7 +24,11 @@ add_custom_target(web_tiles DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp)
 
 # web_own_data: the page's way into a player's own data files, exported to
 # the page and so part of the program itself, not of the library.
-add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp)
+# web_kept: how the page hands the program a kept recording.
+# file_system_calls: two calls of the file system, replaced; they must be linked
+# whatever the library needs, as libc only asks for it after the library.
+add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp src/shell/web_kept.cpp
+  src/platform/web/wasm/file_system_calls.cpp)
 target_link_libraries(delve PRIVATE delve_core)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
