@@ -692,14 +692,15 @@ def check_app(args):
         second = new_page_version(folder, "a new version")
         site.start()
         driver.get(url)
-        wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (new version served)")
+        # A game is kept from the first visit: the page may offer to continue it.
+        wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page (new version served)")
         kept = wait_for_version(driver, second, "the new version")
         check(kept == files_on_disk(folder, names),
               "a new version served is kept whole (%s replaces %s, no file of the old one kept)"
               % (second[:12], version[:12]),
               "the new version's kept files differ from the served ones: %s" % kept)
         driver.get(url)
-        wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (new version)")
+        wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page (new version)")
         # The marker is a comment after </html>: the document's own child.
         marked = js(driver, "return Array.from(document.childNodes).some(function (node) {"
                             "  return node.nodeType === Node.COMMENT_NODE && node.nodeValue.indexOf('a new version') >= 0; });")
@@ -950,6 +951,13 @@ def wait_for_kept(driver, length_above, what):
     raise Stop("%s: no kept game grew past %d bytes (%s)" % (what, length_above, kept_games(driver)))
 
 
+def new_game_if_offered(driver):
+    """Past the page's offer to continue a kept game, when it makes one."""
+    wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page started")
+    if js(driver, "return Delve.state === 'choosing';"):
+        driver.find_element(By.ID, "choose-new").click()
+
+
 def press_all(driver, keys):
     for key in keys:
         press(driver, key)
@@ -1109,6 +1117,28 @@ def check_kept(args):
         differing = differing_pixels(watched_png, expected_png, os.path.join(args.work, "window-watched-diff.png"))
         check(differing == "0", "a window's recording watched in the page ends on its picture (\"%s\")"
               % driver.title, "a window's recording watched in the page differs in %s pixels" % differing)
+
+        # The kept game watched from the list, fast: it ends on the page's picture.
+        driver.find_element(By.ID, "games-open").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the list of kept games")
+        driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Watch']").click()
+        wait_for(driver, "Delve.state === 'running' && /Playback/.test(document.title)", "the kept game watched")
+        ActionChains(driver).send_keys("+++++").perform()
+        wait_for(driver, "/finished/.test(document.title)", "the kept game played to its end", 30)
+        watched_png = os.path.join(args.work, "kept-watched.png")
+        canvas_png(driver, watched_png)
+        differing = differing_pixels(watched_png, page_png, os.path.join(args.work, "kept-watched-diff.png"))
+        check(differing == "0", "Watch plays the kept game to the picture it was left at (\"%s\")" % driver.title,
+              "the kept game watched ends %s pixels away from where it was left" % differing)
+
+        # Delete: the game is gone from the list and from the browser.
+        driver.find_element(By.ID, "games-open").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the list of kept games")
+        driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Delete']").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length === 0 && "
+                         "!document.getElementById('games-empty').hidden", "the game deleted")
+        check(kept_games(driver) == [], "Delete removes the game from the browser",
+              "after Delete the browser keeps %s" % kept_games(driver))
         check_console(driver, "with kept games")
     finally:
         driver.quit()
@@ -1224,6 +1254,7 @@ def main():
 
         # --- a bad seed parameter, and which keys stay the browser's -----------
         driver.get(args.url + "?seed=seventeen")
+        new_game_if_offered(driver)
         wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (bad ?seed=)")
         note = driver.find_element(By.ID, "note")
         check(note.is_displayed() and "seventeen" in note.text and "ignored" in note.text,
@@ -1262,6 +1293,11 @@ def main():
         started = time.monotonic()
         check_own_data(driver, args)
         print("web-e2e: the own data checks took %.0f s" % (time.monotonic() - started), flush=True)
+
+        # --- kept games -----------------------------------------------------
+        started = time.monotonic()
+        check_kept(args)
+        print("web-e2e: the kept games checks took %.0f s" % (time.monotonic() - started), flush=True)
 
         # --- the page as an app ---------------------------------------------
         if args.web:

@@ -15,6 +15,12 @@ file(GLOB_RECURSE DELVE_WEB_CORE_SOURCES CONFIGURE_DEPENDS
 list(FILTER DELVE_WEB_CORE_SOURCES EXCLUDE REGEX
   "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$|src/shell/web_(own_data|kept)\\.cpp$|src/platform/web/wasm/file_system_calls\\.cpp$")
 add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
+# Exceptions are caught only where a run ends on them: a recording watched
+# to its end or stopped, a continued game that stops matching its
+# recording (web/exceptions_caught.json names those functions, mangled).
+# Catching them everywhere would route a turn's calls through JavaScript.
+set(DELVE_WEB_CATCHING "SHELL:-sEXCEPTION_CATCHING_ALLOWED=@${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
+target_compile_options(delve_core PUBLIC ${DELVE_WEB_CATCHING})
 target_include_directories(delve_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
 
 set(DELVE_WEB_TILES ${CMAKE_BINARY_DIR}/tiles)
@@ -33,8 +39,9 @@ target_link_libraries(delve PRIVATE delve_core)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
   SUFFIX ".js"
-  LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp;${CMAKE_SOURCE_DIR}/web/asyncify_remove.json")
+  LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp;${CMAKE_SOURCE_DIR}/web/asyncify_remove.json;${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
 target_link_options(delve PRIVATE
+  ${DELVE_WEB_CATCHING}
   # Waiting for a key returns to the browser and resumes where it left off.
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   # Asyncify cannot see through the calls of virtual functions, so it would
