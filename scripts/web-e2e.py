@@ -1147,6 +1147,42 @@ def check_kept(args):
         check(differing == "0", "Watch plays the kept game to the picture it was left at (\"%s\")" % driver.title,
               "the kept game watched ends %s pixels away from where it was left" % differing)
 
+        check_console(driver, "with kept games")
+
+        # A kept game that no longer matches (its first checkpoint spoilt) is
+        # refused as the window refuses it, and left as it was.
+        spoilt = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            indexedDB.open('delve-games').onsuccess = function (event) {
+              var db = event.target.result;
+              var pieces = db.transaction('pieces', 'readwrite').objectStore('pieces');
+              var cursor = pieces.openCursor();
+              var total = 0;
+              cursor.onsuccess = function () {
+                var at = cursor.result;
+                if (!at) { db.close(); done(total); return; }
+                var text = String.fromCharCode.apply(null, at.value);
+                var spoilt = text.replace(/^p 50 [0-9a-f]{16}$/m, 'p 50 0123456789abcdef');
+                if (spoilt !== text) {
+                  at.update(Uint8Array.from(spoilt, function (c) { return c.charCodeAt(0); }));
+                  total++;
+                }
+                at.continue();
+              };
+            };""")
+        before = kept_games(driver)
+        continue_kept(driver, url, "with a spoilt checkpoint")
+        wait_for(driver, "/Cannot continue/.test(document.title)", "the refusal of a spoilt game", 20)
+        title = driver.title
+        ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+        wait_for(driver, "Delve.state === 'ended'", "the end after a refused game", 10)
+        console_errors(driver)  # the refusal is said on stderr too, as in the window
+        note_text = driver.find_element(By.ID, "note").text
+        check(spoilt == 1 and "does not match" in note_text and kept_games(driver) == before,
+              "a kept game that no longer matches is refused (\"%s\"; \"%s\") and left as it was"
+              % (title, note_text),
+              "a spoilt kept game (%d checkpoint spoilt): title %r, note %r" % (spoilt, title, note_text))
+
         # Delete: the game is gone from the list and from the browser.
         driver.find_element(By.ID, "games-open").click()
         wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the list of kept games")
@@ -1155,7 +1191,6 @@ def check_kept(args):
                          "!document.getElementById('games-empty').hidden", "the game deleted")
         check(kept_games(driver) == [], "Delete removes the game from the browser",
               "after Delete the browser keeps %s" % kept_games(driver))
-        check_console(driver, "with kept games")
     finally:
         driver.quit()
 
