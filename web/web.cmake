@@ -18,9 +18,11 @@ add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
 # Exceptions are caught only where a run ends on them: a recording watched
 # to its end or stopped, a continued game that stops matching its
 # recording (web/exceptions_caught.json names those functions, mangled).
-# Catching them everywhere would route a turn's calls through JavaScript.
-set(DELVE_WEB_CATCHING "SHELL:-sEXCEPTION_CATCHING_ALLOWED=@${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
-target_compile_options(delve_core PUBLIC ${DELVE_WEB_CATCHING})
+# Catching them everywhere would route a turn's calls through JavaScript;
+# so would linking the C++ library built to catch them, so it is asked of
+# the compiler only: the link keeps the library built without.
+target_compile_options(delve_core PUBLIC
+  "SHELL:-sEXCEPTION_CATCHING_ALLOWED=@${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
 target_include_directories(delve_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
 
 set(DELVE_WEB_TILES ${CMAKE_BINARY_DIR}/tiles)
@@ -41,7 +43,6 @@ set_target_properties(delve PROPERTIES
   SUFFIX ".js"
   LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp;${CMAKE_SOURCE_DIR}/web/asyncify_remove.json;${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
 target_link_options(delve PRIVATE
-  ${DELVE_WEB_CATCHING}
   # Waiting for a key returns to the browser and resumes where it left off.
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   # Asyncify cannot see through the calls of virtual functions, so it would
