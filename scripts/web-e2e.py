@@ -1213,6 +1213,58 @@ def check_kept(args):
         driver.quit()
 
 
+CONTINUE_BUDGET_S = 3.0  # a 10,000-turn game continued, Continue to its picture
+
+
+def measure_long_continue(args, turns):
+    """Plays `turns` turns of move keys (and Space now and then) as fast as the
+    page takes them, then continues the game after a reload: the time from
+    Continue to the game's picture, against the budget for 10,000 turns."""
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-long-", dir=args.work))
+    driver.set_script_timeout(1800)
+    try:
+        driver.get(args.url + "?seed=%d" % args.seed)
+        wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (long game)")
+        settle(driver)
+        started = time.monotonic()
+        driver.execute_async_script("""
+            var done = arguments[arguments.length - 1], left = arguments[0], seed = 17;
+            var wait = Module.page.wait;
+            Module.page.wait = function (ms) {
+              var woken = wait(ms);
+              if (left > 0) {
+                left--;
+                seed = (seed * 1103515245 + 12345) % 2147483648;
+                Delve.queueKey(seed % 50 === 0 ? ' ' : '2468'.charAt(seed % 4));
+              } else {
+                Module.page.wait = wait;
+                setTimeout(done, 0);
+              }
+              return woken;
+            };
+            Delve.queueKey('6');""", turns)
+        played = time.monotonic() - started
+        time.sleep(1)
+        game = max(kept_games(driver), key=lambda g: g["played"])
+        ok("long game: %d keys played in %.0f s, kept at turn %d, level %d, %d KB"
+           % (turns, played, game["turn"], game["level"], game["length"] // 1024))
+        driver.get(args.url)
+        wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice (long game)")
+        clicked = time.monotonic()
+        driver.find_element(By.ID, "choose-continue").click()
+        wait_for(driver, "Delve.state === 'running' && Delve.presents > 0 && Delve.waiting", "the continued long game",
+                 120)
+        seconds = time.monotonic() - clicked
+        budget = CONTINUE_BUDGET_S * turns / 10000.0
+        check(seconds <= budget,
+              "budget: a %d-turn game continued in %.2f s, Continue to its picture (limit %.1f s)"
+              % (game["turn"], seconds, budget),
+              "budget: a %d-turn game continued in %.2f s, Continue to its picture (limit %.1f s)"
+              % (game["turn"], seconds, budget))
+    finally:
+        driver.quit()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--url", required=True)
@@ -1227,7 +1279,15 @@ def main():
     parser.add_argument("--page-screenshot", help="save the page after the ?seed= keys as this PNG")
     parser.add_argument("--touch-screenshot", help="save the page with touch controls on a phone as this PNG")
     parser.add_argument("--only-kept", action="store_true", help="only the checks of kept games")
+    parser.add_argument("--long-continue", type=int, metavar="TURNS",
+                        help="only measure continuing a game of TURNS keys (10000 for the budget)")
     args = parser.parse_args()
+    if args.long_continue:
+        try:
+            measure_long_continue(args, args.long_continue)
+        except (Stop, WebDriverException) as error:
+            fail(str(error).strip().splitlines()[0] if str(error).strip() else repr(error))
+        return 1 if failures else 0
     if args.only_kept:
         try:
             check_kept(args)
