@@ -1194,6 +1194,39 @@ def check_kept(args):
     finally:
         driver.quit()
 
+    # Storage full part of the way: the page says so, and what it kept is a
+    # sound recording.
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-full-", dir=args.work))
+    try:
+        driver.execute_cdp_cmd("Storage.overrideQuotaForOrigin",
+                               {"origin": url.split("/index.html")[0], "quotaSize": 4096})
+        driver.get(url + "?seed=%d" % args.seed)
+        wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (storage full)")
+        settle(driver)
+        press_all(driver, args.keys * 3)
+        wait_for(driver, "/keeps no more|cannot be kept/.test(document.getElementById('note').textContent)",
+                 "the note that storage is full", 10)
+        kept = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            indexedDB.open('delve-games').onsuccess = function (event) {
+              var all = event.target.result.transaction('pieces').objectStore('pieces').getAll();
+              all.onsuccess = function () {
+                done(all.result.map(function (piece) { return String.fromCharCode.apply(null, piece); }).join(''));
+              };
+            };""")
+        path = os.path.join(args.work, "full.rec")
+        with open(path, "wb") as out:
+            out.write(kept.encode("latin-1"))
+        result = subprocess.run([args.replay, "--dir", args.game, "--recording", path], capture_output=True, text=True)
+        check(not kept or result.returncode == 0,
+              "with storage full the page says \"%s\"; %s"
+              % (driver.find_element(By.ID, "note").text, "what it kept (%d bytes) replays" % len(kept)
+                 if kept else "it kept nothing"),
+              "with storage full, the %d bytes kept give delve-replay exit %d: %s"
+              % (len(kept), result.returncode, result.stderr.strip()))
+    finally:
+        driver.quit()
+
     # Storage refused, as in a private window: the game plays, and the page says so once.
     driver = start_browser(tempfile.mkdtemp(prefix="chromium-unkept-", dir=args.work))
     try:
