@@ -1094,6 +1094,14 @@ def check_kept(args):
         driver.close()
         driver.switch_to.window(playing)
 
+        # Quit with Escape: the game comes back as it was just before it.
+        ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+        wait_for(driver, "Delve.state === 'ended'", "the end of the kept game", 10)
+        continue_kept(driver, url, "after Escape")
+        fourth = "8"
+        press_all(driver, fourth)
+        compare_with_replay(driver, args, first + second + third + fourth, args.seed, "continued after Escape")
+
         # Download: delve-replay checks the file and ends on the same picture.
         driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
         page_png = os.path.join(args.work, "kept-page.png")
@@ -1116,7 +1124,7 @@ def check_kept(args):
         check(result.returncode == 0 and differing == "0" and re.match(r"\d{4}-\d\d-\d\d_\d{6}_seed-%d\.rec$"
                                                                        % args.seed, names[0]),
               "Download gives %s (listed as \"%s\"): delve-replay --recording exits 0 on the page's picture"
-              % (names[0], " ".join(row.split()[:7])),
+              % (names[0], " ".join(row.split()[:8])),
               "the downloaded %s: delve-replay exits %d (%s), %s pixels differ"
               % (names[0], result.returncode, result.stderr.strip(), differing))
 
