@@ -1142,6 +1142,17 @@ def check_kept(args):
         check(differing == "0", "a window's recording watched in the page ends on its picture (\"%s\")"
               % driver.title, "a window's recording watched in the page differs in %s pixels" % differing)
 
+        # A file that is not a recording is refused, in one line.
+        garbled = os.path.join(args.work, "garbled.rec")
+        with open(garbled, "wb") as out:
+            out.write(b"delve-recording 1\nprogram 0.2.0\nnot a line of a recording\n")
+        driver.find_element(By.ID, "games-open").click()
+        driver.find_element(By.ID, "games-file").send_keys(garbled)
+        wait_for(driver, "Delve.state === 'ended' && /cannot be watched/.test(document.getElementById('note').textContent)",
+                 "the garbled recording refused")
+        ok("a file that is not a recording is refused: \"%s\"" % driver.find_element(By.ID, "note").text)
+        console_errors(driver)  # said on stderr too
+
         # The kept game watched from the list, fast: it ends on the page's picture.
         driver.find_element(By.ID, "games-open").click()
         wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the list of kept games")

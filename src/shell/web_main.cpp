@@ -57,7 +57,7 @@ int playNewGame(delve::Backend& page, const PageRun& run) {
         rec.write(delve::recordingHeader(delve::programVersion(), delve::dataFolderDigest(run.root)));
         kept.keep(file, 0);
     } else if (!run.record.empty()) {
-        delve::tellPage("the game cannot be recorded here");
+        delve::tellPage("This game cannot be kept: the page could not write its recording");
     }
     delve::Platform platform(rec);
     platform.files.root = run.root;
@@ -73,7 +73,7 @@ int continueKeptGame(delve::Backend& page, const PageRun& run) {
     std::string error;
     if (const int status = delve::openToContinue(run.root, run.continueFrom, target, error); status != 0) {
         std::fprintf(stderr, "delve: %s\n", error.c_str());
-        delve::tellPage(error);
+        delve::tellPage("This game cannot be continued: " + error);
         return status;
     }
     delve::KeptBackend kept(page);
@@ -81,7 +81,8 @@ int continueKeptGame(delve::Backend& page, const PageRun& run) {
     kept.keep(target.file, target.recording.text.size());
     const int status = delve::continueGame(kept, target, run.root);
     kept.handOverNewBytes();
-    if (status == 3) delve::tellPage("the recording does not match this game");
+    if (status == 3)
+        delve::tellPage("This game cannot be continued: its recording does not match the game here, or ends it");
     return status;
 }
 
@@ -90,7 +91,7 @@ int watchRecording(delve::Backend& page, const PageRun& run) {
     const auto recording = delve::loadRecording(run.play, error);
     if (!recording) {
         std::fprintf(stderr, "delve: %s: %s\n", run.play.c_str(), error.c_str());
-        delve::tellPage("not a recording Delve can play: " + error);
+        delve::tellPage("This recording cannot be watched: " + error);
         return 2;
     }
     return delve::playInWindow(page, *recording, run.play, run.root);

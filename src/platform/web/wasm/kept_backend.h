@@ -45,8 +45,8 @@ private:
     KeptFile kept_;
 };
 
-// Tells the page, in one line, why the game it asked for cannot be played
-// or kept (the page shows it beside the game).
+// Tells the page, in one sentence, why the game it asked for cannot be
+// played or kept (the page shows it beside the game).
 void tellPage(const std::string& problem);
 
 }  // namespace delve
