@@ -692,14 +692,15 @@ def check_app(args):
         second = new_page_version(folder, "a new version")
         site.start()
         driver.get(url)
-        wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (new version served)")
+        # A game is kept from the first visit: the page may offer to continue it.
+        wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page (new version served)")
         kept = wait_for_version(driver, second, "the new version")
         check(kept == files_on_disk(folder, names),
               "a new version served is kept whole (%s replaces %s, no file of the old one kept)"
               % (second[:12], version[:12]),
               "the new version's kept files differ from the served ones: %s" % kept)
         driver.get(url)
-        wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (new version)")
+        wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page (new version)")
         # The marker is a comment after </html>: the document's own child.
         marked = js(driver, "return Array.from(document.childNodes).some(function (node) {"
                             "  return node.nodeType === Node.COMMENT_NODE && node.nodeValue.indexOf('a new version') >= 0; });")
@@ -918,6 +919,404 @@ def check_own_data(driver, args):
     check_console(driver, "with own data")
 
 
+# --- kept games: continued after a reload and a browser restart, downloaded, watched ---
+
+KEEP_BUDGET_MS = 1.0  # what keeping a key batch may add to a turn, median
+
+
+def kept_games(driver):
+    """The page's kept games as IndexedDB holds them: [{id, seed, level, turn, length}]."""
+    return driver.execute_async_script("""
+        var done = arguments[arguments.length - 1];
+        var request = indexedDB.open('delve-games');
+        request.onsuccess = function () {
+          var db = request.result;
+          if (!db.objectStoreNames.contains('games')) { db.close(); done([]); return; }
+          var all = db.transaction('games').objectStore('games').getAll();
+          all.onsuccess = function () { db.close(); done(all.result); };
+        };
+        request.onerror = function () { done(String(request.error)); };""")
+
+
+def wait_for_kept(driver, length_above, what):
+    """Until the newest kept game holds more than `length_above` bytes; it, then."""
+    end = time.monotonic() + 10
+    while time.monotonic() < end:
+        games = kept_games(driver)
+        if isinstance(games, list) and games:
+            newest = max(games, key=lambda g: g["played"])
+            if newest["length"] > length_above:
+                return newest
+        time.sleep(0.1)
+    raise Stop("%s: no kept game grew past %d bytes (%s)" % (what, length_above, kept_games(driver)))
+
+
+def new_game_if_offered(driver):
+    """Past the page's offer to continue a kept game, when it makes one."""
+    wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page started")
+    if js(driver, "return Delve.state === 'choosing';"):
+        driver.find_element(By.ID, "choose-new").click()
+
+
+def press_all(driver, keys):
+    for key in keys:
+        press(driver, key)
+    settle(driver)
+
+
+def continue_kept(driver, url, what):
+    """Loads the page without a seed: it must offer the kept game; Continue."""
+    driver.get(url)
+    wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice to continue (%s)" % what)
+    button = driver.find_element(By.ID, "choose-continue")
+    label = button.text
+    check(button.is_displayed() and driver.find_element(By.ID, "choose-new").is_displayed() and
+          not driver.find_element(By.ID, "screen").is_displayed(),
+          "%s: before the game starts the page offers \"%s\" and \"New game\"" % (what, label),
+          "%s: the page offers %r" % (what, label))
+    button.click()
+    wait_for(driver, "Delve.state === 'running' && Delve.presents > 0", "the continued game (%s)" % what)
+    settle(driver)
+    return label
+
+
+def window_recording(args, keys):
+    """A game played in the real window (Xvfb, xdotool) and quit with Escape:
+    its recording."""
+    data = os.path.join(args.work, "window-data")
+    shutil.copytree(os.path.join(args.game, "res"), os.path.join(data, "res"))
+    shutil.copytree(os.path.join(args.game, "tiles"), os.path.join(data, "tiles"))
+    reader, writer = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "960x720x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(writer,))
+    os.close(writer)
+    try:
+        with os.fdopen(reader) as lines:
+            display = lines.readline().strip()
+        if not display:
+            raise Stop("Xvfb did not start")
+        env = dict(os.environ, DISPLAY=":" + display, SDL_VIDEODRIVER="x11")
+        game = subprocess.Popen([os.path.join(args.game, "delve"), "--data", data, "--seed", str(args.seed)],
+                                cwd=data, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid", str(game.pid)],
+                                    env=env, capture_output=True, text=True, timeout=20).stdout.split()[0]
+            subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=False)
+            names = {" ": "space", "\x1b": "Escape"}
+            for key in keys + "\x1b":
+                subprocess.run(["xdotool", "key", names.get(key, key)], env=env, check=True)
+                time.sleep(0.15)
+            game.wait(timeout=20)
+        finally:
+            if game.poll() is None:
+                game.kill()
+    finally:
+        xvfb.kill()
+    folder = os.path.join(data, "recordings")
+    made = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+    if not made:
+        raise Stop("the window left no recording")
+    return os.path.join(folder, made[-1])
+
+
+def check_kept(args):
+    """In a browser of its own: a game is kept as it is played; reloaded, the
+    page offers it and Continue plays on exactly; so after the browser
+    restarts on the same profile; Download gives a recording delve-replay
+    checks; a window's recording plays in the page; and with storage
+    refused the game plays on and the page says so."""
+    profile = tempfile.mkdtemp(prefix="chromium-kept-", dir=args.work)
+    downloads = os.path.join(args.work, "downloads")
+    os.makedirs(downloads)
+    url = args.url
+    driver = start_browser(profile)
+    try:
+        first, second, third = args.keys, "2486 ", "6w82"
+        driver.get(url + "?seed=%d" % args.seed)
+        wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (kept)")
+        settle(driver)
+        press_all(driver, first)
+        game = wait_for_kept(driver, 0, "the first keys")
+        check(game["seed"] == str(args.seed) and game["turn"] > 0,
+              "the game is kept as it is played: seed %s, level %s, turn %s, %d bytes"
+              % (game["seed"], game["level"], game["turn"], game["length"]),
+              "the kept game is %r" % game)
+
+        # Keeping each batch costs the turn little: the page's own share,
+        # measured over move keys.
+        before = js(driver, "return Delve.keepTimes.length;")
+        generator = random.Random(args.seed)
+        moves = "".join(generator.choice("2468") for _ in range(60))
+        press_all(driver, moves)
+        first += moves
+        times = js(driver, "return Delve.keepTimes.slice(arguments[0]);", before)
+        turns = js(driver, "return Delve.turnTimes.slice(-60);")
+        median = statistics.median(times) if times else float("inf")
+        check(len(times) >= 50 and median <= KEEP_BUDGET_MS,
+              "budget: keeping each key batch takes %.3f ms of a turn, median over %d batches (mean %.3f ms, "
+              "limit %.0f ms; the turn itself %.2f ms)"
+              % (median, len(times), statistics.mean(times), KEEP_BUDGET_MS, statistics.median(turns)),
+              "budget: keeping each key batch takes %.3f ms, median over %d batches (limit %.0f ms)"
+              % (median, len(times), KEEP_BUDGET_MS))
+        length = wait_for_kept(driver, 0, "the moves")["length"]
+
+        # Reloaded without a seed: Continue, more keys, the picture of all keys.
+        label = continue_kept(driver, url, "after a reload")
+        check("seed %d" % args.seed in label and "turn" in label and "level" in label,
+              "the Continue button names the seed, level and turn", "the Continue button says %r" % label)
+        press_all(driver, second)
+        compare_with_replay(driver, args, first + second, args.seed, "continued after a reload")
+        length = wait_for_kept(driver, length, "the continued game's keys")["length"]
+
+        # The browser closed and started again on the same profile.
+        driver.quit()
+        driver = start_browser(profile)
+        continue_kept(driver, url, "after a browser restart")
+        press_all(driver, third)
+        compare_with_replay(driver, args, first + second + third, args.seed, "continued after a browser restart")
+        wait_for_kept(driver, length, "the keys after the restart")
+        games = kept_games(driver)
+        check(len(games) == 1, "one game kept however often it was continued",
+              "%d games kept after continuing one" % len(games))
+
+        # A second page of the same browser cannot play on the game this one plays.
+        playing = driver.current_window_handle
+        driver.switch_to.new_window("tab")
+        driver.get(url)
+        wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice in a second page")
+        driver.find_element(By.ID, "choose-continue").click()
+        wait_for(driver, "/open in another page/.test(document.getElementById('note').textContent)",
+                 "the second page refusing the game", 10)
+        check(js(driver, "return Delve.state === 'choosing' && !document.getElementById('choose').hidden;"),
+              "a game open in one page is refused in another: \"%s\", New game still offered"
+              % driver.find_element(By.ID, "note").text,
+              "a second page continuing the open game: state %s" % js(driver, "return Delve.state;"))
+        driver.close()
+        driver.switch_to.window(playing)
+
+        # Quit with Escape: the game comes back as it was just before it.
+        ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+        wait_for(driver, "Delve.state === 'ended'", "the end of the kept game", 10)
+        continue_kept(driver, url, "after Escape")
+        fourth = "8"
+        press_all(driver, fourth)
+        compare_with_replay(driver, args, first + second + third + fourth, args.seed, "continued after Escape")
+
+        # Download: delve-replay checks the file and ends on the same picture.
+        driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+        page_png = os.path.join(args.work, "kept-page.png")
+        canvas_png(driver, page_png)
+        driver.find_element(By.ID, "games-open").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the list of kept games")
+        row = driver.find_element(By.CSS_SELECTOR, "#games-list li").text
+        driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Download']").click()
+        end = time.monotonic() + 10
+        while time.monotonic() < end and not [n for n in os.listdir(downloads) if n.endswith(".rec")]:
+            time.sleep(0.1)
+        names = [n for n in os.listdir(downloads) if n.endswith(".rec")]
+        if not names:
+            raise Stop("Download gave no .rec file (%s)" % os.listdir(downloads))
+        downloaded = os.path.join(downloads, names[0])
+        replayed_png = os.path.join(args.work, "kept-downloaded.png")
+        result = subprocess.run([args.replay, "--dir", args.game, "--recording", downloaded,
+                                 "--screenshot", replayed_png], capture_output=True, text=True)
+        differing = differing_pixels(page_png, replayed_png, os.path.join(args.work, "kept-downloaded-diff.png"))
+        check(result.returncode == 0 and differing == "0" and re.match(r"\d{4}-\d\d-\d\d_\d{6}_seed-%d\.rec$"
+                                                                       % args.seed, names[0]),
+              "Download gives %s (listed as \"%s\"): delve-replay --recording exits 0 on the page's picture"
+              % (names[0], " ".join(row.split()[:8])),
+              "the downloaded %s: delve-replay exits %d (%s), %s pixels differ"
+              % (names[0], result.returncode, result.stderr.strip(), differing))
+
+        # A recording made in the window, opened in the page: it ends on its picture.
+        recording = window_recording(args, "x6688w2")
+        expected_png = os.path.join(args.work, "window-replay.png")
+        subprocess.run([args.replay, "--dir", args.game, "--recording", recording, "--screenshot", expected_png],
+                       check=True, capture_output=True)
+        driver.find_element(By.ID, "games-file").send_keys(recording)
+        wait_for(driver, "Delve.state === 'running' && /Playback/.test(document.title)", "the window's recording watched")
+        wait_for(driver, "/finished/.test(document.title)", "the window's recording played to its end", 30)
+        watched_png = os.path.join(args.work, "window-watched.png")
+        canvas_png(driver, watched_png)
+        differing = differing_pixels(watched_png, expected_png, os.path.join(args.work, "window-watched-diff.png"))
+        check(differing == "0", "a window's recording watched in the page ends on its picture (\"%s\")"
+              % driver.title, "a window's recording watched in the page differs in %s pixels" % differing)
+
+        # A file that is not a recording is refused, in one line.
+        garbled = os.path.join(args.work, "garbled.rec")
+        with open(garbled, "wb") as out:
+            out.write(b"delve-recording 1\nprogram 0.2.0\nnot a line of a recording\n")
+        driver.find_element(By.ID, "games-open").click()
+        driver.find_element(By.ID, "games-file").send_keys(garbled)
+        wait_for(driver, "Delve.state === 'ended' && /cannot be watched/.test(document.getElementById('note').textContent)",
+                 "the garbled recording refused")
+        ok("a file that is not a recording is refused: \"%s\"" % driver.find_element(By.ID, "note").text)
+        console_errors(driver)  # said on stderr too
+
+        # The kept game watched from the list, fast: it ends on the page's picture.
+        driver.find_element(By.ID, "games-open").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the list of kept games")
+        driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Watch']").click()
+        wait_for(driver, "Delve.state === 'running' && /Playback/.test(document.title)", "the kept game watched")
+        ActionChains(driver).send_keys("+++++").perform()
+        wait_for(driver, "/finished/.test(document.title)", "the kept game played to its end", 30)
+        watched_png = os.path.join(args.work, "kept-watched.png")
+        canvas_png(driver, watched_png)
+        differing = differing_pixels(watched_png, page_png, os.path.join(args.work, "kept-watched-diff.png"))
+        check(differing == "0", "Watch plays the kept game to the picture it was left at (\"%s\")" % driver.title,
+              "the kept game watched ends %s pixels away from where it was left" % differing)
+
+        check_console(driver, "with kept games")
+
+        # A kept game that no longer matches (its first checkpoint spoilt) is
+        # refused as the window refuses it, and left as it was.
+        spoilt = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            indexedDB.open('delve-games').onsuccess = function (event) {
+              var db = event.target.result;
+              var pieces = db.transaction('pieces', 'readwrite').objectStore('pieces');
+              var cursor = pieces.openCursor();
+              var total = 0;
+              cursor.onsuccess = function () {
+                var at = cursor.result;
+                if (!at) { db.close(); done(total); return; }
+                var text = String.fromCharCode.apply(null, at.value);
+                var spoilt = text.replace(/^p 50 [0-9a-f]{16}$/m, 'p 50 0123456789abcdef');
+                if (spoilt !== text) {
+                  at.update(Uint8Array.from(spoilt, function (c) { return c.charCodeAt(0); }));
+                  total++;
+                }
+                at.continue();
+              };
+            };""")
+        before = kept_games(driver)
+        continue_kept(driver, url, "with a spoilt checkpoint")
+        wait_for(driver, "/Cannot continue/.test(document.title)", "the refusal of a spoilt game", 20)
+        title = driver.title
+        ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+        wait_for(driver, "Delve.state === 'ended'", "the end after a refused game", 10)
+        console_errors(driver)  # the refusal is said on stderr too, as in the window
+        note_text = driver.find_element(By.ID, "note").text
+        check(spoilt == 1 and "does not match" in note_text and kept_games(driver) == before,
+              "a kept game that no longer matches is refused (\"%s\"; \"%s\") and left as it was"
+              % (title, note_text),
+              "a spoilt kept game (%d checkpoint spoilt): title %r, note %r" % (spoilt, title, note_text))
+
+        # Delete: the game is gone from the list and from the browser.
+        driver.find_element(By.ID, "games-open").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the list of kept games")
+        driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Delete']").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length === 0 && "
+                         "!document.getElementById('games-empty').hidden", "the game deleted")
+        check(kept_games(driver) == [], "Delete removes the game from the browser",
+              "after Delete the browser keeps %s" % kept_games(driver))
+    finally:
+        driver.quit()
+
+    # Storage full part of the way: the page says so, and what it kept is a
+    # sound recording.
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-full-", dir=args.work))
+    try:
+        driver.execute_cdp_cmd("Storage.overrideQuotaForOrigin",
+                               {"origin": url.split("/index.html")[0], "quotaSize": 4096})
+        driver.get(url + "?seed=%d" % args.seed)
+        wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (storage full)")
+        settle(driver)
+        press_all(driver, args.keys * 3)
+        wait_for(driver, "/keeps no more|cannot be kept/.test(document.getElementById('note').textContent)",
+                 "the note that storage is full", 10)
+        kept = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            indexedDB.open('delve-games').onsuccess = function (event) {
+              var all = event.target.result.transaction('pieces').objectStore('pieces').getAll();
+              all.onsuccess = function () {
+                done(all.result.map(function (piece) { return String.fromCharCode.apply(null, piece); }).join(''));
+              };
+            };""")
+        path = os.path.join(args.work, "full.rec")
+        with open(path, "wb") as out:
+            out.write(kept.encode("latin-1"))
+        result = subprocess.run([args.replay, "--dir", args.game, "--recording", path], capture_output=True, text=True)
+        check(not kept or result.returncode == 0,
+              "with storage full the page says \"%s\"; %s"
+              % (driver.find_element(By.ID, "note").text, "what it kept (%d bytes) replays" % len(kept)
+                 if kept else "it kept nothing"),
+              "with storage full, the %d bytes kept give delve-replay exit %d: %s"
+              % (len(kept), result.returncode, result.stderr.strip()))
+    finally:
+        driver.quit()
+
+    # Storage refused, as in a private window: the game plays, and the page says so once.
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-unkept-", dir=args.work))
+    try:
+        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source":
+            "Object.defineProperty(window, 'indexedDB', { get: function () {"
+            " throw new DOMException('The user denied permission to access the database.', 'SecurityError'); } });"})
+        driver.get(url)
+        wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (storage refused)")
+        settle(driver)
+        press_all(driver, "x@%d\r%s" % (args.seed, args.keys))
+        compare_with_replay(driver, args, "x@%d\r%s" % (args.seed, args.keys), None, "storage refused")
+        note = driver.find_element(By.ID, "note")
+        check(note.is_displayed() and "cannot be kept" in note.text,
+              "with storage refused the game plays and the page says: \"%s\"" % note.text,
+              "with storage refused the note is %r" % note.text)
+    finally:
+        driver.quit()
+
+
+CONTINUE_BUDGET_S = 3.0  # a 10,000-turn game continued, Continue to its picture
+
+
+def measure_long_continue(args, turns):
+    """Plays `turns` turns of move keys (and Space now and then) as fast as the
+    page takes them, then continues the game after a reload: the time from
+    Continue to the game's picture, against the budget for 10,000 turns."""
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-long-", dir=args.work))
+    driver.set_script_timeout(1800)
+    try:
+        driver.get(args.url + "?seed=%d" % args.seed)
+        wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (long game)")
+        settle(driver)
+        started = time.monotonic()
+        driver.execute_async_script("""
+            var done = arguments[arguments.length - 1], left = arguments[0], seed = 17;
+            var wait = Module.page.wait;
+            Module.page.wait = function (ms) {
+              var woken = wait(ms);
+              if (left > 0) {
+                left--;
+                seed = (seed * 1103515245 + 12345) % 2147483648;
+                Delve.queueKey(seed % 50 === 0 ? ' ' : '2468'.charAt(seed % 4));
+              } else {
+                Module.page.wait = wait;
+                setTimeout(done, 0);
+              }
+              return woken;
+            };
+            Delve.queueKey('6');""", turns)
+        played = time.monotonic() - started
+        time.sleep(1)
+        game = max(kept_games(driver), key=lambda g: g["played"])
+        ok("long game: %d keys played in %.0f s, kept at turn %d, level %d, %d KB"
+           % (turns, played, game["turn"], game["level"], game["length"] // 1024))
+        driver.get(args.url)
+        wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice (long game)")
+        clicked = time.monotonic()
+        driver.find_element(By.ID, "choose-continue").click()
+        wait_for(driver, "Delve.state === 'running' && Delve.presents > 0 && Delve.waiting", "the continued long game",
+                 120)
+        seconds = time.monotonic() - clicked
+        budget = CONTINUE_BUDGET_S * turns / 10000.0
+        check(seconds <= budget,
+              "budget: a %d-turn game continued in %.2f s, Continue to its picture (limit %.1f s)"
+              % (game["turn"], seconds, budget),
+              "budget: a %d-turn game continued in %.2f s, Continue to its picture (limit %.1f s)"
+              % (game["turn"], seconds, budget))
+    finally:
+        driver.quit()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--url", required=True)
@@ -931,7 +1330,22 @@ def main():
     parser.add_argument("--turns", type=int, default=160)
     parser.add_argument("--page-screenshot", help="save the page after the ?seed= keys as this PNG")
     parser.add_argument("--touch-screenshot", help="save the page with touch controls on a phone as this PNG")
+    parser.add_argument("--only-kept", action="store_true", help="only the checks of kept games")
+    parser.add_argument("--long-continue", type=int, metavar="TURNS",
+                        help="only measure continuing a game of TURNS keys (10000 for the budget)")
     args = parser.parse_args()
+    if args.long_continue:
+        try:
+            measure_long_continue(args, args.long_continue)
+        except (Stop, WebDriverException) as error:
+            fail(str(error).strip().splitlines()[0] if str(error).strip() else repr(error))
+        return 1 if failures else 0
+    if args.only_kept:
+        try:
+            check_kept(args)
+        except (Stop, WebDriverException, subprocess.CalledProcessError) as error:
+            fail(str(error).strip().splitlines()[0] if str(error).strip() else repr(error))
+        return 1 if failures else 0
 
     profile = tempfile.mkdtemp(prefix="chromium-", dir=args.work)
     driver = start_browser(profile)
@@ -1003,6 +1417,7 @@ def main():
 
         # --- a bad seed parameter, and which keys stay the browser's -----------
         driver.get(args.url + "?seed=seventeen")
+        new_game_if_offered(driver)
         wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture (bad ?seed=)")
         note = driver.find_element(By.ID, "note")
         check(note.is_displayed() and "seventeen" in note.text and "ignored" in note.text,
@@ -1041,6 +1456,11 @@ def main():
         started = time.monotonic()
         check_own_data(driver, args)
         print("web-e2e: the own data checks took %.0f s" % (time.monotonic() - started), flush=True)
+
+        # --- kept games -----------------------------------------------------
+        started = time.monotonic()
+        check_kept(args)
+        print("web-e2e: the kept games checks took %.0f s" % (time.monotonic() - started), flush=True)
 
         # --- the page as an app ---------------------------------------------
         if args.web:

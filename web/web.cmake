@@ -13,8 +13,16 @@ endif()
 file(GLOB_RECURSE DELVE_WEB_CORE_SOURCES CONFIGURE_DEPENDS
   src/platform/*.cpp src/recording/*.cpp src/render/*.cpp src/game/*.cpp src/data/*.cpp src/level/*.cpp src/rules/*.cpp src/shell/*.cpp)
 list(FILTER DELVE_WEB_CORE_SOURCES EXCLUDE REGEX
-  "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$|src/shell/web_own_data\\.cpp$")
+  "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$|src/shell/web_(own_data|kept)\\.cpp$|src/platform/web/wasm/file_system_calls\\.cpp$")
 add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
+# Exceptions are caught only where a run ends on them: a recording watched
+# to its end or stopped, a continued game that stops matching its
+# recording (web/exceptions_caught.json names those functions, mangled).
+# Catching them everywhere would route a turn's calls through JavaScript;
+# so would linking the C++ library built to catch them, so it is asked of
+# the compiler only: the link keeps the library built without.
+target_compile_options(delve_core PUBLIC
+  "SHELL:-sEXCEPTION_CATCHING_ALLOWED=@${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
 target_include_directories(delve_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
 
 set(DELVE_WEB_TILES ${CMAKE_BINARY_DIR}/tiles)
@@ -24,12 +32,16 @@ add_custom_target(web_tiles DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp)
 
 # web_own_data: the page's way into a player's own data files, exported to
 # the page and so part of the program itself, not of the library.
-add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp)
+# web_kept: how the page hands the program a kept recording.
+# file_system_calls: two calls of the file system, replaced; they must be linked
+# whatever the library needs, as libc only asks for it after the library.
+add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp src/shell/web_kept.cpp
+  src/platform/web/wasm/file_system_calls.cpp)
 target_link_libraries(delve PRIVATE delve_core)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
   SUFFIX ".js"
-  LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp;${CMAKE_SOURCE_DIR}/web/asyncify_remove.json")
+  LINK_DEPENDS "${DELVE_RES};${CMAKE_BINARY_DIR}/tiles.stamp;${CMAKE_SOURCE_DIR}/web/asyncify_remove.json;${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
 target_link_options(delve PRIVATE
   # Waiting for a key returns to the browser and resumes where it left off.
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536

@@ -1,0 +1,30 @@
+#include "platform/web/wasm/kept_backend.h"
+
+#include <emscripten.h>
+
+#include <string>
+
+EM_JS(void, pageKeep, (double offset, const char* bytes, int size), {
+    Module.page.keep(offset, HEAPU8.slice(bytes, bytes + size));
+});
+
+EM_JS(void, pageProblem, (const char* text), { Module.page.problem(UTF8ToString(text)); });
+
+namespace delve {
+
+void tellPage(const std::string& problem) { pageProblem(problem.c_str()); }
+
+void KeptBackend::keep(std::FILE* file, uint64_t alreadyKept) {
+    file_ = file;
+    keepFile(kept_, file ? ::fileno(file) : -1, alreadyKept);
+}
+
+void KeptBackend::handOverNewBytes() {
+    if (!file_) return;
+    uint64_t offset = 0;
+    std::string bytes;
+    if (takeNewBytes(kept_, offset, bytes))
+        pageKeep(static_cast<double>(offset), bytes.data(), static_cast<int>(bytes.size()));
+}
+
+}  // namespace delve
