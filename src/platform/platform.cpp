@@ -55,18 +55,26 @@ void refreshIfDrawn(Platform& p) {
     }
 }
 
+void noteTaken(Platform& p, const std::string& key) {
+    if (p.keepScreenAtEscape && key.size() == 1 && key[0] == kEscape) p.screenAtEscape = p.screen;
+}
+
 }  // namespace
 
 std::string pollKey(Platform& p) {
     refreshIfDrawn(p);
     if (!hasKey(p.keys)) p.backend->pumpKeys(p.keys, KeyWait::Brief);
-    return takeKey(p.keys);
+    std::string key = takeKey(p.keys);
+    noteTaken(p, key);
+    return key;
 }
 
 std::string readKey(Platform& p) {
     refreshIfDrawn(p);
     while (!hasKey(p.keys)) p.backend->pumpKeys(p.keys, KeyWait::Block);
-    return takeKey(p.keys).substr(0, 1);
+    std::string key = takeKey(p.keys).substr(0, 1);
+    noteTaken(p, key);
+    return key;
 }
 
 void waitForKeyPress(Platform& p) {

@@ -11,10 +11,18 @@
 #include <optional>
 #include <string>
 
+#include "recording/kept_picture.h"
 #include "recording/playback_backend.h"
 #include "recording/recording_backend.h"
 
 namespace delve {
+
+// Thrown at the hand-over of a replay without drawing when the kept picture
+// is not that of the point handed over at: nothing has been shown or
+// written yet, and the caller replays again with drawing.
+struct PictureDoesNotFit : std::exception {
+    const char* what() const noexcept override { return "the kept picture does not fit the recording"; }
+};
 
 class ResumeBackend final : public Backend {
 public:
@@ -24,7 +32,9 @@ public:
     ResumeBackend(RecordingBackend& live, const Recording& recording, std::FILE* file, uint64_t keepBytes,
                   std::string extra);
 
-    void windowOpened(int width, int height) override { live_.windowOpened(width, height); }
+    // While the recording plays the window only learns the last size, at
+    // the hand-over: resizing it costs time and shows nothing.
+    void windowOpened(int width, int height) override;
     void setTitle(const std::string& title) override { live_.setTitle(title); }
     void present(const Screen& screen) override;
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
@@ -45,11 +55,22 @@ public:
     // Shows pages in the window again without handing over (to show why
     // the game cannot go on).
     void showPages();
+    // A replay without drawing (`screen.skipDrawing` set by the caller): at
+    // the hand-over `picture` goes onto `screen` and drawing starts again,
+    // once it is checked to be the picture of exactly the text replayed and
+    // of the point the game waits at; otherwise PictureDoesNotFit.
+    void restoreAtHandOver(const KeptPicture& picture, Screen& screen);
+    // A file removed at the hand-over: the kept picture of the recording,
+    // which no longer belongs to it once it grows.
+    void removeAtHandOver(std::string path) { removeAtHandOver_ = std::move(path); }
 
 private:
     bool replayNext();
+    void putPicture();
+    void showSize();
 
     RecordingBackend& live_;
+    const Recording& recording_;
     PlaybackBackend playback_;
     std::FILE* file_;
     uint64_t keepBytes_;
@@ -57,6 +78,12 @@ private:
     bool replaying_ = true;
     bool showing_ = false;
     const Screen* lastScreen_ = nullptr;
+    bool pumping_ = false;
+    bool sizePending_ = false;
+    int width_ = 0, height_ = 0;
+    const KeptPicture* picture_ = nullptr;
+    Screen* pictureScreen_ = nullptr;
+    std::string removeAtHandOver_;
 };
 
 }  // namespace delve
