@@ -6,9 +6,14 @@
 //
 // Drawing is skipped until the "~": a new game opens the window afresh, so
 // the pages from then on are exactly those of a game drawn throughout, and
-// the game record never depends on drawing. With MORE keys the same game is
-// played again with MORE typed after the recorded ones, and its last picture
-// goes to PICTURE2: what a continued game must show after typing them.
+// the game record never depends on drawing. The checkpoints written before
+// the "~" digest undrawn pages, though: the recording continues through its
+// kept picture (which is what it is for) but a drawn replay of it stops at
+// turn 50, so it is no recording to replay or to share.
+//
+// With MORE keys the same game is played again with MORE typed after the
+// recorded ones, and its last picture goes to PICTURE2: what a continued
+// game must show after typing them.
 //
 //   delve-long-game DATA TURNS SEED PICTURE [MORE PICTURE2]
 #include <cstdio>

@@ -121,7 +121,8 @@ int runWindowGame(Backend& window, const WindowRunOptions& options) {
     platform.files.root = options.dataRoot;
     platform.keepScreenAtEscape = recording;
     auto game = std::make_unique<Game>(platform);
-    const int status = runRecorded(*game, rec, recording ? &file : nullptr, traceFile.is_open() ? &traceFile : nullptr, &walker);
+    const int status =
+        runRecorded(*game, rec, recording ? &file : nullptr, traceFile.is_open() ? &traceFile : nullptr, &walker);
     if (recording) keepPictureForContinuing(file.path, *game, rec);
     closeRecordingFile(file);
     return status;
