@@ -10,7 +10,12 @@ namespace delve {
 
 ResumeBackend::ResumeBackend(RecordingBackend& live, const Recording& recording, std::FILE* file,
                              uint64_t keepBytes, std::string extra)
-    : live_(live), recording_(recording), playback_(live, recording, false), file_(file), keepBytes_(keepBytes), extra_(std::move(extra)) {}
+    : live_(live),
+      recording_(recording),
+      playback_(live, recording, false),
+      file_(file),
+      keepBytes_(keepBytes),
+      extra_(std::move(extra)) {}
 
 void ResumeBackend::windowOpened(int width, int height) {
     width_ = width, height_ = height;

@@ -4,8 +4,9 @@
 // everything comes from the live backend, which records it on into the
 // same file. While the recording plays nothing reaches the window (the
 // pages are still drawn, so the picture the player last saw is there at
-// the hand-over); at the hand-over the file is cut back to what was played
-// and the shown page goes to the window.
+// the hand-over, or else nothing is drawn and the picture kept beside the
+// recording is put up then); at the hand-over the file is cut back to what
+// was played and the shown page goes to the window.
 #include <cstdint>
 #include <cstdio>
 #include <optional>
