@@ -9,6 +9,7 @@
 
 #include "recording/kept_picture.h"
 #include "shell/continue_game.h"
+#include "shell/game_list.h"
 #include "shell/recorded_run.h"
 #include "shell/recording_files.h"
 #include "support/recordings.h"
@@ -306,6 +307,7 @@ TEST(KeptPicture, OnlyACleanEndKeepsOne) {
     EXPECT_EQ(cont.status, 0);
     EXPECT_FALSE(cont.usedPicture);
     EXPECT_TRUE(fs::exists(keptPicturePath(path)));  // the continued game was closed
+    EXPECT_EQ(gameList(dir.path()).size(), 1u);       // a picture is no game of its own
     // A recording pruned away takes its picture along.
     const std::string folder = (fs::path(dir.path()) / "recordings").string();
     dir.write("recordings/2000-01-01_000000_seed-1.rec", "delve-recording 1\n");
