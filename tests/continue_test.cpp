@@ -25,13 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using Batches = std::deque<std::string>;
-
-Batches joined(Batches a, const Batches& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // 60 turns of moves and a spell or two, so a checkpoint lies behind.
 Batches opening() {
     Batches batches = {"x", "@317\r", "6"};

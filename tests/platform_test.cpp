@@ -110,6 +110,12 @@ TEST(Pages, StayApartCopyWholeAndClearOnEveryOpening) {
         copyPage(p, 6, 2);
         EXPECT_TRUE(filled(2, 7) && filled(6, 7) && filled(1, 2) && filled(3, 4));
     }
+    // A copy of the screen (a kept picture) has pixels of its own.
+    const Screen kept = p.screen;
+    EXPECT_TRUE(kept.pages == p.screen.pages);
+    p.screen.pages[0][0] = 99;
+    EXPECT_EQ(kept.pages[0][0], 1);
+    EXPECT_FALSE(kept.pages == p.screen.pages);
     openWindow(p, 0, 0);  // no pixels at all: nothing to draw on, nothing to copy
     EXPECT_TRUE(p.screen.pages[0].empty());
     copyPage(p, 1, 0);

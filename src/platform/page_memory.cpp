@@ -1,6 +1,7 @@
 #include "platform/page_memory.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #ifdef __linux__
@@ -64,6 +65,60 @@ bool PageMemory::reserveZeroed(size_t bytes) {
     block_ = static_cast<uint8_t*>(std::calloc(bytes, 1));
     capacity_ = block_ ? bytes : 0;
     return block_ != nullptr;
+}
+
+}  // namespace delve
+
+namespace delve {
+
+void PageSet::bindAll(size_t pageBytes) {
+    const bool any = pageBytes > 0 && memory_.data() != nullptr;
+    for (int i = 0; i < kPageCount; ++i)
+        pages_[i].bind(any ? memory_.data() + i * pageBytes : nullptr, any ? pageBytes : 0);
+}
+
+bool PageSet::reset(size_t pageBytes) {
+    const size_t bytes = pageBytes * kPageCount;
+    bool ok = true;
+    // A new block comes zeroed; one already in use is cleared.
+    if (bytes > memory_.capacity()) {
+        ok = memory_.reserveZeroed(bytes);
+    } else if (bytes > 0) {
+        std::memset(memory_.data(), 0, bytes);
+    }
+    bindAll(ok ? pageBytes : 0);
+    return ok;
+}
+
+PageSet::PageSet(const PageSet& other) {
+    const size_t pageBytes = other.pages_[0].size();
+    if (pageBytes > 0 && memory_.reserveZeroed(pageBytes * kPageCount)) {
+        std::memcpy(memory_.data(), other.memory_.data(), pageBytes * kPageCount);
+        bindAll(pageBytes);
+    }
+}
+
+PageSet& PageSet::operator=(const PageSet& other) {
+    if (this != &other) *this = PageSet(other);
+    return *this;
+}
+
+PageSet::PageSet(PageSet&& other) noexcept : memory_(std::move(other.memory_)) {
+    for (int i = 0; i < kPageCount; ++i) {
+        pages_[i].bind(other.pages_[i].pixels, other.pages_[i].bytes);
+        other.pages_[i].bind(nullptr, 0);
+    }
+}
+
+PageSet& PageSet::operator=(PageSet&& other) noexcept {
+    if (this != &other) {
+        memory_ = std::move(other.memory_);
+        for (int i = 0; i < kPageCount; ++i) {
+            pages_[i].bind(other.pages_[i].pixels, other.pages_[i].bytes);
+            other.pages_[i].bind(nullptr, 0);
+        }
+    }
+    return *this;
 }
 
 }  // namespace delve

@@ -5,14 +5,19 @@
 // kernel, and they cost more than the rest of the title screen. One block
 // the system may back with large pages (where it offers them) costs a
 // handful, and it comes from the system already zeroed.
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace delve {
 
+constexpr int kPageCount = 8;
+
 // A page: a view of its part of the block. Assigning one page to another
 // would only make a second view of the same pixels, so it is not allowed:
-// copyPage copies pixels, and the screen binds each page to its part.
+// copyPage copies pixels, and the page set binds each page to its part.
 struct Page {
     uint8_t* pixels = nullptr;
     size_t bytes = 0;
@@ -28,6 +33,10 @@ struct Page {
     uint8_t& operator[](size_t i) const { return pixels[i]; }
     uint8_t* begin() const { return pixels; }
     uint8_t* end() const { return pixels + bytes; }
+    // Same size and the same pixels.
+    bool operator==(const Page& other) const {
+        return bytes == other.bytes && (bytes == 0 || std::memcmp(pixels, other.pixels, bytes) == 0);
+    }
 };
 
 // Owns the block; moves, never copies.
@@ -52,6 +61,35 @@ private:
     uint8_t* block_ = nullptr;
     size_t capacity_ = 0;
     bool mapped_ = false;
+};
+
+// The eight pages and their block. A copy is a copy of every pixel, in a
+// block of its own (a kept picture of the screen).
+class PageSet {
+public:
+    PageSet() = default;
+    PageSet(const PageSet& other);
+    PageSet& operator=(const PageSet& other);
+    PageSet(PageSet&& other) noexcept;
+    PageSet& operator=(PageSet&& other) noexcept;
+
+    // Every page `pageBytes` long and clear. False when there is no memory
+    // for them: the pages are then empty.
+    bool reset(size_t pageBytes);
+
+    Page& operator[](size_t i) { return pages_[i]; }
+    const Page& operator[](size_t i) const { return pages_[i]; }
+    Page* begin() { return pages_.data(); }
+    Page* end() { return pages_.data() + kPageCount; }
+    const Page* begin() const { return pages_.data(); }
+    const Page* end() const { return pages_.data() + kPageCount; }
+    bool operator==(const PageSet& other) const { return std::equal(begin(), end(), other.begin()); }
+
+private:
+    void bindAll(size_t pageBytes);
+
+    PageMemory memory_;
+    std::array<Page, kPageCount> pages_;
 };
 
 }  // namespace delve

@@ -8,16 +8,7 @@ void openWindow(Platform& p, int width, int height) {
     Screen& s = p.screen;
     s.width = width > 0 ? width : 0;
     s.height = height > 0 ? height : 0;
-    const size_t pageBytes = static_cast<size_t>(s.width) * s.height;
-    const size_t bytes = pageBytes * kPageCount;
-    // A new block comes zeroed; one already in use is cleared.
-    if (bytes > s.memory.capacity()) {
-        if (!s.memory.reserveZeroed(bytes)) s.width = s.height = 0;
-    } else if (bytes > 0) {
-        std::memset(s.memory.data(), 0, bytes);
-    }
-    const size_t kept = s.width > 0 ? pageBytes : 0;
-    for (int i = 0; i < kPageCount; ++i) s.pages[i].bind(kept ? s.memory.data() + i * kept : nullptr, kept);
+    if (!s.pages.reset(static_cast<size_t>(s.width) * s.height)) s.width = s.height = 0;
     s.visibleDirty = true;
     p.backend->windowOpened(s.width, s.height);
 }
@@ -65,18 +56,26 @@ void refreshIfDrawn(Platform& p) {
     }
 }
 
+void noteTaken(Platform& p, const std::string& key) {
+    if (p.keepScreenAtEscape && key.size() == 1 && key[0] == kEscape) p.screenAtEscape = p.screen;
+}
+
 }  // namespace
 
 std::string pollKey(Platform& p) {
     refreshIfDrawn(p);
     if (!hasKey(p.keys)) p.backend->pumpKeys(p.keys, KeyWait::Brief);
-    return takeKey(p.keys);
+    std::string key = takeKey(p.keys);
+    noteTaken(p, key);
+    return key;
 }
 
 std::string readKey(Platform& p) {
     refreshIfDrawn(p);
     while (!hasKey(p.keys)) p.backend->pumpKeys(p.keys, KeyWait::Block);
-    return takeKey(p.keys).substr(0, 1);
+    std::string key = takeKey(p.keys).substr(0, 1);
+    noteTaken(p, key);
+    return key;
 }
 
 void waitForKeyPress(Platform& p) {

@@ -3,6 +3,7 @@
 // uses: window and pages, the text cursor, keys, clocks, random numbers and
 // files. A Platform is the screen, key queue, generator and file root of one
 // run, plus the backend that shows it (a real window or nothing at all).
+#include <optional>
 #include <string>
 
 #include "platform/backend.h"
@@ -20,6 +21,11 @@ struct Platform {
     KeyQueue keys;
     Random rng;
     Files files;
+    // The screen as it was when the game last took Escape from the queue,
+    // kept only when asked for: a game quit with Escape is continued from
+    // just before the Escape, whose picture the quit itself wipes.
+    bool keepScreenAtEscape = false;
+    std::optional<Screen> screenAtEscape;
 };
 
 // Window and pages.

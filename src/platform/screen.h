@@ -9,13 +9,10 @@
 
 namespace delve {
 
-constexpr int kPageCount = 8;
-
 struct Screen {
     int width = 0;
     int height = 0;
-    std::array<Page, kPageCount> pages;  // views into `memory`
-    PageMemory memory;
+    PageSet pages;
     int workPage = 0;
     int visiblePage = 0;
     int cursorRow = 1;
@@ -25,10 +22,11 @@ struct Screen {
     bool visibleDirty = false;
     // Whole pages copied so far, for benchmarks and tests.
     uint64_t pageCopies = 0;
-    // Nothing is drawn: tiles, boxes and page copies are skipped, and so are
-    // the files read and written only for the panels. The game state never
-    // depends on pixels, so tools that follow only the state (the simulator)
-    // set this to play thousands of turns a second. The game never sets it.
+    // Nothing is drawn: tiles, text, boxes and page copies are skipped, and so
+    // are the files read and written only for the panels. The game state
+    // never depends on pixels, so tools that follow only the state (the
+    // simulator) set this to play thousands of turns a second, and so does a
+    // continued game while it replays a recording whose last picture it has.
     bool skipDrawing = false;
 };
 

@@ -21,6 +21,10 @@ void RecordingBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     queue.pushed = &pushed;
     try {
         inner_.pumpKeys(queue, wait);
+    } catch (const EndRequested&) {
+        queue.pushed = nullptr;
+        endedWaitingForKeys_ = true;
+        throw;
     } catch (...) {
         queue.pushed = nullptr;
         throw;

@@ -33,6 +33,9 @@ public:
     // Appends one line (with its LF) and flushes it.
     void write(const std::string& line);
     bool failed() const { return failed_; }
+    // The run was ended (the close button, a signal) while the game waited
+    // for keys, rather than while it drew: the point a continue hands over at.
+    bool endedWaitingForKeys() const { return endedWaitingForKeys_; }
     // Nothing more is written, silently (the file is not ours to spoil).
     void stopWriting() { failed_ = true; }
 
@@ -41,6 +44,7 @@ private:
     std::FILE* out_;
     int32_t turn_ = 0;
     bool failed_ = false;
+    bool endedWaitingForKeys_ = false;
 };
 
 }  // namespace delve

@@ -272,10 +272,17 @@ std::optional<Recording> loadRecording(const std::string& path, std::string& err
         error = "cannot read it";
         return std::nullopt;
     }
+    // As much as the file holds, and whatever it grew by while being read,
+    // up to one byte past the limit.
     std::string text;
-    text.resize(kRecordingMaxBytes + 1);
+    text.resize(static_cast<size_t>(st.st_size) + 1);
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
+    char buffer[1 << 16];
+    while (text.size() <= kRecordingMaxBytes && in) {
+        in.read(buffer, sizeof buffer);
+        text.append(buffer, static_cast<size_t>(in.gcount()));
+    }
     if (text.size() > kRecordingMaxBytes) {  // it grew while being read
         error = "too large for a recording";
         return std::nullopt;

@@ -10,7 +10,24 @@ namespace delve {
 
 ResumeBackend::ResumeBackend(RecordingBackend& live, const Recording& recording, std::FILE* file,
                              uint64_t keepBytes, std::string extra)
-    : live_(live), playback_(live, recording, false), file_(file), keepBytes_(keepBytes), extra_(std::move(extra)) {}
+    : live_(live),
+      recording_(recording),
+      playback_(live, recording, false),
+      file_(file),
+      keepBytes_(keepBytes),
+      extra_(std::move(extra)) {}
+
+void ResumeBackend::windowOpened(int width, int height) {
+    width_ = width, height_ = height;
+    sizePending_ = true;
+    if (!replaying_ || showing_) showSize();
+}
+
+void ResumeBackend::showSize() {
+    if (!sizePending_) return;
+    sizePending_ = false;
+    live_.windowOpened(width_, height_);
+}
 
 void ResumeBackend::present(const Screen& screen) {
     lastScreen_ = &screen;
@@ -25,8 +42,34 @@ bool ResumeBackend::replayNext() {
 }
 
 void ResumeBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
-    if (!replayNext()) return live_.pumpKeys(queue, wait);
+    pumping_ = true;
+    const bool replay = replayNext();
+    pumping_ = false;
+    if (!replay) return live_.pumpKeys(queue, wait);
     playback_.pumpKeys(queue, wait);
+}
+
+void ResumeBackend::restoreAtHandOver(const KeptPicture& picture, Screen& screen) {
+    picture_ = &picture;
+    pictureScreen_ = &screen;
+}
+
+void ResumeBackend::putPicture() {
+    const KeptPicture& p = *picture_;
+    Screen& s = *pictureScreen_;
+    const Screen& kept = p.screen;
+    // A game that ended by itself was waiting for a key, so a continue of
+    // its recording hands over in a key pump; the replay also knows the
+    // screen's size and text cursor, which the picture must agree with.
+    const bool fits = pumping_ && p.program == recording_.program &&
+                      p.playedBytes == keepBytes_ + extra_.size() &&
+                      p.playedDigest == playedTextDigest(recording_, keepBytes_, extra_) &&
+                      kept.width == s.width && kept.height == s.height && kept.cursorRow == s.cursorRow &&
+                      kept.cursorColumn == s.cursorColumn && kept.workPage == s.workPage &&
+                      kept.visiblePage == s.visiblePage;
+    if (!fits) throw PictureDoesNotFit();
+    s.pages = kept.pages;
+    s.skipDrawing = false;
 }
 
 bool ResumeBackend::takeClick(int& frameX, int& frameY) {
@@ -44,7 +87,9 @@ std::string ResumeBackend::clockDate() { return replayNext() ? playback_.clockDa
 
 void ResumeBackend::handOver() {
     if (!replaying_) return;
+    if (picture_) putPicture();
     replaying_ = false;
+    if (!removeAtHandOver_.empty()) std::remove(removeAtHandOver_.c_str());
     if (file_) {
         std::fflush(file_);
         bool cut = false;
@@ -60,11 +105,13 @@ void ResumeBackend::handOver() {
     }
     live_.write(extra_);
     live_.write("# continued here\n");
+    showSize();
     if (lastScreen_) live_.present(*lastScreen_);
 }
 
 void ResumeBackend::showPages() {
     showing_ = true;
+    showSize();
     if (lastScreen_) live_.present(*lastScreen_);
 }
 

@@ -4,17 +4,26 @@
 // everything comes from the live backend, which records it on into the
 // same file. While the recording plays nothing reaches the window (the
 // pages are still drawn, so the picture the player last saw is there at
-// the hand-over); at the hand-over the file is cut back to what was played
-// and the shown page goes to the window.
+// the hand-over, or else nothing is drawn and the picture kept beside the
+// recording is put up then); at the hand-over the file is cut back to what
+// was played and the shown page goes to the window.
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "recording/kept_picture.h"
 #include "recording/playback_backend.h"
 #include "recording/recording_backend.h"
 
 namespace delve {
+
+// Thrown at the hand-over of a replay without drawing when the kept picture
+// is not that of the point handed over at: nothing has been shown or
+// written yet, and the caller replays again with drawing.
+struct PictureDoesNotFit : std::exception {
+    const char* what() const noexcept override { return "the kept picture does not fit the recording"; }
+};
 
 class ResumeBackend final : public Backend {
 public:
@@ -24,7 +33,9 @@ public:
     ResumeBackend(RecordingBackend& live, const Recording& recording, std::FILE* file, uint64_t keepBytes,
                   std::string extra);
 
-    void windowOpened(int width, int height) override { live_.windowOpened(width, height); }
+    // While the recording plays the window only learns the last size, at
+    // the hand-over: resizing it costs time and shows nothing.
+    void windowOpened(int width, int height) override;
     void setTitle(const std::string& title) override { live_.setTitle(title); }
     void present(const Screen& screen) override;
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
@@ -45,11 +56,22 @@ public:
     // Shows pages in the window again without handing over (to show why
     // the game cannot go on).
     void showPages();
+    // A replay without drawing (`screen.skipDrawing` set by the caller): at
+    // the hand-over `picture` goes onto `screen` and drawing starts again,
+    // once it is checked to be the picture of exactly the text replayed and
+    // of the point the game waits at; otherwise PictureDoesNotFit.
+    void restoreAtHandOver(const KeptPicture& picture, Screen& screen);
+    // A file removed at the hand-over: the kept picture of the recording,
+    // which no longer belongs to it once it grows.
+    void removeAtHandOver(std::string path) { removeAtHandOver_ = std::move(path); }
 
 private:
     bool replayNext();
+    void putPicture();
+    void showSize();
 
     RecordingBackend& live_;
+    const Recording& recording_;
     PlaybackBackend playback_;
     std::FILE* file_;
     uint64_t keepBytes_;
@@ -57,6 +79,12 @@ private:
     bool replaying_ = true;
     bool showing_ = false;
     const Screen* lastScreen_ = nullptr;
+    bool pumping_ = false;
+    bool sizePending_ = false;
+    int width_ = 0, height_ = 0;
+    const KeptPicture* picture_ = nullptr;
+    Screen* pictureScreen_ = nullptr;
+    std::string removeAtHandOver_;
 };
 
 }  // namespace delve

@@ -39,6 +39,8 @@ int cellEdge(int64_t cell) { return saturateInt32(8 * (cell - 1)); }
 }  // namespace
 
 void drawFontText(Platform& p, int x, int y, const std::string& text) {
+    // Text only draws; without drawing not even the tile names are made.
+    if (p.screen.skipDrawing) return;
     for (size_t i = 0; i < text.size(); ++i) {
         int64_t xi = int64_t{x} + static_cast<int64_t>(i) * 8;
         int64_t yi = y;
@@ -56,6 +58,7 @@ void drawFontText(Platform& p, int x, int y, const std::string& text) {
 }
 
 void printMarkup(Platform& p, int row, int column, const std::string& text) {
+    if (p.screen.skipDrawing) return;
     int k = 0;
     for (size_t pos = 0; pos < text.size(); ++k) {
         const MarkupItem item = markupItemAt(text, pos);
@@ -86,6 +89,7 @@ std::string symbolTileCode(char symbol) {
 }
 
 void drawTextFrame(Platform& p, int c1, int r1, int c2, int r2, int clearFlag) {
+    if (p.screen.skipDrawing) return;
     // The clear stops at the far corner cell's top-left corner; the frame
     // drawn next covers the rest of the last column and row.
     if (clearFlag == -1) fillBox(p, cellEdge(c1), cellEdge(r1), cellEdge(c2), cellEdge(r2), 0);

@@ -60,6 +60,7 @@ void fillBox(Platform& p, int x1, int y1, int x2, int y2, int colour) {
 }
 
 void drawCellTile(Platform& p, int column, int row, const std::string& name) {
+    if (p.screen.skipDrawing) return;
     // Any other length names no file; the loader then shows its placeholder.
     std::string file;
     if (name.size() == 4) file = "tiles\\party\\" + name + "_001.TIL";

@@ -5,7 +5,9 @@
 #include <memory>
 
 #include "recording/data_digest.h"
+#include "recording/kept_picture.h"
 #include "recording/resume_backend.h"
+#include "shell/continue_picture.h"
 #include "shell/playback.h"
 #include "shell/recorded_run.h"
 #include "shell/recording_files.h"
@@ -59,12 +61,6 @@ int openToContinue(const std::string& dataRoot, const std::string& given, Contin
     return 0;
 }
 
-namespace {
-
-// A game the recording itself ends (its last key batch quit with Escape):
-// the same recording without that Escape and what followed it, so the
-// player comes back to the game as it was just before. `keysLeft` are the
-// keys still queued when the game ended, which came after the Escape.
 bool withoutTheQuit(const Recording& r, int keysLeft, Recording& out, uint64_t& keep, std::string& extra) {
     const size_t lf = r.text.rfind("\nk ", r.bodyEnd);
     if (lf == std::string::npos || lf + 1 < r.bodyStart) return false;
@@ -82,10 +78,16 @@ bool withoutTheQuit(const Recording& r, int keysLeft, Recording& out, uint64_t& 
     return true;
 }
 
-}  // namespace
+namespace {
 
-int continueGame(Backend& window, ContinueTarget& target, const std::string& dataRoot, const std::string& tracePath) {
-    const uint64_t digest = dataFolderDigest(dataRoot);
+// What playOn returns when a replay without drawing cannot stand: the game
+// is replayed again with drawing, which decides.
+constexpr int kReplayWithDrawing = -1;
+
+// The continue itself; with `picture` the recording replays without drawing
+// and the picture is put up at the hand-over.
+int playOn(Backend& window, ContinueTarget& target, const std::string& dataRoot, uint64_t digest,
+           const std::string& tracePath, const KeptPicture* picture) {
     Recording recording = target.recording;
     uint64_t keep = recording.bodyEnd;
     std::string extra;
@@ -96,16 +98,29 @@ int continueGame(Backend& window, ContinueTarget& target, const std::string& dat
         WalkBackend walker(window);
         RecordingBackend rec(walker, target.file);
         ResumeBackend resume(rec, recording, target.file, keep, extra);
+        resume.removeAtHandOver(keptPicturePath(target.path));
         Platform platform(resume);
         platform.files.root = dataRoot;
+        platform.keepScreenAtEscape = true;
         resume.watchScreen(platform.screen);
+        if (picture) {
+            platform.screen.skipDrawing = true;
+            resume.restoreAtHandOver(*picture, platform.screen);
+        }
         auto game = std::make_unique<Game>(platform);
-        const ResumedRun run = runResumed(*game, rec, resume, recording, digest, trace ? &trace : nullptr, &walker);
+        ResumedRun run;
+        try {
+            run = runResumed(*game, rec, resume, recording, digest, trace.is_open() ? &trace : nullptr, &walker);
+        } catch (const PictureDoesNotFit&) {
+            return kReplayWithDrawing;
+        }
+        if (picture && run.kind == ResumedRun::Mismatch) return kReplayWithDrawing;
         switch (run.kind) {
             case ResumedRun::Played:
                 if (recording.dataDigest != digest)
                     std::fprintf(stderr, "delve: %s: recorded with other data files, yet every checkpoint matched\n",
                                  target.path.c_str());
+                keepPictureForContinuing(target.path, *game, rec);
                 return 0;
             case ResumedRun::Mismatch:
                 resume.showPages();
@@ -120,8 +135,31 @@ int continueGame(Backend& window, ContinueTarget& target, const std::string& dat
         if (attempt > 0 || !withoutTheQuit(recording, run.keysLeft, trimmed, keep, extra)) break;
         recording = std::move(trimmed);
     }
+    if (picture) return kReplayWithDrawing;
     std::fprintf(stderr, "delve: %s: the recording ends the game and cannot be continued\n", target.path.c_str());
     return 3;
+}
+
+}  // namespace
+
+int continueGame(Backend& window, ContinueTarget& target, const std::string& dataRoot, const std::string& tracePath,
+                 bool* usedKeptPicture) {
+    const uint64_t digest = dataFolderDigest(dataRoot);
+    if (usedKeptPicture) *usedKeptPicture = false;
+    // Only a picture this program drew from these very data files can stand
+    // in for drawing the whole recording again.
+    const std::string version = programVersion();
+    if (target.recording.program == version && target.recording.dataDigest == digest) {
+        const auto picture = readKeptPicture(keptPicturePath(target.path));
+        if (picture && picture->program == version) {
+            const int status = playOn(window, target, dataRoot, digest, tracePath, &*picture);
+            if (status != kReplayWithDrawing) {
+                if (usedKeptPicture) *usedKeptPicture = true;
+                return status;
+            }
+        }
+    }
+    return playOn(window, target, dataRoot, digest, tracePath, nullptr);
 }
 
 }  // namespace delve

@@ -31,8 +31,17 @@ int openToContinue(const std::string& dataRoot, const std::string& given, Contin
 
 // Plays the game on in `window` from the recording; returns the exit status
 // (3, with the file untouched, when the game no longer matches it). Writes
-// a trace line per frame to `tracePath` when given.
+// a trace line per frame to `tracePath` when given. The recording replays
+// without drawing when the picture kept beside it is of its very end
+// (shell/continue_picture.h); `usedKeptPicture` then says so.
 int continueGame(Backend& window, ContinueTarget& target, const std::string& dataRoot,
-                 const std::string& tracePath = "");
+                 const std::string& tracePath = "", bool* usedKeptPicture = nullptr);
+
+// A recording the game itself ends (its last key batch quit with Escape):
+// the same recording without that Escape and what followed it, so the
+// player comes back to the game as it was just before. `keysLeft` are the
+// keys still queued when the game ended, which came after the Escape. The
+// first `keep` bytes of `r` and then `extra` make the text of `out`.
+bool withoutTheQuit(const Recording& r, int keysLeft, Recording& out, uint64_t& keep, std::string& extra);
 
 }  // namespace delve

@@ -8,6 +8,7 @@
 #include "recording/data_digest.h"
 #include "recording/recording_format.h"
 #include "shell/checkpoint.h"
+#include "shell/continue_picture.h"
 #include "shell/program.h"
 
 namespace delve {
@@ -30,6 +31,9 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
         return result;
     };
     const auto matches = [&](const RecordedEvent& checkpoint) {
+        // A replay without drawing has no pages to digest; it stands only
+        // once its kept picture proves to be of this very recording text.
+        if (g.io.screen.skipDrawing) return checkpoint.turn == g.turnCount;
         return checkpoint.turn == g.turnCount && checkpoint.digest == checkpointDigest(g, program.shownMessage);
     };
     if (walker) walker->setGame(&g);
@@ -115,8 +119,11 @@ int runWindowGame(Backend& window, const WindowRunOptions& options) {
     if (!options.tracePath.empty()) traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
     Platform platform(rec);
     platform.files.root = options.dataRoot;
+    platform.keepScreenAtEscape = recording;
     auto game = std::make_unique<Game>(platform);
-    const int status = runRecorded(*game, rec, recording ? &file : nullptr, traceFile ? &traceFile : nullptr, &walker);
+    const int status =
+        runRecorded(*game, rec, recording ? &file : nullptr, traceFile.is_open() ? &traceFile : nullptr, &walker);
+    if (recording) keepPictureForContinuing(file.path, *game, rec);
     closeRecordingFile(file);
     return status;
 }

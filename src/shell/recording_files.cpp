@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/system.h"
+#include "recording/kept_picture.h"
 
 namespace delve {
 
@@ -121,7 +122,10 @@ void pruneRecordings(const std::string& folder, size_t keep) {
     std::error_code ec;
     if (names.size() <= keep) return;
     std::sort(names.begin(), names.end());
-    for (size_t i = 0; i + keep < names.size(); ++i) fs::remove(fs::path(folder) / names[i], ec);
+    for (size_t i = 0; i + keep < names.size(); ++i) {
+        fs::remove(fs::path(folder) / names[i], ec);
+        fs::remove(keptPicturePath((fs::path(folder) / names[i]).string()), ec);
+    }
 }
 
 void closeRecordingFile(RecordingFile& f) {

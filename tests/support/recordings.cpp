@@ -26,6 +26,11 @@ void BatchBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     batches_.pop_front();
 }
 
+Batches joined(Batches a, const Batches& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 void copyStaged(const ScratchDir& dir) {
     for (const char* folder : {"res", "tiles"})
         fs::copy(fs::path(stagedGameDir()) / folder, fs::path(dir.path()) / folder, fs::copy_options::recursive);

@@ -11,6 +11,11 @@
 
 namespace delve::test {
 
+using Batches = std::deque<std::string>;
+
+// The batches of `a`, then those of `b`.
+Batches joined(Batches a, const Batches& b);
+
 // Keys in batches, as a window brings everything pending at once; the clock
 // moves by an odd amount so that timer readings are not round numbers. When
 // the batches are used up it ends the run as the close button does
