@@ -1013,7 +1013,8 @@ def window_recording(args, keys):
     finally:
         xvfb.kill()
     folder = os.path.join(data, "recordings")
-    made = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+    # Only the recordings: a cleanly ended game also keeps its picture there.
+    made = sorted(n for n in os.listdir(folder) if n.endswith(".rec")) if os.path.isdir(folder) else []
     if not made:
         raise Stop("the window left no recording")
     return os.path.join(folder, made[-1])
