@@ -50,7 +50,8 @@ PROBE_TURNS = 20
 FILE_WORK = ("openat", "read", "close", "write", "rename")
 
 # Aims on the 2-core machine class the game is measured on (milliseconds).
-AIMS_MS = {"BM_Turn": 3.0, "BM_Level": 50.0, "BM_StartUpToTitle": 20.0, "BM_StartUpToFirstLevel": 50.0}
+AIMS_MS = {"BM_Turn": 3.0, "BM_Level": 50.0, "BM_StartUpToTitle": 20.0, "BM_StartUpToFirstLevel": 50.0,
+           "BM_KeepPicture": 10.0}
 
 TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 

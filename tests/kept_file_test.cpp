@@ -106,6 +106,26 @@ TEST(KeptFile, CuttingGivesTheDescriptorTheShortFileAndLeavesTheOldNameAlone) {
     EXPECT_EQ(rec.dir.read("taken"), "keep me");
 }
 
+TEST(KeptFile, APictureIsTakenWholeOnceAndOnlyWhenItFits) {
+    ScratchDir dir;
+    const std::string path = dir.path() + "/game.rec.picture";
+    std::string bytes;
+    EXPECT_FALSE(takeWholeFile(path, 100, bytes));  // none yet
+    dir.write("game.rec.picture", "picture one");
+    ASSERT_TRUE(takeWholeFile(path, 100, bytes));
+    EXPECT_EQ(bytes, "picture one");
+    EXPECT_FALSE(dir.exists("game.rec.picture"));
+    EXPECT_FALSE(takeWholeFile(path, 100, bytes));  // taken already
+    dir.write("game.rec.picture", "");
+    ASSERT_TRUE(takeWholeFile(path, 100, bytes));
+    EXPECT_EQ(bytes, "");
+    // Too large, or a folder: left where it is, and nothing taken.
+    dir.write("game.rec.picture", std::string(101, 'x'));
+    EXPECT_FALSE(takeWholeFile(path, 100, bytes));
+    EXPECT_TRUE(dir.exists("game.rec.picture"));
+    EXPECT_FALSE(takeWholeFile(dir.path(), 100, bytes));
+}
+
 }  // namespace
 }  // namespace delve
 

@@ -298,11 +298,98 @@ TEST(KeptPicture, ABadPictureCostsTimeAndNothingElse) {
     EXPECT_EQ(refused.after, recording);
 }
 
+// A game that never ended cleanly (keys used up, as a killed program's) of
+// this many batches: past the first picture kept along the way.
+Batches longOpening() {
+    Batches batches = opening();
+    const std::string moves = "6688224466v22";
+    for (int i = 0; i < kPictureEveryBatches; ++i) batches.push_back(std::string(1, moves[i % moves.size()]));
+    return batches;
+}
+
+TEST(KeptPicture, AGameCutOffGoesOnFromAPictureKeptAlongTheWay) {
+    ScratchDir dir;
+    copyStaged(dir);
+    const std::string path = playInWindow(dir.path(), longOpening(), false);
+    ASSERT_FALSE(path.empty());
+    const std::string rel = fs::relative(path, dir.path()).string();
+    const std::string picturePath = keptPicturePath(path);
+    const std::string recording = dir.read(rel);
+    // Kept on the way into a wait for a key, of the text written by then.
+    const auto kept = readKeptPicture(picturePath);
+    ASSERT_TRUE(kept);
+    ASSERT_LT(kept->playedBytes, recording.size());
+    EXPECT_EQ(kept->playedDigest, fnv1a64(recording.substr(0, kept->playedBytes)));
+    EXPECT_EQ(recording.compare(kept->playedBytes, 2, "k "), 0);
+    const std::string good = encodeKeptPicture(*kept);
+
+    // Every case comes back as the continue that draws everything does
+    // (which continue_test holds to one run of all the keys); a half line
+    // is cut off first, so it changes nothing.
+    fs::remove(picturePath);
+    const Continued drawn = continueWith(dir.path(), path, kMore);
+    ASSERT_EQ(drawn.status, 0);
+    ASSERT_FALSE(drawn.usedPicture);
+
+    KeptPicture otherText = *kept;
+    otherText.playedDigest ^= 1;
+    KeptPicture midLine = *kept;
+    midLine.playedBytes += 3;
+    midLine.playedDigest = fnv1a64(recording.substr(0, midLine.playedBytes));
+    struct Case {
+        const char* name;
+        std::string recording;
+        std::string picture;
+        bool used;
+    };
+    const std::vector<Case> cases = {
+        {"keys used up", recording, good, true},
+        {"killed in the middle of a line", recording + "k 150 6 2", good, true},
+        {"a picture of other text", recording, encodeKeptPicture(otherText), false},
+        {"a picture of no wait for a key", recording, encodeKeptPicture(midLine), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.write(rel, c.recording);
+        dir.write(fs::relative(picturePath, dir.path()).string(), c.picture);
+        const Continued fast = continueWith(dir.path(), path, kMore);
+        EXPECT_EQ(fast.status, 0);
+        EXPECT_EQ(fast.usedPicture, c.used);
+        EXPECT_EQ(fast.trace, drawn.trace);
+        EXPECT_EQ(fast.shownHash, drawn.shownHash);
+        EXPECT_EQ(fast.after, drawn.after);
+    }
+
+    // A file cut back before the picture's point (a power cut that kept the
+    // picture and lost the file's last lines) plays on without it.
+    dir.write(rel, recording.substr(0, recording.rfind("\nk ", kept->playedBytes - 2) + 1));
+    dir.write(fs::relative(picturePath, dir.path()).string(), good);
+    const Continued cut = continueWith(dir.path(), path, kMore);
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_FALSE(cut.usedPicture);
+
+    // A checkpoint before the picture's point that no longer matches: the
+    // picture is of other text, and the drawn replay refuses the game.
+    std::string spoilt = recording;
+    const size_t checkpoint = spoilt.find("\np 50 ");
+    ASSERT_LT(checkpoint, kept->playedBytes);
+    spoilt[checkpoint + 7] = spoilt[checkpoint + 7] == '0' ? '1' : '0';
+    dir.write(rel, spoilt);
+    dir.write(fs::relative(picturePath, dir.path()).string(), good);
+    testing::internal::CaptureStderr();
+    const Continued refused = continueWith(dir.path(), path, kMore);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_FALSE(refused.usedPicture);
+    EXPECT_EQ(refused.after, spoilt);
+}
+
 TEST(KeptPicture, OnlyACleanEndKeepsOne) {
     ScratchDir dir;
     copyStaged(dir);
-    // Keys used up without a close: as a killed program, nothing is kept,
-    // and a picture left from before goes.
+    // Keys used up without a close, as a killed program's, before any
+    // picture was due: nothing is kept, and a picture left from before is
+    // only a picture of nothing in this recording.
     const std::string path = playInWindow(dir.path(), {"x", "@5\r", " ", "6"}, false);
     ASSERT_FALSE(path.empty());
     EXPECT_FALSE(fs::exists(keptPicturePath(path)));

@@ -23,6 +23,9 @@ add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
 # the compiler only: the link keeps the library built without.
 target_compile_options(delve_core PUBLIC
   "SHELL:-sEXCEPTION_CATCHING_ALLOWED=@${CMAKE_SOURCE_DIR}/web/exceptions_caught.json")
+# A function added to the list must be compiled again to catch.
+set_source_files_properties(${DELVE_WEB_CORE_SOURCES} PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/web/exceptions_caught.json)
 target_include_directories(delve_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
 
 set(DELVE_WEB_TILES ${CMAKE_BINARY_DIR}/tiles)

@@ -15,7 +15,13 @@
 // recorded ones, and its last picture goes to PICTURE2: what a continued
 // game must show after typing them.
 //
-//   delve-long-game DATA TURNS SEED PICTURE [MORE PICTURE2]
+// With --killed the game goes on for a few dozen keys after the "~", keeps
+// a picture along the way every few batches from there, and then ends as a
+// killed program's does: no picture of its end, no closing line, and half
+// a key line. A continue then replays it without drawing up to the last
+// picture kept along the way and draws the rest.
+//
+//   delve-long-game [--killed] DATA TURNS SEED PICTURE [MORE PICTURE2]
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -24,6 +30,7 @@
 
 #include "platform/png_writer.h"
 #include "recording/data_digest.h"
+#include "recording/kept_picture.h"
 #include "recording/recording_format.h"
 #include "shell/continue_picture.h"
 #include "shell/recorded_run.h"
@@ -39,6 +46,10 @@ class ScriptedWindow final : public Backend {
 public:
     explicit ScriptedWindow(std::deque<std::string> keys) : keys_(std::move(keys)) {}
     void drawFromTilde(Screen& screen) { screen_ = &screen; }
+    // Pictures along the way from the "~" on, every `every` batches.
+    void picturesFromTilde(RecordingBackend& rec, const RecordingFile& file, int every) {
+        rec_ = &rec, file_ = &file, every_ = every;
+    }
     void windowOpened(int, int) override {}
     void setTitle(const std::string&) override {}
     void present(const Screen&) override {}
@@ -48,6 +59,7 @@ public:
         if (keys_.empty()) throw EndRequested();
         for (int i = 0; i < 8 && !keys_.empty(); ++i) {
             if (keys_.front() == "~" && screen_) screen_->skipDrawing = false;
+            if (keys_.front() == "~" && rec_) rec_->keepPictures(keptPicturePath(file_->path), every_);
             pushKey(queue, keys_.front());
             keys_.pop_front();
         }
@@ -59,10 +71,13 @@ public:
 private:
     std::deque<std::string> keys_;
     Screen* screen_ = nullptr;
+    RecordingBackend* rec_ = nullptr;
+    const RecordingFile* file_ = nullptr;
+    int every_ = 1;
     double timer_ = 4000.25;
 };
 
-std::deque<std::string> gameKeys(int turns, const std::string& seed) {
+std::deque<std::string> gameKeys(int turns, const std::string& seed, bool killed) {
     std::deque<std::string> keys = {"x", "@"};
     for (char c : seed) keys.emplace_back(1, c);
     keys.emplace_back("\r");
@@ -75,6 +90,7 @@ std::deque<std::string> gameKeys(int turns, const std::string& seed) {
         keys.emplace_back(1, moves[(state >> 16) % moves.size()]);
     }
     for (const char* k : {"~", " ", "6", "6", "2", "2", "4", "8", "v", "6"}) keys.emplace_back(k);
+    for (int i = 0; killed && i < 40; ++i) keys.emplace_back(1, "6622448866"[i % 10]);
     return keys;
 }
 
@@ -90,15 +106,39 @@ int fail(const std::string& what) {
 
 }  // namespace
 
+// A killed program's end: the closing line gone, half a key line written.
+bool endAsKilled(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    std::string text;
+    char buffer[1 << 16];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    std::fclose(file);
+    const std::string closing = "# end closed\n";
+    if (text.size() < closing.size() || text.compare(text.size() - closing.size(), closing.size(), closing) != 0)
+        return false;
+    text.resize(text.size() - closing.size());
+    // The next batch, at the turn of the last, cut off after its first key.
+    const size_t last = text.rfind("\nk ");
+    if (last == std::string::npos) return false;
+    text += text.substr(last + 1, text.find(' ', last + 3) - last - 1) + " 6";
+    file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
 int main(int argc, char** argv) {
+    const bool killed = argc > 1 && std::string(argv[1]) == "--killed";
+    if (killed) --argc, ++argv;
     if (argc != 5 && argc != 7) {
-        std::fprintf(stderr, "usage: delve-long-game DATA TURNS SEED PICTURE [MORE PICTURE2]\n");
+        std::fprintf(stderr, "usage: delve-long-game [--killed] DATA TURNS SEED PICTURE [MORE PICTURE2]\n");
         return 2;
     }
     const std::string data = argv[1];
     const int turns = std::atoi(argv[2]);
     const std::string seed = argv[3];
-    const std::deque<std::string> keys = gameKeys(turns, seed);
+    const std::deque<std::string> keys = gameKeys(turns, seed, killed);
 
     // The recorded game, closed after its last key as the close button does.
     RecordingFile file;
@@ -111,10 +151,12 @@ int main(int argc, char** argv) {
     platform.keepScreenAtEscape = true;
     platform.screen.skipDrawing = true;
     window.drawFromTilde(platform.screen);
+    if (killed) window.picturesFromTilde(rec, file, 4);
     auto game = std::make_unique<Game>(platform);
     runRecorded(*game, rec, &file, nullptr);
-    keepPictureForContinuing(file.path, *game, rec);
+    if (!killed) keepPictureForContinuing(file.path, *game, rec);
     closeRecordingFile(file);
+    if (killed && !endAsKilled(file.path)) return fail(file.path + ": cannot end it as a killed program would");
     if (!writeShown(platform.screen, argv[4])) return fail(std::string(argv[4]) + ": cannot write the picture");
     std::printf("%s\n", file.path.c_str());
     if (argc == 5) return 0;

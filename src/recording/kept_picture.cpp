@@ -106,10 +106,15 @@ uint64_t playedTextDigest(const Recording& recording, uint64_t keepBytes, const 
 std::string keptPicturePath(const std::string& recordingPath) { return recordingPath + ".picture"; }
 
 std::string encodeKeptPicture(const KeptPicture& picture) {
-    const Screen& s = picture.screen;
+    return encodeKeptPicture(picture.program, picture.playedBytes, picture.playedDigest, picture.screen);
+}
+
+std::string encodeKeptPicture(const std::string& program, uint64_t playedBytes, uint64_t playedDigest,
+                              const Screen& s) {
     std::string out = kMagic;
-    out += "program " + picture.program + "\n";
-    out += "played " + std::to_string(picture.playedBytes) + " " + hex16(picture.playedDigest) + "\n";
+    out.reserve(1 << 19);
+    out += "program " + program + "\n";
+    out += "played " + std::to_string(playedBytes) + " " + hex16(playedDigest) + "\n";
     out += "screen " + std::to_string(s.width) + " " + std::to_string(s.height) + " " + std::to_string(s.workPage) +
            " " + std::to_string(s.visiblePage) + " " + std::to_string(s.cursorRow) + " " +
            std::to_string(s.cursorColumn) + "\n";
@@ -178,7 +183,10 @@ std::optional<KeptPicture> decodeKeptPicture(const std::string& in) {
 }
 
 bool writeKeptPicture(const std::string& path, const KeptPicture& picture) {
-    const std::string bytes = encodeKeptPicture(picture);
+    return writeKeptPictureBytes(path, encodeKeptPicture(picture));
+}
+
+bool writeKeptPictureBytes(const std::string& path, const std::string& bytes) {
     const std::string temporary = path + ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

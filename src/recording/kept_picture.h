@@ -1,15 +1,18 @@
 #pragma once
-// The picture a window game ended on, kept beside its recording
-// ("NAME.rec.picture"), so that continuing the game can replay the
-// recording without drawing and still show exactly what the player saw.
-// The map is drawn over the cells of earlier turns, so the pages cannot be
-// drawn afresh from the game record: they are kept whole.
+// A picture of the screen kept beside a recording ("NAME.rec.picture"),
+// so that continuing the game can replay the recording without drawing and
+// still show exactly what the player saw. The map is drawn over the cells
+// of earlier turns, so the pages cannot be drawn afresh from the game
+// record: they are kept whole.
 //
-// It belongs to one point of one recording: the bytes a continue replays
-// before handing over (their count and digest) and the program that drew
-// it. A file that does not say exactly that point, or is not a sound
-// picture file, is not used: the game is then replayed with drawing, as it
-// would be without it, so a bad file costs time and nothing else.
+// It belongs to one point of one recording: the recording text up to it
+// (its length and digest) and the program that drew it. That point is the
+// game's end when it ended cleanly, or else a wait for a key now and then
+// along the way (a killed program, a page the browser dropped): the replay
+// then draws again from that point on. A file that does not say a point of
+// the recording, or is not a sound picture file, is not used: the game is
+// then replayed with drawing throughout, so a bad file costs time and
+// nothing else.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,11 +37,15 @@ std::string keptPicturePath(const std::string& recordingPath);
 
 // A picture file's bytes and back; nothing for anything that is not one.
 std::string encodeKeptPicture(const KeptPicture& picture);
+// The same for a screen in use, without copying its pages first.
+std::string encodeKeptPicture(const std::string& program, uint64_t playedBytes, uint64_t playedDigest,
+                              const Screen& screen);
 std::optional<KeptPicture> decodeKeptPicture(const std::string& bytes);
 
 // Written to a temporary name and renamed over `path`, so a reader finds the
 // old file or the new one whole. False when it could not be written.
 bool writeKeptPicture(const std::string& path, const KeptPicture& picture);
+bool writeKeptPictureBytes(const std::string& path, const std::string& bytes);
 // Nothing when there is none, it is too large, or it is not sound.
 std::optional<KeptPicture> readKeptPicture(const std::string& path);
 

@@ -40,6 +40,10 @@ public:
     // taken) when the next item is something else or there is none.
     std::optional<RecordedEvent> takeCheckpoint();
     bool usedUp() const { return !peekEvent(cursor_).has_value(); }
+    // The recording text taken so far, and how far it can be taken before
+    // the next event (past the comments after what was taken).
+    size_t position() const { return cursor_.position; }
+    size_t nextEventStart() const { return delve::nextEventStart(cursor_); }
     bool stoppedByViewer() const { return stopped_; }
     int32_t recordedTurn() const { return turn_; }
 

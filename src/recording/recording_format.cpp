@@ -311,6 +311,18 @@ std::optional<RecordedEvent> nextEvent(RecordingCursor& c) {
     return std::nullopt;
 }
 
+size_t nextEventStart(const RecordingCursor& c) {
+    if (!c.recording) return 0;
+    size_t at = c.position, next = 0;
+    while (auto line = lineAt(c.recording->text, at, c.recording->bodyEnd, next)) {
+        bool comment = false;
+        std::string error;
+        if (parseEventLine(*line, comment, error)) return at;
+        at = next;
+    }
+    return at;
+}
+
 const char* recordedKindName(RecordedKind kind) {
     switch (kind) {
         case RecordedKind::Timer: return "a timer reading";

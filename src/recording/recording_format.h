@@ -96,6 +96,9 @@ struct RecordingCursor {
 RecordingCursor openCursor(const Recording& r);
 std::optional<RecordedEvent> peekEvent(const RecordingCursor& c);
 std::optional<RecordedEvent> nextEvent(RecordingCursor& c);
+// Where the line of the next event begins, past any comments (the end of
+// the last complete line when there is none).
+size_t nextEventStart(const RecordingCursor& c);
 
 const char* recordedKindName(RecordedKind kind);
 

@@ -44,32 +44,51 @@ bool ResumeBackend::replayNext() {
 void ResumeBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     pumping_ = true;
     const bool replay = replayNext();
+    // One of other text may still be of the end of this recording once a
+    // quit is taken off it (continue_game.h): it waits for the hand-over.
+    if (replay && picture_ && pictureAlongTheWay_ && pictureTextFits_) putPictureIfHere(wait);
     pumping_ = false;
     if (!replay) return live_.pumpKeys(queue, wait);
     playback_.pumpKeys(queue, wait);
 }
 
-void ResumeBackend::restoreAtHandOver(const KeptPicture& picture, Screen& screen) {
+void ResumeBackend::restorePicture(const KeptPicture& picture, Screen& screen) {
     picture_ = &picture;
     pictureScreen_ = &screen;
+    pictureAlongTheWay_ = picture.playedBytes < keepBytes_ + extra_.size();
+    pictureTextFits_ = picture.program == recording_.program &&
+                       (pictureAlongTheWay_ ? picture.playedBytes <= keepBytes_ &&
+                                                  picture.playedDigest ==
+                                                      playedTextDigest(recording_, picture.playedBytes, "")
+                                            : picture.playedBytes == keepBytes_ + extra_.size() &&
+                                                  picture.playedDigest ==
+                                                      playedTextDigest(recording_, keepBytes_, extra_));
+}
+
+void ResumeBackend::putPictureIfHere(KeyWait wait) {
+    // The game kept it on its way into a wait for a key, with the text up
+    // to there written: the replay is there once it has taken every event
+    // before that point, and the point lies before the next event.
+    const uint64_t point = picture_->playedBytes;
+    if (point < playback_.position()) throw PictureDoesNotFit();
+    if (wait != KeyWait::Block || point > playback_.nextEventStart()) return;
+    putPicture();
 }
 
 void ResumeBackend::putPicture() {
     const KeptPicture& p = *picture_;
     Screen& s = *pictureScreen_;
     const Screen& kept = p.screen;
-    // A game that ended by itself was waiting for a key, so a continue of
-    // its recording hands over in a key pump; the replay also knows the
-    // screen's size and text cursor, which the picture must agree with.
-    const bool fits = pumping_ && p.program == recording_.program &&
-                      p.playedBytes == keepBytes_ + extra_.size() &&
-                      p.playedDigest == playedTextDigest(recording_, keepBytes_, extra_) &&
-                      kept.width == s.width && kept.height == s.height && kept.cursorRow == s.cursorRow &&
-                      kept.cursorColumn == s.cursorColumn && kept.workPage == s.workPage &&
-                      kept.visiblePage == s.visiblePage;
+    // The picture was kept while the game waited for a key, so a continue
+    // puts it up in a key pump; the replay also knows the screen's size and
+    // text cursor, which the picture must agree with.
+    const bool fits = pumping_ && pictureTextFits_ && kept.width == s.width && kept.height == s.height &&
+                      kept.cursorRow == s.cursorRow && kept.cursorColumn == s.cursorColumn &&
+                      kept.workPage == s.workPage && kept.visiblePage == s.visiblePage;
     if (!fits) throw PictureDoesNotFit();
     s.pages = kept.pages;
     s.skipDrawing = false;
+    picture_ = nullptr;
 }
 
 bool ResumeBackend::takeClick(int& frameX, int& frameY) {
@@ -87,8 +106,13 @@ std::string ResumeBackend::clockDate() { return replayNext() ? playback_.clockDa
 
 void ResumeBackend::handOver() {
     if (!replaying_) return;
-    if (picture_) putPicture();
+    if (picture_) {
+        // One of a point along the way that the replay never stopped at.
+        if (pictureAlongTheWay_) throw PictureDoesNotFit();
+        putPicture();
+    }
     replaying_ = false;
+    live_.countFrom(keepBytes_, playedTextDigest(recording_, keepBytes_, ""));
     if (!removeAtHandOver_.empty()) std::remove(removeAtHandOver_.c_str());
     if (file_) {
         std::fflush(file_);

@@ -4,9 +4,9 @@
 // everything comes from the live backend, which records it on into the
 // same file. While the recording plays nothing reaches the window (the
 // pages are still drawn, so the picture the player last saw is there at
-// the hand-over, or else nothing is drawn and the picture kept beside the
-// recording is put up then); at the hand-over the file is cut back to what
-// was played and the shown page goes to the window.
+// the hand-over, or else nothing is drawn until the point of the picture
+// kept beside the recording, which is put up there); at the hand-over the
+// file is cut back to what was played and the shown page goes to the window.
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -18,9 +18,9 @@
 
 namespace delve {
 
-// Thrown at the hand-over of a replay without drawing when the kept picture
-// is not that of the point handed over at: nothing has been shown or
-// written yet, and the caller replays again with drawing.
+// Thrown by a replay without drawing that finds the kept picture is not of
+// a point of the recording it replays: nothing has been shown or written
+// yet, and the caller replays again with drawing.
 struct PictureDoesNotFit : std::exception {
     const char* what() const noexcept override { return "the kept picture does not fit the recording"; }
 };
@@ -57,16 +57,18 @@ public:
     // the game cannot go on).
     void showPages();
     // A replay without drawing (`screen.skipDrawing` set by the caller): at
-    // the hand-over `picture` goes onto `screen` and drawing starts again,
-    // once it is checked to be the picture of exactly the text replayed and
-    // of the point the game waits at; otherwise PictureDoesNotFit.
-    void restoreAtHandOver(const KeptPicture& picture, Screen& screen);
+    // the point `picture` is of (the hand-over, or a wait for a key along
+    // the way) it goes onto `screen` and drawing starts again, once it is
+    // checked to be the picture of exactly the text replayed up to there
+    // and of the point the game waits at; otherwise PictureDoesNotFit.
+    void restorePicture(const KeptPicture& picture, Screen& screen);
     // A file removed at the hand-over: the kept picture of the recording,
     // which no longer belongs to it once it grows.
     void removeAtHandOver(std::string path) { removeAtHandOver_ = std::move(path); }
 
 private:
     bool replayNext();
+    void putPictureIfHere(KeyWait wait);
     void putPicture();
     void showSize();
 
@@ -84,6 +86,8 @@ private:
     int width_ = 0, height_ = 0;
     const KeptPicture* picture_ = nullptr;
     Screen* pictureScreen_ = nullptr;
+    bool pictureAlongTheWay_ = false;  // of a point before the hand-over
+    bool pictureTextFits_ = false;     // of the text replayed up to its point
     std::string removeAtHandOver_;
 };
 

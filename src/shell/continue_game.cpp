@@ -99,13 +99,15 @@ int playOn(Backend& window, ContinueTarget& target, const std::string& dataRoot,
         RecordingBackend rec(walker, target.file);
         ResumeBackend resume(rec, recording, target.file, keep, extra);
         resume.removeAtHandOver(keptPicturePath(target.path));
+        // A new picture at the first wait for a key after the hand-over.
+        rec.keepPictures(keptPicturePath(target.path), kPictureEveryBatches, true);
         Platform platform(resume);
         platform.files.root = dataRoot;
         platform.keepScreenAtEscape = true;
         resume.watchScreen(platform.screen);
         if (picture) {
             platform.screen.skipDrawing = true;
-            resume.restoreAtHandOver(*picture, platform.screen);
+            resume.restorePicture(*picture, platform.screen);
         }
         auto game = std::make_unique<Game>(platform);
         ResumedRun run;

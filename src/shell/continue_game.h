@@ -32,8 +32,9 @@ int openToContinue(const std::string& dataRoot, const std::string& given, Contin
 // Plays the game on in `window` from the recording; returns the exit status
 // (3, with the file untouched, when the game no longer matches it). Writes
 // a trace line per frame to `tracePath` when given. The recording replays
-// without drawing when the picture kept beside it is of its very end
-// (shell/continue_picture.h); `usedKeptPicture` then says so.
+// without drawing up to the point of the picture kept beside it, when it
+// is of a point of this recording (recording/kept_picture.h);
+// `usedKeptPicture` then says so.
 int continueGame(Backend& window, ContinueTarget& target, const std::string& dataRoot,
                  const std::string& tracePath = "", bool* usedKeptPicture = nullptr);
 

@@ -38,16 +38,10 @@ void keepPictureForContinuing(const std::string& path, const Game& g, const Reco
     uint64_t keep = 0;
     std::string extra;
     const Screen* screen = recording ? handOverScreen(*recording, g, rec, keep, extra) : nullptr;
-    if (!screen) {
-        std::remove(picturePath.c_str());
-        return;
-    }
-    KeptPicture picture;
-    picture.program = programVersion();
-    picture.playedBytes = keep + extra.size();
-    picture.playedDigest = playedTextDigest(*recording, keep, extra);
-    picture.screen = *screen;
-    if (!writeKeptPicture(picturePath, picture)) std::remove(picturePath.c_str());
+    if (!screen) return;
+    // One not written leaves the one kept along the way, which still holds.
+    writeKeptPictureBytes(picturePath, encodeKeptPicture(programVersion(), keep + extra.size(),
+                                                         playedTextDigest(*recording, keep, extra), *screen));
 }
 
 }  // namespace delve

@@ -4,7 +4,7 @@
 // recording/kept_picture.h). Kept only where a continue hands over at the
 // very point the picture was taken: a game closed while it waited for a
 // key, or quit with Escape (the picture from just before the Escape). A
-// game killed or cut off keeps none, and one left from before is removed.
+// game that ended anywhere else keeps the picture it kept along the way.
 #include <string>
 
 #include "game/game_state.h"

@@ -8,6 +8,7 @@
 #include "recording/data_digest.h"
 #include "recording/recording_format.h"
 #include "shell/checkpoint.h"
+#include "recording/kept_picture.h"
 #include "shell/continue_picture.h"
 #include "shell/program.h"
 
@@ -45,7 +46,10 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
             if (stage == Stage::Frame) (resume ? static_cast<Backend&>(*resume) : rec).messageShown(program.shownMessage);
             rec.setTurn(g.turnCount);
             if (stage == Stage::Title && program.stage != Stage::Ended && !replaying()) {
-                if (file) nameRecordingBySeed(*file, g.seed);
+                if (file) {
+                    nameRecordingBySeed(*file, g.seed);
+                    rec.movePictures(keptPicturePath(file->path));
+                }
                 rec.write("# seed " + seedText(g.seed) + "\n");
             }
             if (stage == Stage::MakeLevel && !replaying())
@@ -114,6 +118,7 @@ int runWindowGame(Backend& window, const WindowRunOptions& options) {
     WalkBackend walker(window);
     RecordingBackend rec(walker, recording ? file.file : nullptr);
     if (recording) rec.write(recordingHeader(programVersion(), dataFolderDigest(options.dataRoot)));
+    if (recording) rec.keepPictures(keptPicturePath(file.path));
 
     std::ofstream traceFile;
     if (!options.tracePath.empty()) traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);

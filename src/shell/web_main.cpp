@@ -17,6 +17,7 @@
 #include "platform/web/wasm/kept_backend.h"
 #include "platform/web/wasm/web_backend.h"
 #include "recording/data_digest.h"
+#include "recording/kept_picture.h"
 #include "recording/recording_backend.h"
 #include "recording/recording_format.h"
 #include "shell/continue_game.h"
@@ -56,6 +57,10 @@ int playNewGame(delve::Backend& page, const PageRun& run) {
     if (file) {
         rec.write(delve::recordingHeader(delve::programVersion(), delve::dataFolderDigest(run.root)));
         kept.keep(file, 0);
+        // A page is seldom closed cleanly: the browser drops it, so only a
+        // picture kept along the way spares a continue drawing everything.
+        rec.keepPictures(delve::keptPicturePath(run.record));
+        kept.keepPictures(delve::keptPicturePath(run.record));
     } else if (!run.record.empty()) {
         delve::tellPage("This game cannot be kept: the page could not write its recording");
     }
@@ -79,6 +84,7 @@ int continueKeptGame(delve::Backend& page, const PageRun& run) {
     delve::KeptBackend kept(page);
     // The page wrote the file from what it keeps: it holds all of it.
     kept.keep(target.file, target.recording.text.size());
+    kept.keepPictures(delve::keptPicturePath(target.path));
     const int status = delve::continueGame(kept, target, run.root);
     kept.handOverNewBytes();
     if (status == 3)

@@ -61,6 +61,18 @@ bool takeNewBytes(KeptFile& kept, uint64_t& offset, std::string& bytes) {
     return true;
 }
 
+bool takeWholeFile(const std::string& path, uint64_t maxBytes, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    struct stat st;
+    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                      static_cast<uint64_t>(st.st_size) <= maxBytes &&
+                      readAt(fd, 0, static_cast<uint64_t>(st.st_size), bytes);
+    ::close(fd);
+    if (read) ::unlink(path.c_str());
+    return read;
+}
+
 bool cutOpenFile(int fd, uint64_t length, const std::string& scratchPath) {
     struct stat st;
     if (::fstat(fd, &st) != 0) return false;
@@ -81,6 +93,7 @@ bool cutOpenFile(int fd, uint64_t length, const std::string& scratchPath) {
 
 // The page is never built for Windows; these exist so the library links.
 bool takeNewBytes(KeptFile&, uint64_t&, std::string&) { return false; }
+bool takeWholeFile(const std::string&, uint64_t, std::string&) { return false; }
 bool cutOpenFile(int, uint64_t, const std::string&) { return false; }
 
 #endif

@@ -23,6 +23,11 @@ void keepFile(KeptFile& kept, int fd, uint64_t alreadyKept);
 // and drops whatever it held past that. False when there is nothing new.
 bool takeNewBytes(KeptFile& kept, uint64_t& offset, std::string& bytes);
 
+// The whole file at `path` (at most `maxBytes`), which is then removed so
+// that the next one kept there is new: the page keeps the picture beside a
+// recording so. False when there is none or it is too large (it stays).
+bool takeWholeFile(const std::string& path, uint64_t maxBytes, std::string& bytes);
+
 // Cuts the open file `fd` to `length` bytes by giving the descriptor a new
 // file holding only those bytes (made at `scratchPath`, which is removed
 // again): for a file system that cannot shrink a file in place. Other

@@ -8,6 +8,10 @@ EM_JS(void, pageKeep, (double offset, const char* bytes, int size), {
     Module.page.keep(offset, HEAPU8.slice(bytes, bytes + size));
 });
 
+EM_JS(void, pageKeepPicture, (const char* bytes, int size), {
+    Module.page.keepPicture(HEAPU8.slice(bytes, bytes + size));
+});
+
 EM_JS(void, pageProblem, (const char* text), { Module.page.problem(UTF8ToString(text)); });
 
 namespace delve {
@@ -25,6 +29,11 @@ void KeptBackend::handOverNewBytes() {
     std::string bytes;
     if (takeNewBytes(kept_, offset, bytes))
         pageKeep(static_cast<double>(offset), bytes.data(), static_cast<int>(bytes.size()));
+    // After the bytes it is a picture of, so the page never holds a picture
+    // of more than the recording it holds.
+    constexpr uint64_t kLargestPicture = 64u << 20;
+    if (!picturePath_.empty() && takeWholeFile(picturePath_, kLargestPicture, bytes))
+        pageKeepPicture(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 }  // namespace delve

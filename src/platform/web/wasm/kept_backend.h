@@ -4,7 +4,8 @@
 // is about to take keys (so after each key batch has been played and
 // written), hands the page the recording's new bytes through
 // page.keep(offset, bytes). A reload or a closed tab thus loses at most the
-// batch being played.
+// batch being played. The picture the program keeps beside the recording
+// now and then goes to the page too, through page.keepPicture(bytes).
 #include <cstdio>
 #include <string>
 
@@ -19,6 +20,9 @@ public:
 
     // Keeps `file` from here on; the page already holds its first `alreadyKept` bytes.
     void keep(std::FILE* file, uint64_t alreadyKept);
+    // The picture file kept beside the recording, handed over (and removed)
+    // whenever one is there.
+    void keepPictures(std::string path) { picturePath_ = std::move(path); }
     // Hands the page whatever was written since the last time.
     void handOverNewBytes();
 
@@ -43,6 +47,7 @@ private:
     Backend& inner_;
     std::FILE* file_ = nullptr;
     KeptFile kept_;
+    std::string picturePath_;
 };
 
 // Tells the page, in one sentence, why the game it asked for cannot be
