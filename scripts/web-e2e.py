@@ -1020,6 +1020,49 @@ def window_recording(args, keys):
     return os.path.join(folder, made[-1])
 
 
+def check_kept_upgrade(args, recording, keys):
+    """A browser that kept a game with the page before its storage had
+    pictures (database version 1): the page takes the storage on, offers
+    the game, and Continue plays it on exactly."""
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-upgrade-", dir=args.work))
+    try:
+        # Any page of the same origin that runs nothing: the manifest.
+        driver.get(args.url.rsplit("/", 1)[0] + "/manifest.webmanifest")
+        with open(recording, "rb") as f:
+            text = f.read().decode("latin-1")
+        made = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1], text = arguments[0], seed = arguments[1];
+            var request = indexedDB.open('delve-games', 1);
+            request.onupgradeneeded = function () {
+              request.result.createObjectStore('games', { keyPath: 'id' });
+              request.result.createObjectStore('pieces');
+            };
+            request.onsuccess = function () {
+              var db = request.result, now = Date.now();
+              var bytes = Uint8Array.from(text, function (c) { return c.charCodeAt(0); });
+              var t = db.transaction(['games', 'pieces'], 'readwrite');
+              t.objectStore('games').put({ id: now * 1000, started: now, played: now, seed: String(seed),
+                                           level: 1, turn: 5, ended: 'quit', length: bytes.length, data: '' });
+              t.objectStore('pieces').put(bytes, [now * 1000, 0]);
+              t.oncomplete = function () { db.close(); done(true); };
+              t.onerror = function () { done(String(t.error)); };
+            };
+            request.onerror = function () { done(String(request.error)); };""", text, args.seed)
+        if made is not True:
+            raise Stop("could not make a version 1 store of kept games: %s" % made)
+        continue_kept(driver, args.url, "kept by the page before pictures")
+        compare_with_replay(driver, args, keys, args.seed, "continued from storage of version 1")
+        version = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            indexedDB.databases().then(function (all) {
+              done(all.filter(function (d) { return d.name === 'delve-games'; }).map(function (d) { return d.version; }));
+            });""")
+        check(version == [2], "the storage of kept games is taken on to version 2",
+              "the storage of kept games is at version %s" % version)
+    finally:
+        driver.quit()
+
+
 def check_kept(args):
     """In a browser of its own: a game is kept as it is played; reloaded, the
     page offers it and Continue plays on exactly; so after the browser
@@ -1131,6 +1174,7 @@ def check_kept(args):
 
         # A recording made in the window, opened in the page: it ends on its picture.
         recording = window_recording(args, "x6688w2")
+        check_kept_upgrade(args, recording, "x6688w2")
         expected_png = os.path.join(args.work, "window-replay.png")
         subprocess.run([args.replay, "--dir", args.game, "--recording", recording, "--screenshot", expected_png],
                        check=True, capture_output=True)
@@ -1209,8 +1253,16 @@ def check_kept(args):
         driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Delete']").click()
         wait_for(driver, "document.querySelectorAll('#games-list li').length === 0 && "
                          "!document.getElementById('games-empty').hidden", "the game deleted")
-        check(kept_games(driver) == [], "Delete removes the game from the browser",
-              "after Delete the browser keeps %s" % kept_games(driver))
+        left = driver.execute_async_script("""
+            var done = arguments[arguments.length - 1];
+            indexedDB.open('delve-games').onsuccess = function (event) {
+              var db = event.target.result, t = db.transaction(['pieces', 'pictures']);
+              var pieces = t.objectStore('pieces').count(), pictures = t.objectStore('pictures').count();
+              t.oncomplete = function () { db.close(); done([pieces.result, pictures.result]); };
+            };""")
+        check(kept_games(driver) == [] and left == [0, 0],
+              "Delete removes the game from the browser, its recording and its picture with it",
+              "after Delete the browser keeps %s, and %s pieces and pictures" % (kept_games(driver), left))
     finally:
         driver.quit()
 
