@@ -6,9 +6,9 @@
 
 #include "game/trace.h"
 #include "recording/data_digest.h"
+#include "recording/kept_picture.h"
 #include "recording/recording_format.h"
 #include "shell/checkpoint.h"
-#include "recording/kept_picture.h"
 #include "shell/continue_picture.h"
 #include "shell/program.h"
 
