@@ -27,12 +27,14 @@ void KeptBackend::handOverNewBytes() {
     if (!file_) return;
     uint64_t offset = 0;
     std::string bytes;
-    if (takeNewBytes(kept_, offset, bytes))
-        pageKeep(static_cast<double>(offset), bytes.data(), static_cast<int>(bytes.size()));
+    const bool grew = takeNewBytes(kept_, offset, bytes);
+    if (grew) pageKeep(static_cast<double>(offset), bytes.data(), static_cast<int>(bytes.size()));
     // After the bytes it is a picture of, so the page never holds a picture
-    // of more than the recording it holds.
+    // of more than the recording it holds. A picture comes with new text (a
+    // key batch at least), so the pumps within a turn need not look for one;
+    // one that did not would only wait for the next.
     constexpr uint64_t kLargestPicture = 64u << 20;
-    if (!picturePath_.empty() && takeWholeFile(picturePath_, kLargestPicture, bytes))
+    if (grew && !picturePath_.empty() && takeWholeFile(picturePath_, kLargestPicture, bytes))
         pageKeepPicture(bytes.data(), static_cast<int>(bytes.size()));
 }
 
