@@ -175,6 +175,17 @@ Continued continueWith(const std::string& root, const std::string& path, Batches
     return c;
 }
 
+// A continue that must refuse the game (status 3, said on stderr) without
+// using the picture, and leave the recording as it was.
+void expectRefusedAsItWas(const std::string& root, const std::string& path, const std::string& recording) {
+    testing::internal::CaptureStderr();
+    const Continued refused = continueWith(root, path, kMore);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_FALSE(refused.usedPicture);
+    EXPECT_EQ(refused.after, recording);
+}
+
 TEST(KeptPicture, AContinueWithoutDrawingShowsWhatADrawnOneShows) {
     const Batches game = opening();
     struct Case {
@@ -290,12 +301,7 @@ TEST(KeptPicture, ABadPictureCostsTimeAndNothingElse) {
     std::string tile = dir.read("tiles/font/font_065.til");
     tile[20] = static_cast<char>(tile[20] ^ 0x0f);
     dir.write("tiles/font/font_065.til", tile);
-    testing::internal::CaptureStderr();
-    const Continued refused = continueWith(dir.path(), path, kMore);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(refused.status, 3);
-    EXPECT_FALSE(refused.usedPicture);
-    EXPECT_EQ(refused.after, recording);
+    expectRefusedAsItWas(dir.path(), path, recording);
 }
 
 // A game that never ended cleanly (keys used up, as a killed program's) of
@@ -376,12 +382,7 @@ TEST(KeptPicture, AGameCutOffGoesOnFromAPictureKeptAlongTheWay) {
     spoilt[checkpoint + 7] = spoilt[checkpoint + 7] == '0' ? '1' : '0';
     dir.write(rel, spoilt);
     dir.write(fs::relative(picturePath, dir.path()).string(), good);
-    testing::internal::CaptureStderr();
-    const Continued refused = continueWith(dir.path(), path, kMore);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(refused.status, 3);
-    EXPECT_FALSE(refused.usedPicture);
-    EXPECT_EQ(refused.after, spoilt);
+    expectRefusedAsItWas(dir.path(), path, spoilt);
 }
 
 TEST(KeptPicture, OnlyACleanEndKeepsOne) {
