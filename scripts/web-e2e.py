@@ -861,6 +861,7 @@ def check_own_data(driver, args):
     check(js(driver, "return !document.getElementById('own-folder-line').hidden;"),
           "the page offers a folder as well as a zip", "the page offers no folder picker in Chromium")
 
+
     # A zip of a data folder: checked clean, then played as delve-replay --dir plays it.
     status, lines = own_choose(driver, "own-zip", quest_zip, "the check of Quest.zip")
     expected = delve_check_findings(args, quest)
@@ -1333,6 +1334,58 @@ def check_kept(args):
         driver.quit()
 
 
+def check_kept_from_title(args):
+    """A game still on its title screen while "Your games" is opened in its
+    own page and the page is opened in a second tab (each lists the kept
+    games, and drops those that never got past the title): once played, it
+    is kept whole, and after a browser restart the page offers it and
+    Continue brings back its picture."""
+    profile = tempfile.mkdtemp(prefix="chromium-title-", dir=args.work)
+    driver = start_browser(profile)
+    try:
+        driver.get(args.url)
+        wait_for(driver, "window.Delve && Delve.state === 'running' && Delve.presents > 0",
+                 "a new game in a new browser")
+        settle(driver)
+        press(driver, "x")  # the overview ends: the title screen waits
+        settle(driver)
+        driver.find_element(By.ID, "games-open").click()
+        wait_for(driver, "document.getElementById('games-dialog').open", "the games list on the title")
+        driver.find_element(By.ID, "games-close").click()
+        playing = driver.current_window_handle
+        driver.switch_to.new_window("tab")
+        driver.get(args.url)
+        wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page in a second tab")
+        driver.close()
+        driver.switch_to.window(playing)
+        js(driver, "document.getElementById('screen').focus();")
+        keys = "@%d\r%s" % (args.seed, args.keys)
+        press_all(driver, keys)
+        before = os.path.join(args.work, "title-kept-before.png")
+        canvas_png(driver, before)
+        game = wait_for_kept(driver, 0, "the game started after the list and a second tab")
+        # The game's last batch is kept once the program waits again.
+        end = time.monotonic() + 10
+        while time.monotonic() < end and not (game["seed"] == str(args.seed) and game["turn"] >= len(args.keys)):
+            time.sleep(0.1)
+            game = max(kept_games(driver), key=lambda g: g["played"])
+        check(game["seed"] == str(args.seed) and game["turn"] >= len(args.keys),
+              "a game on its title while \"Your games\" and a second tab list the kept games is kept "
+              "once played: seed %s, turn %s" % (game["seed"], game["turn"]),
+              "the game opened beside \"Your games\" and a second tab is kept as %r" % game)
+        driver.quit()
+        driver = start_browser(profile)
+        label = continue_kept(driver, args.url, "a game begun beside the list, after a browser restart")
+        after = os.path.join(args.work, "title-kept-after.png")
+        canvas_png(driver, after)
+        differing = differing_pixels(before, after, os.path.join(args.work, "title-kept-difference.png"))
+        check("seed %d" % args.seed in label and differing == "0",
+              "after a browser restart \"%s\" brings back that game's picture" % label,
+              "after a browser restart \"%s\": %s pixels differ from the game left" % (label, differing))
+    finally:
+        driver.quit()
+
+
 CONTINUE_BUDGET_S = 3.0  # a 10,000-turn game continued, Continue to its picture
 # A 1,000-turn game continued, in CI: drawing all of it again takes the page
 # about 2.6 s, so within this it was continued from a picture kept on the way.
@@ -1458,6 +1511,7 @@ def main():
     if args.only_kept:
         try:
             check_kept(args)
+            check_kept_from_title(args)
         except (Stop, WebDriverException, subprocess.CalledProcessError) as error:
             fail(str(error).strip().splitlines()[0] if str(error).strip() else repr(error))
         return 1 if failures else 0
@@ -1575,6 +1629,7 @@ def main():
         # --- kept games -----------------------------------------------------
         started = time.monotonic()
         check_kept(args)
+        check_kept_from_title(args)
         measure_long_continue(args, 1000, SHORT_CONTINUE_LIMIT_S)
         print("web-e2e: the kept games checks took %.0f s" % (time.monotonic() - started), flush=True)
 
