@@ -861,6 +861,22 @@ def check_own_data(driver, args):
     check(js(driver, "return !document.getElementById('own-folder-line').hidden;"),
           "the page offers a folder as well as a zip", "the page offers no folder picker in Chromium")
 
+    # A returning player, offered Continue and New game, picks a zip instead:
+    # it is checked there and then, and plays.
+    driver.get(args.url)
+    wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice to continue (own data)")
+    status, _ = own_choose(driver, "own-zip", quest_zip, "Quest.zip chosen beside Continue and New game")
+    check("Quest.zip" in status and "cannot be played" not in status and
+          js(driver, "return !document.getElementById('own-play').hidden;"),
+          "a zip chosen while Continue and New game are on offer is checked: \"%s\"" % status,
+          "a zip chosen while Continue and New game are on offer: %r" % status)
+    js(driver, "window.beforeReload = true;")
+    driver.find_element(By.ID, "own-play").click()
+    wait_for(driver, "!window.beforeReload && window.Delve && Delve.state === 'running' && Delve.presents > 0 && "
+                     "!document.getElementById('own-playing').hidden", "Quest.zip played from the choice", 30)
+    ok("and it plays: the page starts again on Quest.zip")
+    driver.get(url)
+    wait_for(driver, "window.Delve && Delve.state === 'running'", "the page on Quest.zip (own data)")
 
     # A zip of a data folder: checked clean, then played as delve-replay --dir plays it.
     status, lines = own_choose(driver, "own-zip", quest_zip, "the check of Quest.zip")
