@@ -410,13 +410,86 @@ def check_phone_layouts(driver, shot=None):
             pictures.append(shot + ".%dx%d.png" % (width, height))
             driver.save_screenshot(pictures[-1])
     driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
-    if shot:
-        # Portrait, then landscape, side by side on the page's own black.
-        subprocess.run(["convert", "-background", "#202020", pictures[1], "-size", "16x1", "xc:#202020",
-                        pictures[0], "+append", shot], check=True)
+    return pictures
+
+
+# Phones from the smallest still sold upright to a large one on its side.
+PHONE_SIZES = ((320, 568), (390, 844), (568, 320), (844, 390))
+TOUCH_TARGET_PX = 44
+
+# Every control a player could reach now (in the open dialog, if one is
+# open): where it lies, whether it leaves the screen, whether a finger fits.
+REACH_SCRIPT = """
+var width = window.innerWidth, height = window.innerHeight, found = [];
+var dialog = document.querySelector('dialog[open]');
+document.querySelectorAll('button, a[href], input, select, textarea, summary').forEach(function (el) {
+  var r = el.getBoundingClientRect();
+  if (!r.width || !r.height || getComputedStyle(el).visibility === 'hidden') return;
+  if (dialog && !dialog.contains(el)) return;
+  // Rows of a list that scrolls are reached by scrolling it, upwards or down.
+  var scrolls = el.closest('#games-list, #own-findings');
+  var name = el.id || el.getAttribute('aria-label') || el.textContent.trim().slice(0, 30);
+  var outside = r.left < -0.5 || r.right > width + 0.5 || (!scrolls && (r.top < -0.5 || r.bottom > height + 0.5));
+  found.push({ name: name, rect: [r.left, r.top, r.right, r.bottom].map(Math.round), outside: outside,
+               small: r.width < arguments[0] - 0.5 || r.height < arguments[0] - 0.5 });
+});
+return { controls: found, scrollWidth: document.scrollingElement.scrollWidth, width: width };
+"""
+
+
+def check_reach(driver, where):
+    """At each phone size: no control off the screen or under a finger's
+    size, and nothing to scroll sideways."""
+    for width, height in PHONE_SIZES:
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": True})
+        time.sleep(0.3)
+        seen = js(driver, REACH_SCRIPT, TOUCH_TARGET_PX)
+        outside = ["%s at %s" % (c["name"], c["rect"]) for c in seen["controls"] if c["outside"]]
+        small = ["%s at %s" % (c["name"], c["rect"]) for c in seen["controls"] if c["small"]]
+        check(seen["controls"] and not outside and not small and seen["scrollWidth"] <= width,
+              "phone %dx%d, %s: %d controls, each within the screen and at least %d px square, no sideways scroll"
+              % (width, height, where, len(seen["controls"]), TOUCH_TARGET_PX),
+              "phone %dx%d, %s: off the screen %s; smaller than %d px %s; document %d px wide"
+              % (width, height, where, outside, TOUCH_TARGET_PX, small, seen["scrollWidth"]))
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+
+def check_phone_reach(driver, args, pictures):
+    """With touch, on phones upright and on their side: playing, on the
+    choice to continue, and with each dialog open, every control can be
+    reached. A kept game is needed for the choice and the list's rows."""
+    driver.get(args.url + "?seed=%d" % TOUCH_SEED)
+    wait_for(driver, "window.Delve && Delve.state === 'running' && Delve.presents > 0", "the game (phones)")
+    settle(driver)
+    check_reach(driver, "playing")
+    driver.get(args.url)
+    wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice to continue (phones)")
+    check_reach(driver, "the choice to continue")
+    driver.find_element(By.ID, "choose-games").click()
+    wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the games list (phones)")
+    check_reach(driver, "the games list")
+    if args.touch_screenshot:
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": 390, "height": 844, "deviceScaleFactor": 1, "mobile": True})
+        time.sleep(0.5)
+        pictures.insert(1, args.touch_screenshot + ".games.png")
+        driver.save_screenshot(pictures[1])
+        driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+    driver.find_element(By.ID, "games-close").click()
+    driver.find_element(By.ID, "own-open").click()
+    wait_for(driver, "document.getElementById('own-dialog').open", "the own data dialog (phones)")
+    check_reach(driver, "the own data dialog")
+    driver.find_element(By.ID, "own-close").click()
+    if args.touch_screenshot:
+        # Portrait playing, portrait with the games list, then landscape,
+        # side by side on the page's own black.
+        gap = ["-size", "16x1", "xc:#202020"]
+        subprocess.run(["convert", "-background", "#202020", pictures[2]] + gap + [pictures[1]] + gap +
+                       [pictures[0], "+append", args.touch_screenshot], check=True)
         for picture in pictures:
             os.remove(picture)
-        ok("saved the page on a phone as %s" % shot)
+        ok("saved the page on a phone as %s" % args.touch_screenshot)
 
 
 # The touch checks play a seed known to have a seen cell a few free steps
@@ -509,7 +582,8 @@ def check_touch(driver, args):
                                                           "document.fullscreenElement.id;"))
     js(driver, "if (document.fullscreenElement) document.exitFullscreen();")
     wait_for(driver, "!document.fullscreenElement", "full screen off", 5)
-    check_phone_layouts(driver, args.touch_screenshot)
+    pictures = check_phone_layouts(driver, args.touch_screenshot)
+    check_phone_reach(driver, args, pictures)
     driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": False})
     check_console(driver, "with touch")
 
