@@ -207,6 +207,7 @@ TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     EXPECT_EQ(taken, 'y');
     FileLock mine;
     EXPECT_EQ(lockFile(mine, path, LockWait::DontWait), LockResult::HeldElsewhere);
+    EXPECT_TRUE(lockHeldOn(path));
     ContinueTarget target;
     std::string error;
     EXPECT_EQ(openToContinue(dir.path(), path, target, error), 1);
@@ -215,6 +216,11 @@ TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
     EXPECT_EQ(lockFile(mine, path, LockWait::DontWait), LockResult::Taken);
+    EXPECT_TRUE(lockHeldOn(path));  // held by this program counts too
+    mine.release();
+    EXPECT_FALSE(lockHeldOn(path));
+    EXPECT_FALSE(lockHeldOn(dir.path() + "/none.rec"));
+    EXPECT_FALSE(dir.exists("none.rec"));
     EXPECT_EQ(dir.read("game.rec"), "delve-recording 1\n");
     close(ready[0]);
     close(ready[1]);
