@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include "platform/file_lock.h"
 #include "recording/recording_format.h"
 #include "shell/continue_game.h"
 #include "shell/game_list.h"
+#include "shell/recorded_run.h"
 #include "shell/recording_files.h"
 #include "support/recordings.h"
 #include "support/support.h"
@@ -207,6 +209,7 @@ TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     EXPECT_EQ(taken, 'y');
     FileLock mine;
     EXPECT_EQ(lockFile(mine, path, LockWait::DontWait), LockResult::HeldElsewhere);
+    EXPECT_TRUE(lockHeldOn(path));
     ContinueTarget target;
     std::string error;
     EXPECT_EQ(openToContinue(dir.path(), path, target, error), 1);
@@ -215,6 +218,11 @@ TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
     EXPECT_EQ(lockFile(mine, path, LockWait::DontWait), LockResult::Taken);
+    EXPECT_TRUE(lockHeldOn(path));  // held by this program counts too
+    mine.release();
+    EXPECT_FALSE(lockHeldOn(path));
+    EXPECT_FALSE(lockHeldOn(dir.path() + "/none.rec"));
+    EXPECT_FALSE(dir.exists("none.rec"));
     EXPECT_EQ(dir.read("game.rec"), "delve-recording 1\n");
     close(ready[0]);
     close(ready[1]);
@@ -225,6 +233,75 @@ TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     EXPECT_EQ(openToContinue(dir.path(), playing.path, target, error), 1);
     EXPECT_NE(error.find("open elsewhere"), std::string::npos) << error;
     closeRecordingFile(playing);
+}
+
+// A start of the window game on these batches, closed after them; returns
+// the recording it made.
+std::string startInWindow(const std::string& root, Batches batches) {
+    const std::string folder = root + "/recordings";
+    std::set<std::string> before;
+    for (const auto& e : fs::directory_iterator(folder)) before.insert(e.path().string());
+    BatchBackend window(std::move(batches), true);
+    WindowRunOptions options;
+    options.dataRoot = root;
+    runWindowGame(window, options);
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".rec" && !before.count(e.path().string())) return e.path().string();
+    return "";
+}
+
+size_t recordingCount(const std::string& root) {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(root + "/recordings")) n += e.path().extension() == ".rec";
+    return n;
+}
+
+// A start closed on its first screen (the definition overview) is no game:
+// --continue and --games pass over it, and a hundred and one of them between
+// the times a game is played on never cost that game its place, however
+// long ago it started.
+TEST(Continue, StartsClosedOnTheFirstScreenAreNoGames) {
+    ScratchDir dir;
+    copyStaged(dir);
+    fs::create_directories(dir.path() + "/recordings");
+    Batches played = {"x", "@317\r"};
+    for (int i = 0; i < 30; ++i) played.push_back(std::string(1, "6822"[i % 4]));
+    const std::string started = startInWindow(dir.path(), played);
+    ASSERT_FALSE(started.empty());
+    // Started long ago, played a minute ago.
+    const std::string game = dir.path() + "/recordings/2000-01-01_000000_seed-317.rec";
+    fs::rename(started, game);
+    if (fs::exists(started + ".picture")) fs::rename(started + ".picture", game + ".picture");
+    fs::last_write_time(game, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+
+    const std::string empty = startInWindow(dir.path(), {});
+    ASSERT_FALSE(empty.empty());
+    EXPECT_EQ(fileText(empty).find("# seed"), std::string::npos);
+    std::string error;
+    {
+        ContinueTarget target;
+        ASSERT_EQ(openToContinue(dir.path(), "", target, error), 0) << error;
+        EXPECT_EQ(target.path, game);
+    }
+    const std::vector<std::string> lines = gameList(dir.path());
+    EXPECT_EQ(lines.size(), 1u);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find("seed 317  turn "), std::string::npos) << lines[0];
+
+    for (int start = 2; start <= 101; ++start) {
+        if (start % 25 == 0) {
+            const Continued cont = continueWith(dir.path(), "", {"4", "8"});
+            EXPECT_EQ(cont.status, 0) << cont.error;
+        }
+        ASSERT_FALSE(startInWindow(dir.path(), {}).empty()) << start;
+    }
+    // The game and the newest hundred empty starts.
+    EXPECT_EQ(recordingCount(dir.path()), 101u);
+    ASSERT_TRUE(fs::exists(game));
+    ContinueTarget last;
+    ASSERT_EQ(openToContinue(dir.path(), "", last, error), 0) << error;
+    EXPECT_EQ(last.path, game);
+    EXPECT_EQ(gameList(dir.path()).size(), 1u);
 }
 
 TEST(Continue, GamesAreListedLastPlayedFirst) {

@@ -4,12 +4,15 @@
 // refused whole; the recordings folder keeps the newest 100.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/file_lock.h"
 #include "recording/data_digest.h"
 #include "recording/playback_backend.h"
 #include "recording/recording_backend.h"
@@ -235,7 +238,7 @@ TEST(Playback, ViewerKeysSteerThePlaybackAndNeverReachTheGame) {
     EXPECT_FALSE(hasKey(game));
 }
 
-TEST(RecordingFiles, NamedByTimeAndSeedAndTheNewestHundredKept) {
+TEST(RecordingFiles, NamedByTimeAndSeed) {
     ScratchDir dir;
     RecordingFile f;
     ASSERT_TRUE(createRecordingFile(dir.path(), f));
@@ -249,24 +252,90 @@ TEST(RecordingFiles, NamedByTimeAndSeedAndTheNewestHundredKept) {
     closeRecordingFile(second);
     EXPECT_NE(f.path.find("_seed-317.rec"), std::string::npos) << f.path;
     EXPECT_EQ(dir.read("recordings/" + fs::path(f.path).filename().string()), "abc\ndef\n");
+}
 
+// Pruning goes by when a game was last played, never by its name (when it
+// started); starts that never got past the title go first, and nothing a
+// program holds open goes at all.
+TEST(RecordingFiles, PruningKeepsTheGamesPlayedLast) {
+    ScratchDir dir;
     const std::string folder = dir.path() + "/recordings";
-    for (int i = 0; i < 110; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, "2001-01-01_%06d_seed-%d.rec", i, i);
-        dir.write(std::string("recordings/") + name, "x");
+    const std::string head = recordingHeader("test", 0) + timerLine(1.0) + keysLine(0, {"x"});
+    const std::string game = head + keysLine(0, {"@", "5", "\r"}) + "# seed 5\n# level 1\n" + keysLine(1, {"6"});
+    const auto now = fs::file_time_type::clock::now();
+    struct File {
+        const char* name;
+        std::string text;
+        int minutesAgo;
+    };
+    const std::vector<File> files = {
+        {"2001-01-01_000000_seed-1.rec", game, 1},    // started first, played last
+        {"2026-06-01_000000_seed-2.rec", game, 50},   // the game played longest ago
+        {"2026-06-02_000000_seed-3.rec", game, 5},
+        {"2026-06-03_000000_seed-4.rec", game, 20},
+        {"2026-06-04_000000.rec", "garbage\n", 30},    // no telling: kept as a game
+        {"2026-06-05_000000.rec", head + "# end closed\n", 0},  // starts closed on the first screen
+        {"2026-06-05_000001.rec", "", 100},                      // killed before its first line
+        {"2026-06-05_000002.rec", head, 200},                   // a program still at the title
+        {"2000-01-01_000000_seed-9.rec", game, 300},            // a game still being played
+    };
+    for (const File& f : files) {
+        dir.write(std::string("recordings/") + f.name, f.text);
+        fs::last_write_time(folder + "/" + f.name, now - std::chrono::minutes(f.minutesAgo));
     }
+    for (const char* name : {"2001-01-01_000000_seed-1.rec", "2026-06-01_000000_seed-2.rec", "2026-06-05_000000.rec"})
+        dir.write(std::string("recordings/") + name + ".picture", "a picture");
     dir.write("recordings/notes.txt", "mine");
     dir.write("recordings/1999-bug.rec", "kept by hand");
-    pruneRecordings(folder, kRecordingsKept);
-    size_t left = 0;
-    for (const auto& e : fs::directory_iterator(folder)) left += e.path().extension() == ".rec";
-    EXPECT_EQ(left, 101u);  // the newest 100, and one not named as ours
-    EXPECT_FALSE(dir.exists("recordings/2001-01-01_000011_seed-11.rec"));
-    EXPECT_TRUE(dir.exists("recordings/2001-01-01_000012_seed-12.rec"));
-    EXPECT_TRUE(dir.exists(fs::path(f.path).lexically_relative(dir.path()).string()));
-    EXPECT_TRUE(dir.exists("recordings/notes.txt"));
+    FileLock atTheTitle, playing;
+    ASSERT_EQ(lockFile(atTheTitle, folder + "/2026-06-05_000002.rec", LockWait::DontWait), LockResult::Taken);
+    ASSERT_EQ(lockFile(playing, folder + "/2000-01-01_000000_seed-9.rec", LockWait::DontWait), LockResult::Taken);
+    const auto left = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        std::string text;
+        for (const std::string& n : names) text += n + "\n";
+        return text;
+    };
+
+    // Seven not held open: one over six goes, the empty start played longest ago.
+    pruneRecordings(folder, 6);
+    EXPECT_FALSE(dir.exists("recordings/2026-06-05_000001.rec"));
+    EXPECT_TRUE(dir.exists("recordings/2026-06-05_000000.rec"));
+    // Then the other empty start, and only then the game played longest ago,
+    // each with its picture.
+    pruneRecordings(folder, 4);
+    EXPECT_EQ(left(),
+              "1999-bug.rec\n"
+              "2000-01-01_000000_seed-9.rec\n"
+              "2001-01-01_000000_seed-1.rec\n"
+              "2001-01-01_000000_seed-1.rec.picture\n"
+              "2026-06-02_000000_seed-3.rec\n"
+              "2026-06-03_000000_seed-4.rec\n"
+              "2026-06-04_000000.rec\n"
+              "2026-06-05_000002.rec\n"
+              "notes.txt\n");
+    // Within the limit nothing goes, not even an empty start.
+    const std::string before = left();
+    pruneRecordings(folder, 4);
+    EXPECT_EQ(left(), before);
+    dir.write("recordings/2026-06-06_000000.rec", head);
+    pruneRecordings(folder, 5);
+    EXPECT_TRUE(dir.exists("recordings/2026-06-06_000000.rec"));
+    // Let go, they are files like the others: the empty starts first.
+    atTheTitle.release();
+    playing.release();
+    pruneRecordings(folder, 6);
+    EXPECT_FALSE(dir.exists("recordings/2026-06-05_000002.rec"));
+    EXPECT_TRUE(dir.exists("recordings/2026-06-06_000000.rec"));
+    EXPECT_TRUE(dir.exists("recordings/2000-01-01_000000_seed-9.rec"));
+    pruneRecordings(folder, 4);
+    EXPECT_FALSE(dir.exists("recordings/2026-06-06_000000.rec"));
+    EXPECT_FALSE(dir.exists("recordings/2000-01-01_000000_seed-9.rec"));
+    EXPECT_TRUE(dir.exists("recordings/2001-01-01_000000_seed-1.rec"));
     EXPECT_TRUE(dir.exists("recordings/1999-bug.rec"));
+    EXPECT_TRUE(dir.exists("recordings/notes.txt"));
 }
 
 }  // namespace

@@ -62,6 +62,22 @@ LockResult lockFile(FileLock& lock, const std::string& path, LockWait wait) {
     return LockResult::Taken;
 }
 
+bool lockHeldOn(const std::string& path) {
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED at = lockedByte();
+    bool held = false;
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        UnlockFileEx(h, 0, 1, 0, &at);
+    } else {
+        const DWORD error = GetLastError();
+        held = error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
+    }
+    CloseHandle(h);
+    return held;
+}
+
 #else
 
 void FileLock::release() {
@@ -85,6 +101,17 @@ LockResult lockFile(FileLock& lock, const std::string& path, LockWait wait) {
     }
     lock.handle_ = fd;
     return LockResult::Taken;
+}
+
+bool lockHeldOn(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int status;
+    while ((status = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    const bool held = status != 0 && errno == EWOULDBLOCK;
+    ::close(fd);  // and with it a lock taken here
+    return held;
 }
 
 #endif

@@ -35,4 +35,9 @@ private:
 // DontWait a lock another program holds gives HeldElsewhere at once.
 LockResult lockFile(FileLock& lock, const std::string& path, LockWait wait);
 
+// Whether a program, this one included, holds the lock on `path` now. A
+// missing file is held by none and is not made. Finding out takes the lock
+// for a moment when it is free.
+bool lockHeldOn(const std::string& path);
+
 }  // namespace delve

@@ -24,12 +24,16 @@ ContinueTarget::~ContinueTarget() {
 int openToContinue(const std::string& dataRoot, const std::string& given, ContinueTarget& out, std::string& error) {
     if (given.empty()) {
         const std::string folder = (fs::path(dataRoot) / "recordings").string();
-        const std::vector<std::string> kept = recordingsNewestFirst(folder);
-        if (kept.empty()) {
-            error = "no game to continue: " + folder + " holds no recording";
+        // The game played last, passing over starts closed on the title.
+        for (const KeptRecording& r : keptRecordings(folder))
+            if (r.kind == KeptKind::Game) {
+                out.path = r.path;
+                break;
+            }
+        if (out.path.empty()) {
+            error = "no game to continue: " + folder + " holds no game played past the title screen";
             return 1;
         }
-        out.path = kept.front();
     } else {
         out.path = given;
     }

@@ -22,8 +22,9 @@ struct ContinueTarget {
     ~ContinueTarget();
 };
 
-// Finds the recording (`given`, or the most recently played one in the data
-// folder's recordings/), locks it and reads it. Returns 0, or the exit status
+// Finds the recording (`given`, or the game played last in the data
+// folder's recordings/, passing over starts that never left the title
+// screen), locks it and reads it. Returns 0, or the exit status
 // with the one-line reason in `error`: 1 when there is none, it is open in
 // another program or cannot be written; 2 when it is not a sound recording.
 // Nothing is written to the file either way.

@@ -87,8 +87,9 @@ std::string gameListLine(const std::string& path) {
 
 std::vector<std::string> gameList(const std::string& dataRoot) {
     std::vector<std::string> lines;
-    for (const std::string& path : recordingsNewestFirst((fs::path(dataRoot) / "recordings").string()))
-        lines.push_back(gameListLine(path));
+    // A start that never got past the title screen holds no game.
+    for (const KeptRecording& r : keptRecordings((fs::path(dataRoot) / "recordings").string()))
+        if (r.kind != KeptKind::EmptyStart) lines.push_back(gameListLine(r.path));
     return lines;
 }
 

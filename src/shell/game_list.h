@@ -2,7 +2,8 @@
 // The kept games as `delve --games` lists them, one line each, the most
 // recently played first: when it was last played, the seed, the turns, the
 // deepest level, how it ended and the file's name. Only the recording is
-// read (its comments name the seed and the levels), never played.
+// read (its comments name the seed and the levels), never played. Starts
+// that never left the title screen hold no game and are not listed.
 #include <string>
 #include <vector>
 

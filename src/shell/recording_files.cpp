@@ -12,6 +12,7 @@
 
 #include "platform/system.h"
 #include "recording/kept_picture.h"
+#include "recording/recording_format.h"
 
 namespace delve {
 
@@ -45,7 +46,9 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
     std::error_code ec;
     fs::create_directories(out.folder, ec);
     const std::string stamp = localStamp();
-    for (int n = 1; n <= 100; ++n) {
+    // Room for many starts in one second: starts closed at once are pruned
+    // only after the next one has its file.
+    for (int n = 1; n <= 1000; ++n) {
         const std::string stem = n == 1 ? stamp : stamp + "-" + std::to_string(n);
         const std::string path = out.folder + kPathSeparator + stem + ".rec";
         const int fd = createNewFile(path);
@@ -97,7 +100,46 @@ std::vector<std::string> recordingNames(const std::string& folder) {
 
 }  // namespace
 
-std::vector<std::string> recordingsNewestFirst(const std::string& folder) {
+KeptKind keptKindOf(const std::string& path) {
+    static const std::string magic = "delve-recording ";
+    static const std::string seedLine = "\n# seed ";
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return KeptKind::Unreadable;
+    // A game writes its seed line as it leaves the title screen, early in
+    // the file; an empty start is short. Past playback's limit, no game.
+    KeptKind kind = KeptKind::EmptyStart;
+    std::string text;  // the first bytes, then what may start a seed line
+    uint64_t read = 0;
+    char buf[16384];
+    for (;;) {
+        const size_t n = std::fread(buf, 1, sizeof buf, f);
+        if (n == 0) {
+            if (std::ferror(f)) kind = KeptKind::Unreadable;
+            break;
+        }
+        const bool first = read < magic.size();
+        read += n;
+        text.append(buf, n);
+        if (first && text.compare(0, std::min(text.size(), magic.size()), magic, 0,
+                                  std::min(text.size(), magic.size())) != 0) {
+            kind = KeptKind::Unreadable;
+            break;
+        }
+        if (text.find(seedLine) != std::string::npos) {
+            kind = KeptKind::Game;
+            break;
+        }
+        if (read > kRecordingMaxBytes) {
+            kind = KeptKind::Unreadable;
+            break;
+        }
+        if (read >= magic.size()) text.erase(0, text.size() - std::min(text.size(), seedLine.size() - 1));
+    }
+    std::fclose(f);
+    return kind;
+}
+
+std::vector<KeptRecording> keptRecordings(const std::string& folder) {
     struct Entry {
         fs::file_time_type played;
         std::string path;
@@ -112,19 +154,32 @@ std::vector<std::string> recordingsNewestFirst(const std::string& folder) {
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.played != b.played ? a.played > b.played : a.path > b.path;
     });
-    std::vector<std::string> paths;
-    for (Entry& e : entries) paths.push_back(std::move(e.path));
-    return paths;
+    std::vector<KeptRecording> kept;
+    for (Entry& e : entries) {
+        const KeptKind kind = keptKindOf(e.path);
+        kept.push_back({std::move(e.path), kind});
+    }
+    return kept;
 }
 
 void pruneRecordings(const std::string& folder, size_t keep) {
-    std::vector<std::string> names = recordingNames(folder);
-    std::error_code ec;
-    if (names.size() <= keep) return;
-    std::sort(names.begin(), names.end());
-    for (size_t i = 0; i + keep < names.size(); ++i) {
-        fs::remove(fs::path(folder) / names[i], ec);
-        fs::remove(keptPicturePath((fs::path(folder) / names[i]).string()), ec);
+    if (recordingNames(folder).size() <= keep) return;
+    // Held open, it is being played: never removed, and not counted.
+    std::vector<KeptRecording> free;
+    for (KeptRecording& r : keptRecordings(folder))
+        if (!lockHeldOn(r.path)) free.push_back(std::move(r));
+    if (free.size() <= keep) return;
+    // From the back: the rest played longest ago, after the empty starts.
+    std::stable_partition(free.begin(), free.end(),
+                          [](const KeptRecording& r) { return r.kind != KeptKind::EmptyStart; });
+    size_t over = free.size() - keep;
+    for (auto it = free.rbegin(); it != free.rend() && over > 0; ++it, --over) {
+        // Held while it goes, so that no program starts to continue it then.
+        FileLock lock;
+        if (lockFile(lock, it->path, LockWait::DontWait) != LockResult::Taken) continue;
+        std::error_code ec;
+        fs::remove(it->path, ec);
+        fs::remove(keptPicturePath(it->path), ec);
     }
 }
 
