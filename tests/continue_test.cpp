@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "platform/file_lock.h"
 #include "recording/recording_format.h"
@@ -334,6 +335,24 @@ TEST(Continue, GamesAreListedLastPlayedFirst) {
     EXPECT_EQ(fields(lines[3]), "  unreadable (not a Delve recording)  2026-01-04_000000.rec");
     for (const std::string& line : lines)
         for (char ch : line) EXPECT_GE(static_cast<unsigned char>(ch), 0x20) << line;
+
+    // The program prints the same list, a line each, and says so when there
+    // is nothing to list; either way it has done what was asked.
+    const auto listed = [](const std::string& root) {
+        ScratchDir out;
+        const std::string command = "timeout 20 " DELVE_GAME_DIR "/delve --games --data " + root + " >" + out.path() +
+                                    "/out 2>" + out.path() + "/err";
+        const int raw = std::system(command.c_str());
+        return std::make_tuple(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out.read("out"), out.read("err"));
+    };
+    std::string expected;
+    for (const std::string& line : lines) expected += line + "\n";
+    EXPECT_EQ(listed(dir.path()), std::make_tuple(0, expected, std::string()));
+    for (const char* name : {"2026-01-04_000000.rec", "2026-01-03_000000_seed-9.rec", "2026-01-01_000000_seed-317.rec",
+                             "2026-01-02_000000_seed-5.rec"})
+        fs::remove(folder + name);
+    record(dir.path(), {"x"}, folder + "2026-01-05_000000.rec", true);  // closed on the title screen
+    EXPECT_EQ(listed(dir.path()), std::make_tuple(0, std::string(), std::string("delve: no games kept yet\n")));
 }
 
 }  // namespace
