@@ -158,13 +158,15 @@ struct Continued {
     std::string after;  // the recording when the continued game ended
 };
 
-Continued continueWith(const std::string& root, const std::string& path, Batches keys) {
+// `closed`: the continued game ends as the close button ends it, else as a
+// killed program's (keys used up, no end picture).
+Continued continueWith(const std::string& root, const std::string& path, Batches keys, bool closed = true) {
     Continued c;
     ContinueTarget target;
     std::string error;
     c.status = openToContinue(root, path, target, error);
     if (c.status != 0) return c;
-    BatchBackend window(std::move(keys), true);
+    BatchBackend window(std::move(keys), closed);
     const std::string tracePath = root + "/continued.jsonl";
     c.status = continueGame(window, target, root, tracePath, &c.usedPicture);
     std::ifstream in(tracePath, std::ios::binary);
@@ -383,6 +385,41 @@ TEST(KeptPicture, AGameCutOffGoesOnFromAPictureKeptAlongTheWay) {
     dir.write(rel, spoilt);
     dir.write(fs::relative(picturePath, dir.path()).string(), good);
     expectRefusedAsItWas(dir.path(), path, spoilt);
+}
+
+TEST(KeptPicture, AContinuedGameKeepsAPictureAtItsFirstWait) {
+    ScratchDir dir;
+    copyStaged(dir);
+    // Killed before any picture was due, then continued and killed again
+    // after two keys: long before the next picture along the way, so only
+    // the one kept at the first wait after the hand-over can be there.
+    const std::string path = playInWindow(dir.path(), {"x", "@5\r", " ", "6"}, false);
+    ASSERT_FALSE(path.empty());
+    ASSERT_FALSE(fs::exists(keptPicturePath(path)));
+    const std::string recording = dir.read(fs::relative(path, dir.path()).string());
+    const Continued first = continueWith(dir.path(), path, {"2", "4"}, false);
+    ASSERT_EQ(first.status, 0);
+    const auto kept = readKeptPicture(keptPicturePath(path));
+    ASSERT_TRUE(kept);
+    // Of the text up to the hand-over, the player's first key next.
+    EXPECT_GE(kept->playedBytes, recording.size());
+    ASSERT_LT(kept->playedBytes, first.after.size());
+    EXPECT_EQ(kept->playedDigest, fnv1a64(first.after.substr(0, kept->playedBytes)));
+    EXPECT_EQ(first.after.compare(kept->playedBytes, 2, "k "), 0);
+
+    // The next continue starts from it and shows what a drawn one shows.
+    const std::string after = first.after;
+    const Continued fast = continueWith(dir.path(), path, {"8"});
+    EXPECT_EQ(fast.status, 0);
+    EXPECT_TRUE(fast.usedPicture);
+    dir.write(fs::relative(path, dir.path()).string(), after);
+    fs::remove(keptPicturePath(path));
+    const Continued drawn = continueWith(dir.path(), path, {"8"});
+    EXPECT_EQ(drawn.status, 0);
+    EXPECT_FALSE(drawn.usedPicture);
+    EXPECT_EQ(fast.trace, drawn.trace);
+    EXPECT_EQ(fast.shownHash, drawn.shownHash);
+    EXPECT_EQ(fast.after, drawn.after);
 }
 
 TEST(KeptPicture, OnlyACleanEndKeepsOne) {
