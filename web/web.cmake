@@ -41,6 +41,13 @@ add_custom_target(web_tiles DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp)
 add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp src/shell/web_kept.cpp
   src/platform/web/wasm/file_system_calls.cpp)
 target_link_libraries(delve PRIVATE delve_core)
+# Every function listed to catch exceptions must exist, under that very name.
+add_custom_command(TARGET delve PRE_LINK
+  COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIST=${CMAKE_SOURCE_DIR}/web/exceptions_caught.json
+          "-DFILES=$<TARGET_FILE:delve_core>|$<JOIN:$<TARGET_OBJECTS:delve>,|>"
+          -P ${CMAKE_SOURCE_DIR}/web/exceptions_check.cmake
+  COMMENT "Checking that every function of web/exceptions_caught.json exists"
+  VERBATIM)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
   SUFFIX ".js"
