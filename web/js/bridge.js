@@ -191,8 +191,26 @@ export const own = {
   begin: (root) => /** @type {number} */ (withText(root, (at) => M._delve_web_own_begin(at))),
   /** @param {number} job */
   end: (job) => M._delve_web_own_end(job),
-  /** @param {number} job @param {Uint8Array} bytes */
-  listZip: (job, bytes) => withBytes(bytes, (at) => M._delve_web_own_list_zip(job, at, bytes.length)),
+  /**
+   * A zip's last bytes; where its listing is, or null when it cannot be read.
+   * @param {number} job @param {Uint8Array} tail @param {number} fileSize
+   */
+  zipEnd(job, tail, fileSize) {
+    const out = alloc(2 * 8);
+    try {
+      if (!withBytes(tail, (at) => M._delve_web_own_zip_end(job, at, tail.length, fileSize, out))) return null;
+      const [at, size] = doubles(out, 2);
+      return { at, size };
+    } finally {
+      M._free(out);
+    }
+  },
+  /** @param {number} job @param {Uint8Array} bytes @returns {number} how many entries, or -1 */
+  zipEntries: (job, bytes) => withBytes(bytes, (at) => M._delve_web_own_zip_entries(job, at, bytes.length)),
+  /** @param {number} job @param {number} index @returns {number} where the entry's header is */
+  zipHeaderAt: (job, index) => M._delve_web_own_zip_header_at(job, index),
+  /** @param {number} job @param {number} index @param {Uint8Array} bytes @returns {boolean} */
+  zipHeader: (job, index, bytes) => !!withBytes(bytes, (at) => M._delve_web_own_zip_header(job, index, at, bytes.length)),
   /** @param {number} job @param {string} path @param {number} size */
   addFile: (job, path, size) => withText(path, (at) => M._delve_web_own_add_file(job, at, size)),
   /** @param {number} job @returns {number} how many files to take, or -1 */

@@ -10,9 +10,14 @@ import { own, describe } from './bridge.js';
  * @typedef {{ problem: string } | { problem?: undefined, tiles: number, lines: string[] }} Imported
  */
 
-// A game's data is a few megabytes; a zip larger than this is refused before
-// any of it is read.
-export const ZIP_LIMIT = 256 * 1024 * 1024;
+// A zip is read a piece at a time, never whole: its last bytes (the end
+// record and its comment, at most ZIP_TAIL), its listing, each entry's
+// header (ZIP_HEADER bytes) and the entries taken, one by one. A listing of
+// more than LISTING_LIMIT bytes (the 20,000 files a game's data may have
+// take about 2 MB) is refused before it is read.
+const ZIP_TAIL = 22 + 0xffff;
+const ZIP_HEADER = 30;
+export const LISTING_LIMIT = 16 * 1024 * 1024;
 
 /**
  * A deflated file, unpacked; stops one byte past `size`, which the program
@@ -72,9 +77,25 @@ export function importOwn(source, root) {
   let listed;
   if (source.kind === 'zip') {
     const zip = source.files[0];
-    listed = zip.size > ZIP_LIMIT
-      ? Promise.reject(new Error('it is larger than ' + (ZIP_LIMIT >> 20) + ' MB'))
-      : bytesOf(zip).then((bytes) => own.listZip(job, bytes));
+    listed = bytesOf(zip.slice(Math.max(0, zip.size - ZIP_TAIL))).then((tail) => {
+      const listing = own.zipEnd(job, tail, zip.size);
+      if (!listing) return;  // the program has its problem
+      if (listing.size > LISTING_LIMIT) {
+        throw new Error('its listing is larger than ' + (LISTING_LIMIT >> 20) + ' MB, more than a game\'s data needs');
+      }
+      return bytesOf(zip.slice(listing.at, listing.at + listing.size)).then((directory) => {
+        const count = own.zipEntries(job, directory);
+        /** @param {number} i @returns {Promise<void>} */
+        const header = (i) => {
+          if (i >= count) return Promise.resolve();
+          const at = own.zipHeaderAt(job, i);
+          return bytesOf(zip.slice(at, at + ZIP_HEADER)).then((bytes) => {
+            if (own.zipHeader(job, i, bytes)) return header(i + 1);
+          });
+        };
+        return header(0);
+      });
+    });
   } else {
     listed = Promise.resolve(source.files.forEach((entry) => own.addFile(job, entry.path, entry.file.size)));
   }
