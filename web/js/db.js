@@ -88,7 +88,9 @@ export function transact(db, stores, mode, act) {
       return;
     }
     transaction.oncomplete = () => resolve(result ? result() : undefined);
-    transaction.onerror = (event) => event.preventDefault();
+    // A request that fails aborts the whole transaction (its error is left
+    // to do so): nothing of it is kept, so a recording's piece and its
+    // game's entry are written together or not at all.
     transaction.onabort = () => reject(asError(transaction.error || 'the browser refused to keep it'));
   });
 }
