@@ -5,6 +5,7 @@
 // allocation in the program's memory is checked: one refused throws, and the
 // caller's refusal path (a note, a problem shown) takes it from there.
 import { Delve, addTime } from './hooks.js';
+import { fetchWithProgress } from './fetch-progress.js';
 
 /**
  * What the page does for the program.
@@ -233,41 +234,6 @@ export const own = {
   /** @param {number} job @returns {string} */
   check: (job) => M.UTF8ToString(M._delve_web_own_check(job)),
 };
-
-/**
- * The whole body of a response, reporting the bytes as they come.
- * @param {string} url
- * @param {(loaded: number, total: number) => void} report
- * @returns {Promise<ArrayBuffer>}
- */
-function fetchWithProgress(url, report) {
-  return fetch(url).then((response) => {
-    if (!response.ok) throw new Error(response.status + ' ' + response.statusText);
-    const total = Number(response.headers.get('Content-Length')) || 0;
-    if (!response.body || !response.body.getReader) return response.arrayBuffer();
-    const reader = response.body.getReader();
-    /** @type {Uint8Array[]} */
-    const chunks = [];
-    let loaded = 0;
-    /** @returns {Promise<ArrayBuffer>} */
-    const pump = () => reader.read().then((step) => {
-      if (step.done) {
-        const bytes = new Uint8Array(loaded);
-        let at = 0;
-        for (const chunk of chunks) {
-          bytes.set(chunk, at);
-          at += chunk.length;
-        }
-        return bytes.buffer;
-      }
-      chunks.push(step.value);
-      loaded += step.value.length;
-      report(loaded, Math.max(total, loaded));
-      return pump();
-    });
-    return pump();
-  });
-}
 
 /**
  * Loads the program. It waits, loaded, for callMain (handlers.ready).
