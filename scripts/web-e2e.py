@@ -1293,15 +1293,19 @@ def check_kept(args):
         check(differing == "0", "a window's recording watched in the page ends on its picture (\"%s\")"
               % driver.title, "a window's recording watched in the page differs in %s pixels" % differing)
 
-        # A file that is not a recording is refused, in one line.
+        # A file that is not a recording is refused, in one line. It is opened
+        # once the game has ended, so it is carried over a reload: at 6 MB,
+        # more than sessionStorage holds.
         garbled = os.path.join(args.work, "garbled.rec")
         with open(garbled, "wb") as out:
             out.write(b"delve-recording 1\nprogram 0.2.0\nnot a line of a recording\n")
+            out.write((b"x" * 99 + b"\n") * (6 * 1024 * 1024 // 100))
         driver.find_element(By.ID, "games-open").click()
         driver.find_element(By.ID, "games-file").send_keys(garbled)
         wait_for(driver, "Delve.state === 'ended' && /cannot be watched/.test(document.getElementById('note').textContent)",
                  "the garbled recording refused")
-        ok("a file that is not a recording is refused: \"%s\"" % driver.find_element(By.ID, "note").text)
+        ok("a file that is not a recording, of 6 MB, is carried over the reload and refused: \"%s\""
+           % driver.find_element(By.ID, "note").text)
         console_errors(driver)  # said on stderr too
 
         # The kept game watched from the list, fast: it ends on the page's picture.

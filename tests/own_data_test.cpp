@@ -3,6 +3,7 @@
 // hostile or broken input refused with its reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -58,6 +59,8 @@ std::string makeZip(const std::vector<ZipFile>& files, uint16_t statedCount = 0x
     return zip;
 }
 
+const uint8_t* bytesOfZip(const std::string& zip) { return reinterpret_cast<const uint8_t*>(zip.data()); }
+
 ZipListing list(const std::string& zip, size_t maxEntries = 100) {
     return readZipDirectory(reinterpret_cast<const uint8_t*>(zip.data()), zip.size(), maxEntries);
 }
@@ -105,6 +108,45 @@ TEST(ZipDirectory, RefusesWhatIsNoZipOrCannotBeUnpacked) {
         EXPECT_EQ(listing.problem, problem) << problem;
         EXPECT_TRUE(listing.entries.empty()) << problem;
     }
+}
+
+// The page's way: the end, then the listing, then each header, each read
+// from the zip on its own.
+ZipListing listInPieces(const std::string& zip, size_t maxEntries) {
+    const size_t tail = std::min(zip.size(), kZipTailMax);
+    const ZipEnd end = readZipEnd(bytesOfZip(zip) + zip.size() - tail, tail, zip.size(), maxEntries);
+    ZipListing listing;
+    listing.problem = end.problem;
+    if (!end.problem.empty()) return listing;
+    listing = readZipEntries(bytesOfZip(zip) + end.directoryAt, end);
+    for (ZipEntry& entry : listing.entries) {
+        const std::string header = zip.substr(entry.headerAt, kZipLocalHeader);
+        listing.problem = placeZipEntry(entry, bytesOfZip(header), header.size(), end);
+        if (!listing.problem.empty()) return {{}, listing.problem};
+    }
+    return listing;
+}
+
+TEST(ZipDirectory, AZipReadAPieceAtATimeListsAsTheWholeOfIt) {
+    std::string commented = makeZip({{"res/", ""}, {"res/gamedata.dat", "party/count\r\n7\r\n"}, {"tiles/a.til", "AB"}});
+    commented[commented.size() - 2] = 5;
+    commented += "hello";
+    // Longer than the longest tail an end record can have.
+    const std::string padded = makeZip({{"res/big.dat", std::string(100000, 'b')}, {"res/a.dat", "abc"}});
+    std::string wrongLocal = makeZip({{"res/a.dat", "abc"}});
+    wrongLocal[0] = 'X';
+    for (const std::string& zip : {commented, padded, wrongLocal, std::string(), makeZip({{"a", "1"}}, 2),
+                                   makeZip({{"res/a.dat", "abc", 0, 1}}), makeZip({{"a", "1"}, {"b", "2"}, {"c", "3"}})}) {
+        const ZipListing whole = list(zip, 2 + (zip == commented));
+        const ZipListing pieces = listInPieces(zip, 2 + (zip == commented));
+        EXPECT_EQ(pieces.problem, whole.problem);
+        ASSERT_EQ(pieces.entries.size(), whole.entries.size()) << whole.problem;
+        for (size_t i = 0; i < whole.entries.size(); i++) {
+            EXPECT_EQ(pieces.entries[i].name, whole.entries[i].name);
+            EXPECT_EQ(pieces.entries[i].dataOffset, whole.entries[i].dataOffset);
+        }
+    }
+    EXPECT_EQ(listInPieces(padded, 2).entries.size(), 2u);
 }
 
 std::vector<std::string> taken(const OwnDataPlan& plan) {
@@ -230,6 +272,24 @@ TEST(OwnDataImport, AFoldersFilesAreCheckedAsAZipsAndRefusalsCarryTheirReason) {
     listZip(empty, nullptr, 0);
     EXPECT_FALSE(planImport(empty));
     EXPECT_EQ(empty.problem, "the zip file is empty (0 bytes)");
+
+    // A zip read a piece at a time plans nothing until each header is in.
+    const std::string two = makeZip({{"res/gamedata.dat", "12"}, {"tiles/a.til", "AB"}});
+    const size_t tail = std::min(two.size(), kZipTailMax);
+    OwnDataImport pieces;
+    ASSERT_TRUE(listZipEnd(pieces, bytesOf(two) + two.size() - tail, tail, two.size()));
+    EXPECT_FALSE(listZipEntries(pieces, bytesOf(two) + pieces.zipEnd.directoryAt, 3));
+    EXPECT_EQ(pieces.problem, "it could not be read (its listing came short)");
+    pieces = {};
+    ASSERT_TRUE(listZipEnd(pieces, bytesOf(two) + two.size() - tail, tail, two.size()));
+    ASSERT_TRUE(listZipEntries(pieces, bytesOf(two) + pieces.zipEnd.directoryAt, pieces.zipEnd.directorySize));
+    OwnDataImport unplaced = pieces;
+    ASSERT_TRUE(placeZipHeader(pieces, 0, bytesOf(two), kZipLocalHeader));
+    ASSERT_TRUE(placeZipHeader(pieces, 1, bytesOf(two) + pieces.zipEntries[1].headerAt, kZipLocalHeader));
+    ASSERT_TRUE(planImport(pieces));
+    EXPECT_EQ(two.substr(pieces.zipEntries[1].dataOffset, 2), "AB");
+    EXPECT_FALSE(planImport(unplaced));
+    EXPECT_EQ(unplaced.problem, "it is damaged (res/gamedata.dat is not where its listing says)");
 
     OwnDataImport climbing;
     const std::string zip = makeZip({{"res/../../../x", "1"}});

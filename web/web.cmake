@@ -1,8 +1,9 @@
 # The browser build, configured by scripts/web with emcmake: the game's code
 # compiled to WebAssembly on the web backend (no SDL, no libpng, no tests or
 # tools), the page, and res/ and tiles/ packed into one data file that is
-# preloaded into the in-memory file system. Only the page's four files, its
-# manifest, icons and service worker go to DELVE_WEB_OUT. The tile files are made by a native delve-tiles, as in the
+# preloaded into the in-memory file system. Only the page (its markup,
+# stylesheet and modules), the program's three files, the manifest, icons and
+# service worker go to DELVE_WEB_OUT. The tile files are made by a native delve-tiles, as in the
 # native build.
 set(DELVE_TILES_TOOL "" CACHE FILEPATH "A native delve-tiles, to make the tile files")
 set(DELVE_WEB_OUT "${CMAKE_SOURCE_DIR}/build/web" CACHE PATH "Where the page and its files go")
@@ -41,6 +42,13 @@ add_custom_target(web_tiles DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp)
 add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp src/shell/web_kept.cpp
   src/platform/web/wasm/file_system_calls.cpp)
 target_link_libraries(delve PRIVATE delve_core)
+# Every function listed to catch exceptions must exist, under that very name.
+add_custom_command(TARGET delve PRE_LINK
+  COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIST=${CMAKE_SOURCE_DIR}/web/exceptions_caught.json
+          "-DFILES=$<TARGET_FILE:delve_core>|$<JOIN:$<TARGET_OBJECTS:delve>,|>"
+          -P ${CMAKE_SOURCE_DIR}/web/exceptions_check.cmake
+  COMMENT "Checking that every function of web/exceptions_caught.json exists"
+  VERBATIM)
 add_dependencies(delve web_tiles)
 set_target_properties(delve PROPERTIES
   SUFFIX ".js"
@@ -73,18 +81,30 @@ add_custom_command(TARGET delve POST_BUILD
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Copying delve.js, delve.wasm and delve.data to ${DELVE_WEB_OUT}")
 
+# The page: its markup, its stylesheet and its modules (web/js), side by side
+# in DELVE_WEB_OUT, so a module's imports find the others as they do in web/js.
+file(GLOB DELVE_PAGE_MODULES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/js/*.js)
+set(DELVE_PAGE_SOURCES ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/page.css ${DELVE_PAGE_MODULES})
+set(DELVE_PAGE_COPIES)
+set(DELVE_PAGE_SCRIPTS)
+foreach(source IN LISTS DELVE_PAGE_SOURCES)
+  get_filename_component(name ${source} NAME)
+  list(APPEND DELVE_PAGE_COPIES ${DELVE_WEB_OUT}/${name})
+  list(APPEND DELVE_PAGE_SCRIPTS ${name})
+endforeach()
 add_custom_command(
-  OUTPUT ${DELVE_WEB_OUT}/index.html
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html ${DELVE_WEB_OUT}/index.html
-  DEPENDS ${CMAKE_SOURCE_DIR}/web/index.html
-  COMMENT "Copying the page")
-add_custom_target(page ALL DEPENDS ${DELVE_WEB_OUT}/index.html delve ${DELVE_WEB_OUT}/sw.js)
+  OUTPUT ${DELVE_PAGE_COPIES}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${DELVE_WEB_OUT}
+  COMMAND ${CMAKE_COMMAND} -E copy ${DELVE_PAGE_SOURCES} ${DELVE_WEB_OUT}/
+  DEPENDS ${DELVE_PAGE_SOURCES}
+  COMMENT "Copying the page, its stylesheet and its modules")
+add_custom_target(page ALL DEPENDS ${DELVE_PAGE_COPIES} delve ${DELVE_WEB_OUT}/sw.js)
 
 # --- The page as an app: the manifest, its icons (the game's own icon, drawn
 # as for the desktop) and the service worker that keeps the page's files for
 # play without a network. sw.js carries the version: a digest of all the
 # files below, written after them (web/page_version.cmake).
-set(DELVE_PAGE_FILES index.html delve.js delve.wasm delve.data manifest.webmanifest icon-192.png icon-512.png)
+set(DELVE_PAGE_FILES ${DELVE_PAGE_SCRIPTS} delve.js delve.wasm delve.data manifest.webmanifest icon-192.png icon-512.png)
 set(DELVE_PAGE_ICONS)
 foreach(size 192 512)
   add_custom_command(
@@ -105,7 +125,7 @@ add_custom_command(
   OUTPUT ${DELVE_WEB_OUT}/sw.js
   COMMAND ${CMAKE_COMMAND} -DDIR=${DELVE_WEB_OUT} -DTEMPLATE=${CMAKE_SOURCE_DIR}/web/sw.js
           -DFILES=${DELVE_PAGE_FILE_LIST} -P ${CMAKE_SOURCE_DIR}/web/page_version.cmake
-  DEPENDS ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/web/page_version.cmake ${DELVE_WEB_OUT}/index.html
+  DEPENDS ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/web/page_version.cmake ${DELVE_PAGE_COPIES}
           ${DELVE_WEB_OUT}/manifest.webmanifest ${DELVE_PAGE_ICONS} delve
   COMMENT "Writing the service worker with the page's version"
   VERBATIM)

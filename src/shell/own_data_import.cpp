@@ -21,8 +21,40 @@ void addFolderFile(OwnDataImport& import, const std::string& path, uint64_t size
     import.files.push_back({path, size});
 }
 
+bool listZipEnd(OwnDataImport& import, const uint8_t* tail, size_t tailSize, uint64_t fileSize,
+                const OwnDataLimits& limits) {
+    import.zipEnd = readZipEnd(tail, tailSize, fileSize, limits.maxFiles);
+    import.problem = import.zipEnd.problem;
+    return import.problem.empty();
+}
+
+bool listZipEntries(OwnDataImport& import, const uint8_t* directory, size_t size) {
+    if (!import.problem.empty()) return false;
+    if (size != import.zipEnd.directorySize) {
+        import.problem = "it could not be read (its listing came short)";
+        return false;
+    }
+    ZipListing listing = readZipEntries(directory, import.zipEnd);
+    import.problem = listing.problem;
+    import.zipEntries = std::move(listing.entries);
+    for (const ZipEntry& entry : import.zipEntries) import.files.push_back({entry.name, entry.size});
+    return import.problem.empty();
+}
+
+bool placeZipHeader(OwnDataImport& import, size_t index, const uint8_t* header, size_t size) {
+    if (!import.problem.empty() || index >= import.zipEntries.size()) return false;
+    import.problem = placeZipEntry(import.zipEntries[index], header, size, import.zipEnd);
+    return import.problem.empty();
+}
+
 bool planImport(OwnDataImport& import, const OwnDataLimits& limits) {
     if (!import.problem.empty()) return false;
+    for (const ZipEntry& entry : import.zipEntries) {
+        if (entry.dataOffset == 0) {
+            import.problem = "it is damaged (" + entry.name + " is not where its listing says)";
+            return false;
+        }
+    }
     import.plan = planOwnData(import.files, limits);
     import.problem = import.plan.problem;
     return import.problem.empty();

@@ -18,6 +18,7 @@ struct OwnDataImport {
     std::string root;                  // where the files go; the game plays it as its folder
     std::vector<OwnFile> files;        // every file offered, by path and stated size
     std::vector<ZipEntry> zipEntries;  // for a zip: where each file's bytes are, and their CRC
+    ZipEnd zipEnd;                     // for a zip read a piece at a time: where its listing is
     OwnDataPlan plan;
     std::string problem;  // why the data cannot be played; empty while it can
 };
@@ -25,6 +26,15 @@ struct OwnDataImport {
 // The files of a zip, from its listing; sets `problem` when it cannot be read.
 void listZip(OwnDataImport& import, const uint8_t* bytes, size_t size, const OwnDataLimits& limits = {});
 void addFolderFile(OwnDataImport& import, const std::string& path, uint64_t size);
+
+// The same for a zip read a piece at a time (zip_directory's three steps):
+// its last bytes, then its listing, then each entry's local header; false,
+// with `problem` set, when it cannot be read. Until every entry's header is
+// placed, nothing can be planned.
+bool listZipEnd(OwnDataImport& import, const uint8_t* tail, size_t tailSize, uint64_t fileSize,
+                const OwnDataLimits& limits = {});
+bool listZipEntries(OwnDataImport& import, const uint8_t* directory, size_t size);
+bool placeZipHeader(OwnDataImport& import, size_t index, const uint8_t* header, size_t size);
 
 // Decides which files to take. False, with `problem` set, when none can be.
 bool planImport(OwnDataImport& import, const OwnDataLimits& limits = {});

@@ -28,8 +28,31 @@ EMSCRIPTEN_KEEPALIVE void* delve_web_own_begin(const char* root) {
 
 EMSCRIPTEN_KEEPALIVE void delve_web_own_end(void* page) { delete static_cast<PageImport*>(page); }
 
-EMSCRIPTEN_KEEPALIVE void delve_web_own_list_zip(void* page, const uint8_t* bytes, double size) {
-    delve::listZip(static_cast<PageImport*>(page)->import, bytes, static_cast<size_t>(size));
+// A zip, a piece at a time: its last bytes (out: where its listing is and
+// how long), then its listing (how many entries), then each entry's header
+// at the place that delve_web_own_zip_header_at gives.
+EMSCRIPTEN_KEEPALIVE int delve_web_own_zip_end(void* page, const uint8_t* tail, double tailSize, double fileSize,
+                                               double* out) {
+    auto& import = static_cast<PageImport*>(page)->import;
+    if (!delve::listZipEnd(import, tail, static_cast<size_t>(tailSize), static_cast<uint64_t>(fileSize))) return 0;
+    out[0] = static_cast<double>(import.zipEnd.directoryAt);
+    out[1] = static_cast<double>(import.zipEnd.directorySize);
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE int delve_web_own_zip_entries(void* page, const uint8_t* bytes, double size) {
+    auto& import = static_cast<PageImport*>(page)->import;
+    return delve::listZipEntries(import, bytes, static_cast<size_t>(size)) ? static_cast<int>(import.zipEntries.size())
+                                                                           : -1;
+}
+
+EMSCRIPTEN_KEEPALIVE double delve_web_own_zip_header_at(void* page, int index) {
+    return static_cast<double>(static_cast<PageImport*>(page)->import.zipEntries.at(static_cast<size_t>(index)).headerAt);
+}
+
+EMSCRIPTEN_KEEPALIVE int delve_web_own_zip_header(void* page, int index, const uint8_t* bytes, double size) {
+    return delve::placeZipHeader(static_cast<PageImport*>(page)->import, static_cast<size_t>(index), bytes,
+                                 static_cast<size_t>(size));
 }
 
 EMSCRIPTEN_KEEPALIVE void delve_web_own_add_file(void* page, const char* path, double size) {

@@ -1,0 +1,315 @@
+// The bridge to the program: the only module that touches Module. It loads
+// delve.js (which loads delve.wasm and delve.data), hands the program texts,
+// bytes, keys and clicks, and passes on what the program asks of the page
+// (Module.page, called from web_backend.cpp and kept_backend.cpp). Every
+// allocation in the program's memory is checked: one refused throws, and the
+// caller's refusal path (a note, a problem shown) takes it from there.
+import { Delve, addTime } from './hooks.js';
+import { fetchWithProgress } from './fetch-progress.js';
+
+/**
+ * What the page does for the program.
+ * @typedef {object} PageHandlers
+ * @property {() => void} attached       the program runs and takes keys
+ * @property {(rgba: Uint8ClampedArray, width: number, height: number, x?: number, y?: number,
+ *             changedWidth?: number, changedHeight?: number) => void} show
+ * @property {(title: string) => void} setTitle
+ * @property {(text: string) => void} report
+ * @property {() => void} ended
+ * @property {(offset: number, bytes: Uint8Array) => void} keep
+ * @property {(bytes: Uint8Array) => void} keepPicture
+ * @property {(text: string) => void} problem
+ * @property {(part: 'wasm' | 'data', loaded: number, total: number) => void} progress
+ * @property {(text: string) => void} failed
+ * @property {() => void} ready          the program is loaded and waits for its arguments
+ */
+
+/** @type {any} the program's module, once load() has made it */
+let M = null;
+let backend = 0;     // the program's backend, while it runs
+let scratch = 0;     // program memory for the key texts handed to it
+const SCRATCH_BYTES = 256;
+let placement = 0;   // program memory for the canvas placement
+/** @type {(() => void) | null} */
+let wakeUp = null;   // resolves the program's wait for a key
+let wakeTimer = 0;
+/** @type {number[]} */
+let keysAt = [];     // when the keys since the last picture were queued
+
+/**
+ * Program memory for `bytes` bytes.
+ * @param {number} bytes
+ * @returns {number}
+ */
+function alloc(bytes) {
+  const at = M._malloc(Math.max(bytes, 1));
+  if (!at) throw new Error('the game has no memory left for ' + bytes + ' bytes');
+  return at;
+}
+
+/**
+ * Runs `use` with `text` in the program's memory.
+ * @template T @param {string} text @param {(at: number) => T} use @returns {T}
+ */
+function withText(text, use) {
+  const size = 4 * text.length + 1;
+  const at = alloc(size);
+  try {
+    M.stringToUTF8(text, at, size);
+    return use(at);
+  } finally {
+    M._free(at);
+  }
+}
+
+/**
+ * Runs `use` with a copy of `bytes` in the program's memory.
+ * @template T @param {Uint8Array} bytes @param {(at: number) => T} use @returns {T}
+ */
+function withBytes(bytes, use) {
+  const at = alloc(bytes.length);
+  try {
+    M.HEAPU8.set(bytes, at);
+    return use(at);
+  } finally {
+    M._free(at);
+  }
+}
+
+/** @param {number} at @param {number} count */
+function doubles(at, count) {
+  return Array.from({ length: count }, (_, i) => M.getValue(at + 8 * i, 'double'));
+}
+
+function wake() {
+  clearTimeout(wakeTimer);
+  wakeTimer = 0;
+  const resolve = wakeUp;
+  wakeUp = null;
+  Delve.waiting = false;
+  if (resolve) resolve();
+}
+
+/** @param {number} at when the key came */
+function keyQueued(at) {
+  keysAt.push(at);
+  Delve.keys++;
+  Delve.lastKeyAt = at;
+  wake();
+}
+
+export const running = () => backend !== 0;
+
+/** The page has failed: nothing more goes to the program. */
+export function stop() {
+  backend = 0;
+}
+
+/** @param {string} text one key text, as a key press queues it */
+export function queueText(text) {
+  if (!backend || typeof text !== 'string' || !text) return false;
+  M.stringToUTF8(text, scratch, SCRATCH_BYTES);
+  M._delve_web_queue_key(backend, scratch);
+  return true;
+}
+
+/** @param {string} text */
+export function queueKey(text) {
+  if (!queueText(text)) return false;
+  keyQueued(performance.now());
+  return true;
+}
+
+export const QUEUED = 1, PREVENT_DEFAULT = 2, TOGGLE_FULLSCREEN = 4;
+
+/**
+ * A key pressed; what the program made of it (the bits above).
+ * @param {KeyboardEvent} event
+ * @param {number} modifiers
+ */
+export function keyDown(event, modifiers) {
+  if (!backend) return 0;
+  const key = scratch, code = scratch + SCRATCH_BYTES;
+  M.stringToUTF8(event.key || '', key, SCRATCH_BYTES);
+  M.stringToUTF8(event.code || '', code, SCRATCH_BYTES);
+  const result = M._delve_web_key_down(backend, key, code, modifiers);
+  if (result & QUEUED) {
+    const now = performance.now();
+    keyQueued(event.timeStamp > 0 && event.timeStamp <= now ? event.timeStamp : now);
+  }
+  return result;
+}
+
+/**
+ * A gamepad's state; the program maps it to keys as the window does.
+ * @param {number} index @param {number} bits @param {number} leftTrigger
+ * @param {number} rightTrigger @param {number} x @param {number} y
+ */
+export function gamepad(index, bits, leftTrigger, rightTrigger, x, y) {
+  if (!backend) return;
+  const queued = M._delve_web_gamepad(backend, index, bits, leftTrigger, rightTrigger, x, y);
+  for (let i = 0; i < queued; i++) keyQueued(performance.now());
+}
+
+/**
+ * A click or tap on the stage at (x, y); the program decides whether it walks.
+ * @param {number} x @param {number} y @param {number} width @param {number} height @param {number} ratio
+ */
+export function click(x, y, width, height, ratio) {
+  if (backend && M._delve_web_click(backend, x, y, width, height, ratio)) wake();
+}
+
+/**
+ * Where the canvas goes in a stage of the given size (placeCanvas decides),
+ * or null before the program runs.
+ * @param {number} stageWidth @param {number} stageHeight @param {number} ratio
+ * @param {number} width @param {number} height
+ */
+export function place(stageWidth, stageHeight, ratio, width, height) {
+  if (!placement) return null;
+  M._delve_web_place_canvas(stageWidth, stageHeight, ratio, width, height, placement);
+  const [left, top, shownWidth, shownHeight, smooth] = doubles(placement, 5);
+  return { left, top, width: shownWidth, height: shownHeight, smooth: !!smooth };
+}
+
+/** @param {string[]} args */
+export function callMain(args) {
+  M.callMain(args);
+}
+
+/**
+ * A file into the program's file system (a recording for it to play on or
+ * watch, or its picture); false when the program could not take it.
+ * @param {string} path @param {Uint8Array} bytes
+ */
+export function putFile(path, bytes) {
+  return withText(path, (name) => withBytes(bytes, (at) => M._delve_web_kept_put(name, at, bytes.length) === 1));
+}
+
+// --- a player's own data: the program decides, the page fetches bytes -------
+export const own = {
+  /** @param {string} root */
+  begin: (root) => /** @type {number} */ (withText(root, (at) => M._delve_web_own_begin(at))),
+  /** @param {number} job */
+  end: (job) => M._delve_web_own_end(job),
+  /**
+   * A zip's last bytes; where its listing is, or null when it cannot be read.
+   * @param {number} job @param {Uint8Array} tail @param {number} fileSize
+   */
+  zipEnd(job, tail, fileSize) {
+    const out = alloc(2 * 8);
+    try {
+      if (!withBytes(tail, (at) => M._delve_web_own_zip_end(job, at, tail.length, fileSize, out))) return null;
+      const [at, size] = doubles(out, 2);
+      return { at, size };
+    } finally {
+      M._free(out);
+    }
+  },
+  /** @param {number} job @param {Uint8Array} bytes @returns {number} how many entries, or -1 */
+  zipEntries: (job, bytes) => withBytes(bytes, (at) => M._delve_web_own_zip_entries(job, at, bytes.length)),
+  /** @param {number} job @param {number} index @returns {number} where the entry's header is */
+  zipHeaderAt: (job, index) => M._delve_web_own_zip_header_at(job, index),
+  /** @param {number} job @param {number} index @param {Uint8Array} bytes @returns {boolean} */
+  zipHeader: (job, index, bytes) => !!withBytes(bytes, (at) => M._delve_web_own_zip_header(job, index, at, bytes.length)),
+  /** @param {number} job @param {string} path @param {number} size */
+  addFile: (job, path, size) => withText(path, (at) => M._delve_web_own_add_file(job, at, size)),
+  /** @param {number} job @returns {number} how many files to take, or -1 */
+  plan: (job) => M._delve_web_own_plan(job),
+  /** @param {number} job @param {number} k */
+  taken(job, k) {
+    const out = alloc(5 * 8);
+    try {
+      M._delve_web_own_taken(job, k, out);
+      const [index, method, offset, packed, size] = doubles(out, 5);
+      return { index, method, offset, packed, size };
+    } finally {
+      M._free(out);
+    }
+  },
+  /** @param {number} job @param {number} k @param {Uint8Array} bytes @returns {boolean} */
+  store: (job, k, bytes) => !!withBytes(bytes, (at) => M._delve_web_own_store(job, k, at, bytes.length)),
+  /** @param {number} job @returns {string} */
+  problem: (job) => M.UTF8ToString(M._delve_web_own_problem(job)),
+  /** @param {number} job @returns {string} */
+  check: (job) => M.UTF8ToString(M._delve_web_own_check(job)),
+};
+
+/**
+ * Loads the program. It waits, loaded, for callMain (handlers.ready).
+ * @param {PageHandlers} handlers
+ */
+export function load(handlers) {
+  const page = {
+    /** @param {number} program */
+    attach(program) {
+      backend = program;
+      scratch = alloc(2 * SCRATCH_BYTES);
+      placement = alloc(5 * 8);
+      handlers.attached();
+    },
+    /** @type {PageHandlers['show']} */
+    show(rgba, width, height, x, y, changedWidth, changedHeight) {
+      handlers.show(rgba, width, height, x, y, changedWidth, changedHeight);
+      const now = performance.now();
+      Delve.presents++;
+      Delve.lastPresentAt = now;
+      for (const at of keysAt) addTime(Delve.turnTimes, now - at);
+      keysAt = [];
+    },
+    setTitle: handlers.setTitle,
+    report: handlers.report,
+    /** @param {number} milliseconds */
+    wait(milliseconds) {
+      return new Promise((resolve) => {
+        wakeUp = /** @type {() => void} */ (resolve);
+        Delve.waiting = true;
+        if (milliseconds >= 0) wakeTimer = window.setTimeout(wake, milliseconds);
+      });
+    },
+    ended() {
+      backend = 0;
+      handlers.ended();
+    },
+    keep: handlers.keep,
+    keepPicture: handlers.keepPicture,
+    problem: handlers.problem,
+  };
+  M = /** @type {any} */ (window).Module = {
+    page,
+    noInitialRun: true,
+    /** @param {string} text */
+    print: (text) => console.log(text),
+    /** @param {string} text */
+    printErr: (text) => console.error(text),
+    /** @param {string} status */
+    setStatus(status) {
+      const parts = /\((\d+)\/(\d+)\)/.exec(status || '');
+      if (parts) handlers.progress('data', Number(parts[1]), Number(parts[2]));
+    },
+    /** @param {WebAssembly.Imports} imports @param {(instance: WebAssembly.Instance, module: WebAssembly.Module) => void} receive */
+    instantiateWasm(imports, receive) {
+      fetchWithProgress('delve.wasm', (loaded, total) => handlers.progress('wasm', loaded, total))
+        .then((bytes) => WebAssembly.instantiate(bytes, imports))
+        .then((result) => receive(result.instance, result.module))
+        .catch((error) => handlers.failed('The game could not be loaded (delve.wasm: ' + describe(error) + ').'));
+      return {};
+    },
+    onRuntimeInitialized: handlers.ready,
+    /** @param {unknown} what */
+    onAbort: (what) => {
+      backend = 0;
+      handlers.failed('The game stopped: ' + describe(what));
+    },
+  };
+  const script = document.createElement('script');
+  script.src = 'delve.js';
+  script.onerror = () => handlers.failed('The game could not be loaded (delve.js did not load).');
+  document.body.appendChild(script);
+}
+
+/** @param {unknown} error */
+export function describe(error) {
+  if (!error) return 'unknown error';
+  return String(/** @type {any} */ (error).message || error);
+}

@@ -1,0 +1,63 @@
+// The page's start: every part set up, then the program loaded (startup.js).
+import './hooks.js';
+import './keys.js';
+import './touch.js';
+import { queueKey } from './bridge.js';
+import { Delve } from './hooks.js';
+import { keepForOffline } from './app.js';
+import { createCarry } from './carry.js';
+import { createKeptStore } from './kept-store.js';
+import { createKeeper } from './kept.js';
+import { gamesControls } from './games.js';
+import { ownControls, closeOwnDialog } from './own.js';
+import { note } from './screen.js';
+import { createStartup } from './startup.js';
+import { describe } from './bridge.js';
+
+Delve.queueKey = queueKey;
+
+/**
+ * A seed from the address: index.html?seed=17 types "@17" and Enter once the
+ * game runs.
+ * @returns {string[]}
+ */
+function seedKeys() {
+  const parameters = new URLSearchParams(location.search);
+  const seed = parameters.get('seed');
+  if (seed === null) return [];
+  if (/^-?[0-9]{1,15}(\.[0-9]{1,6})?$/.test(seed)) return ['@', ...seed.split(''), '\r'];
+  const shown = seed.length > 24 ? seed.slice(0, 24) + '\u2026' : seed;
+  note('The seed "' + shown + '" in the address is not a number, so it was ignored.');
+  return [];
+}
+
+/** @returns {Storage | undefined} */
+function session() {
+  try {
+    return window.sessionStorage;
+  } catch (error) {
+    return undefined;
+  }
+}
+
+keepForOffline();
+const store = createKeptStore({ indexedDB: () => window.indexedDB, IDBKeyRange: window.IDBKeyRange,
+                                locks: navigator.locks, now: Date.now });
+const keeper = createKeeper(store, { note, now: Date.now });
+// Listed (and pruned) while the program loads.
+const listed = store.list(null).catch((error) => {
+  keeper.refuse(describe(error));
+  return [];
+});
+/** @type {ReturnType<typeof createStartup> | null} */
+let startup = null;
+const games = gamesControls({ store, keeper, closeOwnDialog, launch: (next) => startup && startup.launch(next) });
+ownControls();
+startup = createStartup({ store, keeper, carry: createCarry({ indexedDB: () => window.indexedDB, session: session() }),
+                          listed, seedKeys: seedKeys(), games });
+if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
+  startup.fail('This browser cannot run WebAssembly, which the game needs. ' +
+               'A current browser, with WebAssembly not turned off, runs it.');
+} else {
+  startup.start();
+}

@@ -1,0 +1,211 @@
+// A player's own data files: tried while the shipped game plays on, so a
+// refusal loses nothing; once the player chooses to play them, they are kept
+// in the browser (IndexedDB, never sent anywhere) and the page starts again
+// on them, with "--data /own" as the desktop game takes --data.
+import { describe } from './bridge.js';
+import { openDatabase, transact } from './db.js';
+import { Delve } from './hooks.js';
+import { importOwn } from './own-import.js';
+import { byId, note, focusGame } from './screen.js';
+
+/** @typedef {import('./own-import.js').Source} Source */
+
+const FLAG = 'delve-own-data';  // localStorage: the name of the data chosen
+const ROOT = '/own';
+let trials = 0;                 // each trial unpacks into a folder of its own
+/** @type {Source | null} */
+let chosen = null;              // the source tried last and accepted
+let playing = '';               // the name of the own data this page plays, or ''
+
+/**
+ * @template T
+ * @param {IDBTransactionMode} mode
+ * @param {(store: IDBObjectStore) => (void | (() => T))} act
+ */
+function stored(mode, act) {
+  return openDatabase(() => window.indexedDB, 'delve-own-data', 1, (db) => db.createObjectStore('source'))
+    .then((db) => transact(db, ['source'], mode, (s) => act(s.source)).finally(() => db.close()));
+}
+
+function forget() {
+  try { localStorage.removeItem(FLAG); } catch (error) { /* nothing kept */ }
+  return stored('readwrite', (store) => { store.delete('current'); }).catch(() => {});
+}
+
+/** Which data the game plays: '' for the shipped game, else the own data's name. */
+export const playingName = () => playing;
+/** The program's arguments for the data it plays. */
+export const dataArgs = () => (playing ? ['--data', ROOT] : []);
+
+const dialog = /** @type {HTMLDialogElement} */ (byId('own-dialog'));
+
+/**
+ * @param {string} status
+ * @param {boolean} [refused]
+ * @param {string[]} [lines]
+ * @param {boolean} [playable]
+ */
+function show(status, refused, lines, playable) {
+  const shown = byId('own-status');
+  shown.textContent = status;
+  shown.classList.toggle('refused', !!refused);
+  const list = byId('own-findings');
+  list.textContent = '';
+  for (const line of lines || []) {
+    const item = document.createElement('li');
+    item.textContent = line;
+    list.appendChild(item);
+  }
+  byId('own-play').hidden = !playable;
+  if (!dialog.open) dialog.showModal();
+}
+
+/**
+ * Tries the files while the shipped game plays on.
+ * @param {Source} source
+ */
+function tryOwn(source) {
+  chosen = null;
+  // The program's checks run once it is loaded and its data is in place.
+  if (!/^(choosing|starting|running|ended)$/.test(Delve.state)) {
+    show('The game is still loading; try again in a moment.', true);
+    return;
+  }
+  show('Checking ' + source.name + '\u2026');
+  importOwn(source, '/own-trial-' + (++trials)).then((result) => {
+    if (result.problem !== undefined) {
+      show('"' + source.name + '" cannot be played: ' + result.problem + '.', true);
+      return;
+    }
+    chosen = source;
+    const n = result.lines.length;
+    show(n === 0
+      ? '"' + source.name + '" is ready: 3 data files and ' + result.tiles + ' tiles checked, nothing found.'
+      : 'The check found ' + n + (n === 1 ? ' problem' : ' problems') + ' in "' + source.name +
+        '". The game plays on with its defaults where they are (the overview shows "%%", numbers read 0).',
+    false, result.lines, true);
+    byId('own-play').focus();
+  });
+}
+
+function playChosen() {
+  const source = chosen;
+  if (!source) return;
+  stored('readwrite', (store) => { store.put(source, 'current'); }).then(() => {
+    localStorage.setItem(FLAG, source.name);
+    location.reload();
+  }).catch((error) => {
+    show('The browser would not keep the files to play them (' + describe(error) + ').', true);
+  });
+}
+
+/** @param {File} file @returns {Source} */
+const zipSource = (file) => ({ kind: 'zip', name: file.name, files: [file] });
+
+/**
+ * A folder dropped onto the page: every file below it, with its path.
+ * @param {FileSystemEntry} entry
+ * @returns {Promise<{ path: string, file: File }[]>}
+ */
+function readDropped(entry) {
+  if (entry.isFile) {
+    return new Promise((resolve, reject) => /** @type {FileSystemFileEntry} */ (entry).file(resolve, reject))
+      .then((file) => [{ path: entry.fullPath.replace(/^\/+/, ''), file: /** @type {File} */ (file) }]);
+  }
+  const reader = /** @type {FileSystemDirectoryEntry} */ (entry).createReader();
+  /** @type {{ path: string, file: File }[]} */
+  let found = [];
+  /** @returns {Promise<{ path: string, file: File }[]>} */
+  const more = () => new Promise((resolve, reject) => reader.readEntries(resolve, reject))
+    .then((entries) => {
+      const list = /** @type {FileSystemEntry[]} */ (entries);
+      if (!list.length) return found;
+      return Promise.all(list.map(readDropped)).then((lists) => {
+        for (const files of lists) found = found.concat(files);
+        return more();
+      });
+    });
+  return more();
+}
+
+/** @param {DragEvent} event */
+function dropped(event) {
+  event.preventDefault();
+  dialog.classList.remove('dropping');
+  const items = event.dataTransfer && event.dataTransfer.items;
+  const entry = items && items.length === 1 && typeof items[0].webkitGetAsEntry === 'function'
+    ? items[0].webkitGetAsEntry() : null;
+  if (entry && entry.isDirectory) {
+    readDropped(entry).then((files) => tryOwn({ kind: 'folder', name: entry.name, files }),
+                            (error) => show('The folder could not be read (' + describe(error) + ').', true));
+  } else if (event.dataTransfer && event.dataTransfer.files.length === 1) {
+    tryOwn(zipSource(event.dataTransfer.files[0]));
+  } else {
+    show('Drop one .zip or one folder.', true);
+  }
+}
+
+/** The dialog's controls, and drops onto the page. */
+export function ownControls() {
+  const folder = /** @type {HTMLInputElement} */ (byId('own-folder'));
+  const zip = /** @type {HTMLInputElement} */ (byId('own-zip'));
+  byId('own-folder-line').hidden = !('webkitdirectory' in folder);
+  byId('own-open').addEventListener('click', () => show(''));
+  byId('own-close').addEventListener('click', () => dialog.close());
+  dialog.addEventListener('close', focusGame);
+  // Keys typed in the dialog are the dialog's, never the game's.
+  dialog.addEventListener('keydown', (event) => event.stopPropagation());
+  zip.addEventListener('change', () => {
+    if (zip.files && zip.files.length) tryOwn(zipSource(zip.files[0]));
+    zip.value = '';
+  });
+  folder.addEventListener('change', () => {
+    const files = Array.from(folder.files || [], (file) => ({ path: file.webkitRelativePath || file.name, file }));
+    const name = files.length ? files[0].path.split('/')[0] : 'the folder';
+    tryOwn({ kind: 'folder', name, files });
+    folder.value = '';
+  });
+  byId('own-play').addEventListener('click', playChosen);
+  byId('own-back').addEventListener('click', () => { forget().then(() => location.reload()); });
+  document.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    if (!dialog.open) show('');
+    dialog.classList.add('dropping');
+  });
+  document.addEventListener('drop', dropped);
+}
+
+/** Closes the dialog (a recording dropped while it was open is watched instead). */
+export function closeOwnDialog() {
+  if (dialog.open) dialog.close();
+}
+
+/**
+ * At the start: data chosen before is unpacked to play instead of the
+ * shipped data; if it cannot be played now, it is forgotten and the shipped
+ * game plays, with a note.
+ * @returns {Promise<void>}
+ */
+export function prepareOwn() {
+  /** @type {string | null} */
+  let name = null;
+  try { name = localStorage.getItem(FLAG); } catch (error) { /* no storage: the shipped data */ }
+  if (!name) return Promise.resolve();
+  return stored('readonly', (store) => {
+    const request = store.get('current');
+    return () => /** @type {Source | undefined} */ (request.result);
+  }).catch(() => undefined).then((source) => {
+    if (!source) return { problem: 'the browser no longer keeps its files' };
+    name = source.name;
+    return importOwn(source, ROOT);
+  }).then((result) => {
+    if (result.problem !== undefined) {
+      forget();
+      note('Your data "' + name + '" cannot be played: ' + result.problem + '. The shipped game plays.');
+      return;
+    }
+    playing = String(name);
+    byId('own-name').textContent = playing;
+    byId('own-playing').hidden = false;
+  });
+}

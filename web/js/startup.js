@@ -1,0 +1,185 @@
+// The start-up: loads the program and, once it is ready, decides what it
+// plays — the choice carried over a reload, the seed link's new game, or,
+// when a game is kept, Continue or New game on offer — on the data chosen
+// (own.js). The program plays one thing a load; a choice made after that
+// is carried over a reload (carry.js). Its states are states.js's.
+import * as bridge from './bridge.js';
+import { createMachine } from './states.js';
+import { Delve, addTime } from './hooks.js';
+import { byId, canvas, layout, note, report, show, showFailure, showProgress, showState } from './screen.js';
+import { leaveFullscreen } from './fullscreen.js';
+import { prepareOwn, dataArgs, playingName } from './own.js';
+import { describeGame } from './summary.js';
+
+/** @typedef {import('./summary.js').Game} Game */
+/** @typedef {import('./carry.js').Next} Next */
+
+/**
+ * @param {object} with_
+ * @param {import('./kept-store.js').KeptStore} with_.store
+ * @param {import('./kept.js').Keeper} with_.keeper
+ * @param {ReturnType<import('./carry.js').createCarry>} with_.carry
+ * @param {Promise<Game[]>} with_.listed   the kept games, as listed at the start
+ * @param {string[]} with_.seedKeys        typed once the game runs (index.html?seed=17)
+ * @param {{ close: () => void, say: (text: string) => void }} with_.games  the games dialog
+ */
+export function createStartup({ store, keeper, carry, listed, seedKeys, games }) {
+  const machine = createMachine('loading', (to) => {
+    showState(to);
+    if (to === 'running') {
+      layout();
+      canvas.focus();
+      seedKeys.forEach(bridge.queueText);
+    } else if (to === 'ended') {
+      leaveFullscreen();
+      byId('again').focus();
+    }
+  });
+  let runs = 0;  // each run writes a file of its own (this file system never shrinks one)
+  /** @param {string} kind */
+  const path = (kind) => '/kept-' + kind + '-' + (++runs) + '.rec';
+  /** @type {Game | null} */
+  let offered = null;  // the game Continue plays on
+
+  /** @param {string} text */
+  function fail(text) {
+    if (machine.state() === 'failed') return;
+    bridge.stop();
+    showFailure(text);
+    machine.step('fail');
+  }
+
+  /** @param {string[]} args */
+  function run(args) {
+    bridge.callMain(dataArgs().concat(args));
+  }
+
+  function newGame() {
+    if (keeper.refused()) return run([]);
+    keeper.startNew(playingName());
+    run(['--record', path('game')]);
+  }
+
+  /** @param {Game | null} last */
+  function offer(last) {
+    if (last) offered = last;
+    machine.step('offer');
+    const button = byId('choose-continue');
+    if (offered) button.textContent = 'Continue \u2014 ' + describeGame(offered);
+    button.hidden = !offered;
+    (button.hidden ? byId('choose-new') : button).focus();
+  }
+
+  /** @param {number} id */
+  function continueGame(id) {
+    return store.lock(id).then((held) => {
+      if (!held) {
+        note('That game is open in another page: it can be played on in one page at a time.');
+        return offer(null);
+      }
+      return store.readWhole(id).then(({ game, bytes, picture }) => {
+        if (!bytes.length || !game) {
+          note('That game is no longer kept here; a new game starts.');
+          return newGame();
+        }
+        const file = path('continued');
+        if (!bridge.putFile(file, bytes)) throw new Error('the program could not take it');
+        if (picture instanceof Uint8Array) bridge.putFile(file + '.picture', picture);
+        keeper.goOn(game, bytes);
+        run(['--continue', file]);
+      });
+    }).catch((error) => {
+      keeper.refuse(bridge.describe(error));
+      newGame();
+    });
+  }
+
+  /** @param {string} name @param {Uint8Array} recording */
+  function watch(name, recording) {
+    const file = path('watched');
+    try {
+      bridge.putFile(file, recording);
+    } catch (error) { /* the program says it cannot be watched */ }
+    note('Watching ' + name + ': Space pauses, + and - change the speed, . plays one key while paused, Escape stops.');
+    run(['--play', file]);
+  }
+
+  /**
+   * Plays `next` now if the program waits for the choice, or loads the page
+   * again to play it there.
+   * @param {Next} next
+   */
+  function launch(next) {
+    if (!machine.can('launch')) {
+      // Only a program that has played something is loaded again for it.
+      if (machine.state() !== 'running' && machine.state() !== 'ended') return;
+      carry.put(next).then(() => location.reload(), (error) => {
+        games.say('The browser would not let the page take it along (' + bridge.describe(error) + ').');
+      });
+      return;
+    }
+    machine.step('launch');
+    games.close();
+    if (next.action === 'continue') continueGame(next.id);
+    else if (next.action === 'watch') {
+      store.read(next.id).catch(() => new Uint8Array(0)).then((bytes) => watch(next.name, bytes));
+    } else if (next.action === 'watch-file') watch(next.name, next.bytes);
+    else newGame();
+  }
+
+  // Once the program is ready and a player's own data is in place.
+  function choose() {
+    Promise.all([listed, carry.take()]).then(([games, next]) => {
+      if (next) return launch(next);
+      const last = games.filter((game) => (game.data || '') === playingName())[0];
+      if (seedKeys.length || !last) return launch({ action: 'new' });
+      offer(last);
+    });
+  }
+
+  byId('choose-continue').addEventListener('click', () => {
+    if (offered) launch({ action: 'continue', id: offered.id });
+  });
+
+  /** @type {import('./bridge.js').PageHandlers} */
+  const handlers = {
+    attached: () => machine.step('attached'),
+    show,
+    setTitle: (title) => { document.title = title; },
+    report,
+    ended: () => machine.step('ended'),
+    keep(offset, bytes) {
+      const began = performance.now();
+      keeper.keep(offset, bytes);
+      addTime(Delve.keepTimes, performance.now() - began);
+    },
+    keepPicture: (bytes) => { keeper.keepPicture(bytes).then((kept) => { if (kept) Delve.keptPictures++; }); },
+    problem: (text) => note(text + '.'),
+    progress: showProgress,
+    failed: fail,
+    ready() {
+      machine.step('ready');
+      prepareOwn().catch(() => {}).then(choose);
+    },
+  };
+
+  // Anything thrown and not caught: while loading, a file that did not come.
+  /** @param {unknown} error */
+  function uncaught(error) {
+    fail(machine.state() === 'loading' ? 'The game could not be loaded (' + bridge.describe(error) + ').'
+                                         : 'Something went wrong: ' + bridge.describe(error));
+  }
+  window.addEventListener('error', (event) => uncaught(event.error || event.message));
+  window.addEventListener('unhandledrejection', (event) => uncaught(event.reason));
+
+  // Play again after Escape is a new game, not the one just left.
+  byId('again').addEventListener('click', () => {
+    carry.put({ action: 'new' }).catch(() => {}).then(() => location.reload());
+  });
+
+  return {
+    start: () => bridge.load(handlers),
+    fail,
+    launch,
+  };
+}

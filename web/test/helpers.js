@@ -1,0 +1,46 @@
+// Stand-ins for what the page gets from the browser: an IndexedDB in memory
+// (a fresh one for each test) and a lock manager shared by the "tabs" of one
+// test.
+import { IDBFactory, IDBKeyRange } from 'fake-indexeddb';
+import { createKeptStore } from '../js/kept-store.js';
+
+export function fakeLocks() {
+  /** @type {Map<string, boolean>} */
+  const held = new Map();
+  return {
+    held,
+    /** @param {string} name @param {{ ifAvailable?: boolean }} options @param {(lock: object | null) => unknown} grant */
+    request(name, options, grant) {
+      if (held.has(name)) return Promise.resolve(grant(null));
+      held.set(name, true);
+      return Promise.resolve(grant({ name }));
+    },
+    query() {
+      return Promise.resolve({ held: [...held.keys()].map((name) => ({ name })) });
+    },
+  };
+}
+
+/** A browser: its storage, its locks and its clock, for one or more tabs. */
+export function fakeBrowser({ locks = fakeLocks(), now = 1_000_000_000_000 } = {}) {
+  const browser = {
+    indexedDB: new IDBFactory(),
+    locks,
+    clock: now,
+    /** A tab's store of kept games. @param {{ withoutLocks?: boolean }} [options] */
+    tab(options = {}) {
+      return createKeptStore({
+        indexedDB: () => browser.indexedDB,
+        IDBKeyRange,
+        locks: options.withoutLocks ? undefined : /** @type {any} */ (browser.locks),
+        now: () => browser.clock,
+      });
+    },
+  };
+  return browser;
+}
+
+/** @param {string} text */
+export const bytes = (text) => new TextEncoder().encode(text);
+/** @param {Uint8Array} b */
+export const text = (b) => new TextDecoder().decode(b);
