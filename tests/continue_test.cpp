@@ -4,9 +4,11 @@
 // game. Files that do not match or are not recordings are left exactly as
 // they were; a recording in use elsewhere is refused; --games lists them.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -188,6 +190,13 @@ TEST(Continue, RefusedFilesStayByteForByte) {
 
 // A second program is kept out while the first holds the lock, and let in
 // once the first has died without letting go.
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
+    GTEST_SKIP() << "the holder is a fork(); scripts/windows-e2e holds a game open in delve.exe and checks that a "
+                    "second delve.exe --continue is refused";
+}
+#else
 TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     ScratchDir dir;
     const std::string path = dir.path() + "/game.rec";
@@ -218,12 +227,19 @@ TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     EXPECT_EQ(dir.read("game.rec"), "delve-recording 1\n");
     close(ready[0]);
     close(ready[1]);
+}
+#endif
 
-    // A game being recorded holds its own file.
+// A game being recorded holds its own file (on Windows as well: the lock is
+// the handle's, so the same program is a second holder).
+TEST(Continue, AGameBeingRecordedHoldsItsOwnFile) {
+    ScratchDir dir;
     RecordingFile playing;
     ASSERT_TRUE(createRecordingFile(dir.path(), playing));
+    ContinueTarget target;
+    std::string error;
     EXPECT_EQ(openToContinue(dir.path(), playing.path, target, error), 1);
-    EXPECT_NE(error.find("open elsewhere"), std::string::npos) << error;
+    EXPECT_NE(error.find("the game is open elsewhere"), std::string::npos) << error;
     closeRecordingFile(playing);
 }
 

@@ -41,9 +41,9 @@ std::string localStamp() {
 }  // namespace
 
 bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
-    out.folder = (fs::path(dataRoot) / "recordings").string();
+    out.folder = textOf(pathOf(dataRoot) / "recordings");
     std::error_code ec;
-    fs::create_directories(out.folder, ec);
+    fs::create_directories(pathOf(out.folder), ec);
     const std::string stamp = localStamp();
     for (int n = 1; n <= 100; ++n) {
         const std::string stem = n == 1 ? stamp : stamp + "-" + std::to_string(n);
@@ -56,7 +56,7 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
         out.file = ::fdopen(fd, "wb");
         if (!out.file) {
             ::close(fd);
-            ::unlink(path.c_str());
+            removeFile(path);
             return false;
         }
         out.stem = stem;
@@ -87,8 +87,8 @@ namespace {
 std::vector<std::string> recordingNames(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    for (fs::directory_iterator it(pathOf(folder), ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = textOf(it->path().filename());
         std::error_code typeError;
         if (isRecordingName(name) && it->is_regular_file(typeError)) names.push_back(name);
     }
@@ -104,9 +104,9 @@ std::vector<std::string> recordingsNewestFirst(const std::string& folder) {
     };
     std::vector<Entry> entries;
     for (const std::string& name : recordingNames(folder)) {
-        const std::string path = (fs::path(folder) / name).string();
+        const std::string path = textOf(pathOf(folder) / name);
         std::error_code ec;
-        entries.push_back({fs::last_write_time(path, ec), path});
+        entries.push_back({fs::last_write_time(pathOf(path), ec), path});
     }
     // Played last first; names (start times) break ties, newest first.
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -123,8 +123,9 @@ void pruneRecordings(const std::string& folder, size_t keep) {
     if (names.size() <= keep) return;
     std::sort(names.begin(), names.end());
     for (size_t i = 0; i + keep < names.size(); ++i) {
-        fs::remove(fs::path(folder) / names[i], ec);
-        fs::remove(keptPicturePath((fs::path(folder) / names[i]).string()), ec);
+        const std::string path = textOf(pathOf(folder) / names[i]);
+        fs::remove(pathOf(path), ec);
+        fs::remove(pathOf(keptPicturePath(path)), ec);
     }
 }
 
