@@ -86,10 +86,10 @@ private:
     std::vector<char*> pointers_;
 };
 
-// Makes the console, when output goes to one, show UTF-8 text as written
-// (Windows' console code page is otherwise the OEM one), and puts the
-// console's own code page back when the program ends. Files and pipes get
-// the UTF-8 bytes as they are. Nothing to do elsewhere.
+// Makes standard output and error show UTF-8 text as written where they
+// are a Windows console (written with WriteConsoleW, whatever the console's
+// code page); files and pipes get the UTF-8 bytes as they are. Nothing to
+// do elsewhere.
 void useUtf8Console();
 
 // The folder of the running program; empty when it cannot be found.

@@ -90,20 +90,99 @@ ProgramArguments::ProgramArguments(int count, char** given) {
 
 namespace {
 
-UINT consoleCodePageAtStart = 0;
+// A stream of the C runtime (1 or 2) whose handle is a console is given a
+// pipe instead; a thread reads the pipe and writes what comes, decoded from
+// UTF-8, with WriteConsoleW. The runtime's own console output would decode
+// the bytes with its locale's code page (Latin-1 in the "C" locale: Wine's
+// msvcrt and the UCRT both do), and the console's code page would stay the
+// player's to set.
+struct ConsoleRelay {
+    int fd = -1;
+    HANDLE console = nullptr;
+    HANDLE pipe = nullptr;  // the end the thread reads
+    HANDLE thread = nullptr;
+};
+ConsoleRelay relays[2];
+bool relaying = false;
 
-void restoreConsoleCodePage() { SetConsoleOutputCP(consoleCodePageAtStart); }
+DWORD WINAPI relayToConsole(void* argument) {
+    ConsoleRelay& relay = *static_cast<ConsoleRelay*>(argument);
+    std::string pending;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(relay.pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        pending.append(buffer, got);
+        // Up to the last whole UTF-8 character; the rest waits for its bytes.
+        size_t whole = pending.size();
+        for (size_t back = 1; back <= 3 && back <= pending.size(); ++back) {
+            const unsigned char c = static_cast<unsigned char>(pending[pending.size() - back]);
+            if ((c & 0xC0) == 0x80) continue;
+            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            if (length > back) whole = pending.size() - back;
+            break;
+        }
+        const std::wstring text = widen(pending.substr(0, whole));
+        pending.erase(0, whole);
+        DWORD written = 0;
+        if (!text.empty()) WriteConsoleW(relay.console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+    return 0;
+}
+
+// Everything written before the end reaches the console: the streams are
+// flushed, the pipes closed, and the threads given time to write the rest.
+void endConsoleRelays() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    for (ConsoleRelay& relay : relays) {
+        if (!relay.thread) continue;
+        ::_close(relay.fd);
+        WaitForSingleObject(relay.thread, 2000);
+    }
+}
+
+bool startConsoleRelay(ConsoleRelay& relay, int fd, DWORD which) {
+    DWORD mode = 0;
+    const HANDLE console = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) return false;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return false;
+    const int writeFd = ::_open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_BINARY);
+    if (writeFd < 0) {
+        CloseHandle(readEnd);
+        CloseHandle(writeEnd);
+        return false;
+    }
+    // The console's handle stays open for the thread: _dup2 closes only the
+    // runtime's descriptor of it, so it is duplicated first.
+    HANDLE kept = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), console, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS) ||
+        ::_dup2(writeFd, fd) != 0) {
+        if (kept) CloseHandle(kept);
+        ::_close(writeFd);
+        CloseHandle(readEnd);
+        return false;
+    }
+    ::_close(writeFd);
+    SetStdHandle(which, reinterpret_cast<HANDLE>(::_get_osfhandle(fd)));
+    relay.fd = fd;
+    relay.console = kept;
+    relay.pipe = readEnd;
+    relay.thread = CreateThread(nullptr, 0, relayToConsole, &relay, 0, nullptr);
+    return relay.thread != nullptr;
+}
 
 }  // namespace
 
 void useUtf8Console() {
-    // Without a console (0) there is nothing to set: bytes to a file or a
-    // pipe are UTF-8 as they are. The console is the one the program was
-    // started from, so its own code page comes back when the program ends.
-    if (consoleCodePageAtStart != 0) return;
-    consoleCodePageAtStart = GetConsoleOutputCP();
-    if (consoleCodePageAtStart == 0 || consoleCodePageAtStart == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
-    std::atexit(restoreConsoleCodePage);
+    // Files and pipes take the UTF-8 bytes as they are.
+    if (relaying) return;
+    relaying = true;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const bool out = startConsoleRelay(relays[0], 1, STD_OUTPUT_HANDLE);
+    const bool err = startConsoleRelay(relays[1], 2, STD_ERROR_HANDLE);
+    if (out || err) std::atexit(endConsoleRelays);
 }
 
 std::string runningProgramFolder() {
