@@ -2,6 +2,13 @@
 // content author might break it.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST(CheckTool, ReportsEachKindOfMistakeAndPassesTheStagedFolder) {
+    GTEST_SKIP() << "runs the tool through a POSIX shell; its checks are delve_core's, run natively";
+}
+#else
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -96,3 +103,4 @@ TEST(CheckTool, ReportsEachKindOfMistakeAndPassesTheStagedFolder) {
 
 }  // namespace
 }  // namespace delve
+#endif

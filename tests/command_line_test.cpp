@@ -2,7 +2,9 @@
 // the parser makes of it, and the real program's exit status and message.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <string>
@@ -121,6 +123,13 @@ TEST(CommandLine, BadLinesNameTheMistake) {
     }
 }
 
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST(CommandLine, TheProgramExitsWithTheRightStatusAndMessage) {
+    GTEST_SKIP() << "runs the program through a POSIX shell with timeout and a FIFO; scripts/windows-e2e runs "
+                    "delve.exe's --version, --help, --games and a refused --continue";
+}
+#else
 struct Ran {
     int status = -1;
     std::string out, err;
@@ -182,6 +191,8 @@ TEST(CommandLine, TheProgramExitsWithTheRightStatusAndMessage) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "delve: no game data found (a folder holding res/); tried: /nonexistent/delve\n");
 }
+
+#endif
 
 }  // namespace
 }  // namespace delve::test

@@ -4,9 +4,11 @@
 // game. Files that do not match or are not recordings are left exactly as
 // they were; a recording in use elsewhere is refused; --games lists them.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -194,6 +196,13 @@ TEST(Continue, RefusedFilesStayByteForByte) {
 
 // A second program is kept out while the first holds the lock, and let in
 // once the first has died without letting go.
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
+    GTEST_SKIP() << "the holder is a fork(); scripts/windows-e2e holds a game open in delve.exe and checks that a "
+                    "second delve.exe --continue is refused";
+}
+#else
 TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     ScratchDir dir;
     const std::string path = dir.path() + "/game.rec";
@@ -230,12 +239,19 @@ TEST(Continue, OneProgramAtATimeAndADeadHolderHoldsNothing) {
     EXPECT_EQ(dir.read("game.rec"), "delve-recording 1\n");
     close(ready[0]);
     close(ready[1]);
+}
+#endif
 
-    // A game being recorded holds its own file.
+// A game being recorded holds its own file (on Windows as well: the lock is
+// the handle's, so the same program is a second holder).
+TEST(Continue, AGameBeingRecordedHoldsItsOwnFile) {
+    ScratchDir dir;
     RecordingFile playing;
     ASSERT_TRUE(createRecordingFile(dir.path(), playing));
+    ContinueTarget target;
+    std::string error;
     EXPECT_EQ(openToContinue(dir.path(), playing.path, target, error), 1);
-    EXPECT_NE(error.find("open elsewhere"), std::string::npos) << error;
+    EXPECT_NE(error.find("the game is open elsewhere"), std::string::npos) << error;
     closeRecordingFile(playing);
 }
 
@@ -336,6 +352,7 @@ TEST(Continue, GamesAreListedLastPlayedFirst) {
     for (const std::string& line : lines)
         for (char ch : line) EXPECT_GE(static_cast<unsigned char>(ch), 0x20) << line;
 
+#ifndef _WIN32  // through a POSIX shell; windows-e2e runs delve.exe --games
     // The program prints the same list, a line each, and says so when there
     // is nothing to list; either way it has done what was asked.
     const auto listed = [](const std::string& root) {
@@ -353,6 +370,7 @@ TEST(Continue, GamesAreListedLastPlayedFirst) {
         fs::remove(folder + name);
     record(dir.path(), {"x"}, folder + "2026-01-05_000000.rec", true);  // closed on the title screen
     EXPECT_EQ(listed(dir.path()), std::make_tuple(0, std::string(), std::string("delve: no games kept yet\n")));
+#endif
 }
 
 }  // namespace

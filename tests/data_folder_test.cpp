@@ -104,7 +104,12 @@ TEST(DataFolder, FirstRunCopiesTheInstalledDataLaterRunsReuseIt) {
     EXPECT_EQ(snapshot(in.places.installedDir), before);
 }
 
-#ifndef _WIN32  // the second start is a fork; scripts/windows-e2e installs and starts the game there
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST(DataFolder, ASecondFirstStartWaitsForTheFirstCopy) {
+    GTEST_SKIP() << "the second start is a fork(); scripts/windows-e2e installs and starts the game there";
+}
+#else
 // Two first starts at once: the second waits for the first's copy under
 // the folder's lock and then uses it, instead of copying over it.
 TEST(DataFolder, ASecondFirstStartWaitsForTheFirstCopy) {
@@ -227,7 +232,12 @@ TEST(DataFolder, NoDataAnywhereNamesEveryFolderTried) {
     EXPECT_EQ(note, "");
 }
 
-#ifndef _WIN32  // on Windows the player's folder is %APPDATA%\Delve (system_test)
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST(DataFolder, PlayerFolderFollowsAnAbsoluteXdgDataHomeOnly) {
+    GTEST_SKIP() << "XDG_DATA_HOME is Linux's; on Windows the player's folder is %APPDATA%\\Delve (system_test)";
+}
+#else
 // The player's folder follows XDG_DATA_HOME only when it is absolute; unset
 // or relative, it is below the home folder, never wherever the game was
 // started from.

@@ -198,7 +198,12 @@ TEST_F(GameFiles, TileFilesLoadedCreatedEmptyOrShownAsThePlaceholder) {
 // hangs, crashes nor takes the file's size in memory: a pipe, a device, a
 // folder, a symbolic link (a loop, too) and a huge file are refused, as a
 // file that cannot be opened, and the tile shows as the placeholder.
-#ifndef _WIN32  // FIFOs, symbolic links and /dev are POSIX's
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST_F(GameFiles, HostileFilesAreRefusedAtOnce) {
+    GTEST_SKIP() << "FIFOs, symbolic links and /dev are POSIX's";
+}
+#else
 TEST_F(GameFiles, HostileFilesAreRefusedAtOnce) {
     fs::create_directories(at("tiles/map"));
     ASSERT_EQ(::mkfifo(at("tiles/map/map_001.til").c_str(), 0644), 0);  // nobody ever writes to it

@@ -13,7 +13,13 @@
 #include "platform/web/kept_file.h"
 #include "support/support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+constexpr const char* kWhy = "the page's kept files are the browser build's (POSIX descriptors, ftruncate)";
+TEST(KeptFile, ThePageGetsEachByteOnceAndTheWholeFileAgainAfterACut) { GTEST_SKIP() << kWhy; }
+TEST(KeptFile, CuttingGivesTheDescriptorTheShortFileAndLeavesTheOldNameAlone) { GTEST_SKIP() << kWhy; }
+TEST(KeptFile, APictureIsTakenWholeOnceAndOnlyWhenItFits) { GTEST_SKIP() << kWhy; }
+#else
 
 namespace delve {
 namespace {

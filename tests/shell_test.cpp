@@ -171,7 +171,13 @@ TEST(Spells, CostsDrawOnlyWhenKnownAndCastableAndAreTakenOnlyWhenAffordable) {
 
 // The tool run through a POSIX shell; on Windows scripts/windows-e2e checks
 // it against the Linux build instead.
-#ifndef _WIN32
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+TEST(Replay, RepeatsItselfAndRefusesBadOptions) {
+    GTEST_SKIP() << "runs the tool through a POSIX shell; scripts/windows-e2e compares delve-replay.exe with the "
+                    "Linux delve-replay byte for byte";
+}
+#else
 int runReplay(const std::string& args) {
     const int status = std::system((DELVE_TOOL_DIR "/delve-replay " + args + " 2>/dev/null").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -8,9 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
+#include "platform/file_lock.h"
 #include "platform/files.h"
+#include "platform/png_writer.h"
 #include "platform/system.h"
+#include "recording/recording_format.h"
 #include "support/support.h"
 
 namespace delve {
@@ -66,8 +71,8 @@ TEST(System, DataFoldersSitWhereEachSystemKeepsThem) {
     EXPECT_EQ(installedDataFolder("C:\\Program Files\\Delve"), "C:\\Program Files\\Delve\\data");
     const std::string player = playerDataFolder();
     ASSERT_FALSE(player.empty());  // Windows always has %APPDATA%
-    EXPECT_EQ(fs::path(player).filename(), "Delve");
-    EXPECT_EQ(fs::path(player).parent_path(), fs::path(std::getenv("APPDATA")));
+    EXPECT_EQ(pathOf(player).filename(), "Delve");
+    EXPECT_EQ(pathOf(player).parent_path(), pathOf(environmentValue("APPDATA").value_or("")));
 #else
     EXPECT_EQ(installedDataFolder("/usr/bin"), "/usr/share/delve");
     const std::string player = playerDataFolder();
@@ -77,6 +82,82 @@ TEST(System, DataFoldersSitWhereEachSystemKeepsThem) {
 #endif
     EXPECT_TRUE(canReadFolder(program));
     EXPECT_FALSE(canReadFolder(program + "/no such folder"));
+}
+
+// Paths are UTF-8 inside the program and cross to Windows through the wide
+// calls, so a folder named outside the ANSI code page (Cyrillic and Chinese
+// on a Western machine) is made, listed, read, written, locked and renamed
+// as it is spelled. Through the ANSI calls each such letter becomes "?".
+TEST(System, NamesOutsideTheCodePageArriveWhole) {
+    test::ScratchDir dir;
+    const std::string folder = dir.path() + "/Données Игра 游戏";
+    ASSERT_TRUE(fs::create_directories(pathOf(folder) / "res"));
+    EXPECT_EQ(textOf(pathOf(folder)), folder);
+    EXPECT_EQ(textOf(pathOf(folder).filename()), "Données Игра 游戏");
+    EXPECT_TRUE(canReadFolder(folder));
+
+    // Game files, through the same calls a turn makes.
+    Files files;
+    files.root = folder;
+    ASSERT_TRUE(replaceGameFile(files, "res\\Зоя.dat", "a=1\r\n"));
+    ASSERT_TRUE(replaceGameFile(files, "res\\Зоя.dat", "a=2\r\n"));  // over the first
+    EXPECT_EQ(readGameFile(files, "RES\\Зоя.dat"), "a=2\r\n");
+    std::vector<std::string> names;
+    ASSERT_TRUE(folderEntries(folder + "/res", names));
+    EXPECT_EQ(names, std::vector<std::string>{"Зоя.dat"});
+    FileStatus status;
+    ASSERT_TRUE(statusOf(folder + "/res/Зоя.dat", status));
+    EXPECT_EQ(status.st_size, 5);
+
+    // A recording: made new, locked against a second holder, renamed.
+    const std::string recording = folder + "/игра.rec";
+    const int fd = createNewFile(recording);
+    ASSERT_GE(fd, 0);
+    std::FILE* out = ::fdopen(fd, "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("# not a recording\n", out);
+    std::fclose(out);
+    FileLock first, second;
+    EXPECT_EQ(lockFile(first, recording, LockWait::DontWait), LockResult::Taken);
+    EXPECT_EQ(lockFile(second, recording, LockWait::DontWait), LockResult::HeldElsewhere);
+    first.release();
+    EXPECT_EQ(lockFile(second, recording, LockWait::DontWait), LockResult::Taken);
+    second.release();
+    std::string error;
+    EXPECT_FALSE(loadRecording(recording, error));
+    EXPECT_NE(error, "cannot read it");  // read, and refused for what it holds
+    const std::string named = folder + "/игра_seed-17.rec";
+    ASSERT_TRUE(replaceFileWith(recording, named));
+    EXPECT_FALSE(statusOf(recording, status));
+
+    // Plain files, streams and pictures.
+    const std::string text = folder + "/文字.txt";
+    std::FILE* file = openFile(text, "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("Зоя\n", file);
+    std::fclose(file);
+    {
+        std::ifstream in(pathOf(text), std::ios::binary);  // closed before the rename: Windows asks that
+        std::ostringstream read;
+        read << in.rdbuf();
+        EXPECT_EQ(read.str(), "Зоя\n");
+    }
+    EXPECT_TRUE(renameFile(text, folder + "/текст.txt"));
+    EXPECT_TRUE(removeFile(folder + "/текст.txt"));
+    EXPECT_FALSE(statusOf(folder + "/текст.txt", status));
+    const uint8_t pixel[1] = {7};
+    EXPECT_TRUE(writePng(folder + "/картинка.png", pixel, 1, 1));
+    EXPECT_TRUE(writePng(folder + "/картинка.png", pixel, 1, 1));  // over the first
+    EXPECT_TRUE(statusOf(folder + "/картинка.png", status));
+
+    // An environment value.
+#ifdef _WIN32
+    ASSERT_EQ(::_wputenv(L"DELVE_TEST_NAME=Зоя 游戏"), 0);
+#else
+    ASSERT_EQ(::setenv("DELVE_TEST_NAME", "Зоя 游戏", 1), 0);
+#endif
+    EXPECT_EQ(environmentValue("DELVE_TEST_NAME"), "Зоя 游戏");
+    EXPECT_EQ(environmentValue("DELVE_TEST_NEVER_SET"), std::nullopt);
 }
 
 TEST(System, LocalTimeIsAPlainDate) {

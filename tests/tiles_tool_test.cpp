@@ -1,6 +1,14 @@
 // delve-tiles, run as the build runs it.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+// Reported as skipped, so that the Windows run says what it leaves out.
+constexpr const char* kWhy = "runs the tool through a POSIX shell; the build runs the native delve-tiles";
+TEST(TilesTool, BuildRoundTripsArtThroughTheLoader) { GTEST_SKIP() << kWhy; }
+TEST(TilesTool, BadArtIsOneLineNamingFileAndLineAndWritesNothing) { GTEST_SKIP() << kWhy; }
+TEST(TilesTool, IconScalesATileSharplyIntoASquare) { GTEST_SKIP() << kWhy; }
+#else
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -119,3 +127,4 @@ TEST(TilesTool, IconScalesATileSharplyIntoASquare) {
 
 }  // namespace
 }  // namespace delve
+#endif

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/system.h"
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -47,8 +49,9 @@ void FileLock::release() {
 
 LockResult lockFile(FileLock& lock, const std::string& path, LockWait wait) {
     lock.release();
-    const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LockResult::Failed;
     OVERLAPPED at = lockedByte();
     const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait == LockWait::DontWait ? LOCKFILE_FAIL_IMMEDIATELY : 0);
@@ -63,7 +66,7 @@ LockResult lockFile(FileLock& lock, const std::string& path, LockWait wait) {
 }
 
 bool lockHeldOn(const std::string& path) {
-    const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     OVERLAPPED at = lockedByte();

@@ -1,6 +1,5 @@
 #include "platform/files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,10 +29,11 @@ bool equalsIgnoringCase(const std::string& a, const char* b) {
 }
 
 bool exists(const std::string& path) {
-    struct stat st;
 #ifdef _WIN32
-    return ::stat(path.c_str(), &st) == 0;
+    FileStatus st;
+    return statusOf(path, st);
 #else
+    struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
 #endif
 }
@@ -46,27 +46,21 @@ constexpr int kGameOpen = kOpenBinary | kOpenCloseOnExec | kOpenNoFollow | kOpen
 // The entry of `dir` whose name matches `part` ignoring case, or `part`.
 std::string matchEntry(const std::string& dir, const std::string& part) {
     if (exists(dir + kPathSeparator + part)) return part;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return part;
-    std::string found = part;
-    while (dirent* e = ::readdir(d)) {
-        if (equalsIgnoringCase(part, e->d_name)) {
-            found = e->d_name;
-            break;
-        }
-    }
-    ::closedir(d);
-    return found;
+    std::vector<std::string> names;
+    if (!folderEntries(dir, names)) return part;
+    for (const std::string& name : names)
+        if (equalsIgnoringCase(part, name.c_str())) return name;
+    return part;
 }
 
 int openForGame(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | kGameOpen);
+    int fd = openDescriptor(path, O_RDWR | kGameOpen);
     if (fd >= 0) return fd;
     if (errno == ENOENT) {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenBinary | kOpenCloseOnExec, 0644);
+        fd = openDescriptor(path, O_RDWR | O_CREAT | O_EXCL | kOpenBinary | kOpenCloseOnExec, 0644);
         if (fd >= 0) return fd;
     }
-    return ::open(path.c_str(), O_RDONLY | kGameOpen);
+    return openDescriptor(path, O_RDONLY | kGameOpen);
 }
 
 // What the descriptor is, asked only when a read did not already tell: a
@@ -173,11 +167,11 @@ std::optional<std::string_view> readGameFileView(Files& files, const std::string
     // fails are the parts matched ignoring case (and a missing file created).
     std::string path = exactGamePath(files, name);
     if (path.empty()) return std::nullopt;
-    int fd = ::open(path.c_str(), O_RDWR | kGameOpen);
+    int fd = openDescriptor(path, O_RDWR | kGameOpen);
     if (fd < 0) {
         const auto known = files.caseMatches.find(path);
         if (known != files.caseMatches.end()) {
-            fd = ::open(known->second.c_str(), O_RDWR | kGameOpen);
+            fd = openDescriptor(known->second, O_RDWR | kGameOpen);
             if (fd >= 0) path = known->second;
         }
     }
@@ -209,13 +203,13 @@ bool replaceGameFile(Files& files, const std::string& name, const std::string& b
     if (path.empty()) return false;
     const size_t slash = path.rfind(kPathSeparator);
     const std::string temp = path.substr(0, slash + 1) + ".~" + path.substr(slash + 1) + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kGameOpen, 0644);
+    int fd = openDescriptor(temp, O_WRONLY | O_CREAT | O_TRUNC | kGameOpen, 0644);
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes);
     if (::close(fd) != 0) ok = false;
     if (ok && !replaceFileWith(temp, path)) ok = false;
     if (!ok) {
-        ::unlink(temp.c_str());
+        removeFile(temp);
         return false;
     }
     ++files.filesWritten;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/palette.h"
+#include "platform/system.h"
 
 namespace delve {
 
@@ -40,7 +41,7 @@ bool encodeRows(png_structp png, png_infop info, FILE* file, const uint8_t* pixe
 bool writePng(const std::string& path, const uint8_t* pixels, int width, int height) {
     if (width <= 0 || height <= 0) return false;
     const std::string temp = path + ".part";
-    FILE* file = std::fopen(temp.c_str(), "wb");
+    FILE* file = openFile(temp, "wb");
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -48,8 +49,9 @@ bool writePng(const std::string& path, const uint8_t* pixels, int width, int hei
     bool ok = png && info && encodeRows(png, info, file, pixels, width, height, row);
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
     if (std::fclose(file) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) std::remove(temp.c_str());
+    // Over an existing picture, on Windows as well.
+    if (ok && !replaceFileWith(temp, path)) ok = false;
+    if (!ok) removeFile(temp);
     return ok;
 }
 

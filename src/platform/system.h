@@ -2,10 +2,15 @@
 // The few things that differ between POSIX systems and Windows, each a small
 // function with one definition per system (system_posix.cpp,
 // system_windows.cpp). Everything else is the same code everywhere.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace delve {
 
@@ -25,6 +30,67 @@ constexpr int kOpenNoFollow = O_NOFOLLOW;
 constexpr int kOpenCloseOnExec = O_CLOEXEC;
 constexpr int kOpenNonBlocking = O_NONBLOCK;
 #endif
+
+// Paths, arguments and environment values are UTF-8 everywhere inside the
+// program. These functions are where they cross to the system: on Windows
+// through the wide ("W") calls, so that a name outside the ANSI code page (a
+// Cyrillic user name on a Western machine) arrives whole; elsewhere they are
+// the plain POSIX calls, unchanged.
+//
+// A std::filesystem::path made from a std::string, and path::string(), go
+// through the ANSI code page on Windows: make paths with pathOf and read
+// them back with textOf.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string textOf(const std::filesystem::path& path);
+// The same with "/" between the parts, as path::generic_string().
+std::string genericTextOf(const std::filesystem::path& path);
+
+#ifdef _WIN32
+// UTF-8 to the wide text of Windows' "W" calls and back.
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& wide);
+#endif
+
+// fopen, open, stat, remove and rename of a UTF-8 path.
+std::FILE* openFile(const std::string& path, const char* mode);
+int openDescriptor(const std::string& path, int flags, int permissions = 0);
+#ifdef _WIN32
+using FileStatus = struct _stat64;
+#else
+using FileStatus = struct stat;
+#endif
+bool statusOf(const std::string& path, FileStatus& status);
+bool removeFile(const std::string& path);
+bool renameFile(const std::string& from, const std::string& to);
+
+// The names in a folder (without "." and ".."); false when it cannot be listed.
+bool folderEntries(const std::string& folder, std::vector<std::string>& names);
+
+// An environment variable, as UTF-8; nullopt when unset.
+std::optional<std::string> environmentValue(const char* name);
+
+// The program's arguments as UTF-8. On Windows `argv` holds them in the
+// ANSI code page, with "?" for what it lacks, so they are read again from
+// the wide command line (CommandLineToArgvW, as SDL2main does). Each main
+// starts with `ProgramArguments args(argc, argv)` and reads args.argc and
+// args.argv from then on.
+struct ProgramArguments {
+    ProgramArguments(int count, char** given);
+    ProgramArguments(const ProgramArguments&) = delete;
+    ProgramArguments& operator=(const ProgramArguments&) = delete;
+    int argc = 0;
+    char** argv = nullptr;
+
+private:
+    std::vector<std::string> texts_;
+    std::vector<char*> pointers_;
+};
+
+// Makes standard output and error show UTF-8 text as written where they
+// are a Windows console (written with WriteConsoleW, whatever the console's
+// code page); files and pipes get the UTF-8 bytes as they are. Nothing to
+// do elsewhere.
+void useUtf8Console();
 
 // The folder of the running program; empty when it cannot be found.
 std::string runningProgramFolder();

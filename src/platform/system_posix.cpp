@@ -1,4 +1,5 @@
 #ifndef _WIN32
+#include <dirent.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -27,6 +28,46 @@ std::string homeFolder() {
 }
 
 }  // namespace
+
+fs::path pathOf(const std::string& utf8) { return fs::path(utf8); }
+
+std::string textOf(const fs::path& path) { return path.string(); }
+
+std::string genericTextOf(const fs::path& path) { return path.generic_string(); }
+
+std::FILE* openFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+int openDescriptor(const std::string& path, int flags, int permissions) {
+    return ::open(path.c_str(), flags, permissions);
+}
+
+bool statusOf(const std::string& path, FileStatus& status) { return ::stat(path.c_str(), &status) == 0; }
+
+bool removeFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+bool renameFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+bool folderEntries(const std::string& folder, std::vector<std::string>& names) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return false;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+    return true;
+}
+
+std::optional<std::string> environmentValue(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v) return std::nullopt;
+    return std::string(v);
+}
+
+// argv is already the bytes the program was given.
+ProgramArguments::ProgramArguments(int count, char** given) : argc(count), argv(given) {}
+
+void useUtf8Console() {}
 
 std::string runningProgramFolder() {
     std::error_code ec;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/system.h"
 #include "recording/recording_format.h"
 
 namespace delve {
@@ -31,7 +32,7 @@ void collect(const fs::path& root, const std::string& folder, std::vector<std::s
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
-        const std::string relative = it->path().lexically_relative(root).generic_string();
+        const std::string relative = genericTextOf(it->path().lexically_relative(root));
         if (!leftOut(relative)) out.push_back(relative);
     }
 }
@@ -40,12 +41,12 @@ void collect(const fs::path& root, const std::string& folder, std::vector<std::s
 
 uint64_t dataFolderDigest(const std::string& root) {
     std::vector<std::string> files;
-    collect(root, "res", files);
-    collect(root, "tiles", files);
+    collect(pathOf(root), "res", files);
+    collect(pathOf(root), "tiles", files);
     std::sort(files.begin(), files.end());
     uint64_t hash = fnv1a64("delve data\n");
     for (const auto& relative : files) {
-        std::ifstream in(fs::path(root) / relative, std::ios::binary);
+        std::ifstream in(pathOf(root) / pathOf(relative), std::ios::binary);
         std::ostringstream bytes;
         if (in) bytes << in.rdbuf();
         const std::string contents = in ? bytes.str() : std::string("\xff unreadable");

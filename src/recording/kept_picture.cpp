@@ -189,20 +189,20 @@ bool writeKeptPicture(const std::string& path, const KeptPicture& picture) {
 bool writeKeptPictureBytes(const std::string& path, const std::string& bytes) {
     const std::string temporary = path + ".new";
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        std::ofstream out(pathOf(temporary), std::ios::binary | std::ios::trunc);
         if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
             out.close();
-            std::remove(temporary.c_str());
+            removeFile(temporary);
             return false;
         }
     }
     if (replaceFileWith(temporary, path)) return true;
-    std::remove(temporary.c_str());
+    removeFile(temporary);
     return false;
 }
 
 std::optional<KeptPicture> readKeptPicture(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathOf(path), std::ios::binary);
     if (!in) return std::nullopt;
     std::string bytes;
     char buffer[1 << 16];

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "delve_version.h"
+#include "platform/system.h"
 #include "recording/key_escapes.h"
 
 namespace delve {
@@ -254,8 +255,8 @@ std::optional<Recording> parseRecording(std::string text, std::string& error) {
 }
 
 std::optional<Recording> loadRecording(const std::string& path, std::string& error) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    FileStatus st;
+    if (!statusOf(path, st)) {
         error = "cannot read it";
         return std::nullopt;
     }
@@ -267,7 +268,7 @@ std::optional<Recording> loadRecording(const std::string& path, std::string& err
         error = "too large for a recording (over " + std::to_string(kRecordingMaxBytes >> 20) + " MiB)";
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathOf(path), std::ios::binary);
     if (!in) {
         error = "cannot read it";
         return std::nullopt;

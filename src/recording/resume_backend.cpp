@@ -6,6 +6,8 @@
 #include <unistd.h>
 #endif
 
+#include "platform/system.h"
+
 namespace delve {
 
 ResumeBackend::ResumeBackend(RecordingBackend& live, const Recording& recording, std::FILE* file,
@@ -113,7 +115,7 @@ void ResumeBackend::handOver() {
     }
     replaying_ = false;
     live_.countFrom(keepBytes_, playedTextDigest(recording_, keepBytes_, ""));
-    if (!removeAtHandOver_.empty()) std::remove(removeAtHandOver_.c_str());
+    if (!removeAtHandOver_.empty()) removeFile(removeAtHandOver_);
     if (file_) {
         std::fflush(file_);
         bool cut = false;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/system.h"
 #include "recording/data_digest.h"
 #include "recording/kept_picture.h"
 #include "recording/resume_backend.h"
@@ -23,7 +24,7 @@ ContinueTarget::~ContinueTarget() {
 
 int openToContinue(const std::string& dataRoot, const std::string& given, ContinueTarget& out, std::string& error) {
     if (given.empty()) {
-        const std::string folder = (fs::path(dataRoot) / "recordings").string();
+        const std::string folder = textOf(pathOf(dataRoot) / "recordings");
         // The game played last, passing over starts closed on the title.
         for (const KeptRecording& r : keptRecordings(folder))
             if (r.kind == KeptKind::Game) {
@@ -38,11 +39,11 @@ int openToContinue(const std::string& dataRoot, const std::string& given, Contin
         out.path = given;
     }
     std::error_code ec;
-    if (!fs::exists(out.path, ec)) {
+    if (!fs::exists(pathOf(out.path), ec)) {
         error = out.path + ": no such recording";
         return 1;
     }
-    if (fs::is_regular_file(out.path, ec)) {
+    if (fs::is_regular_file(pathOf(out.path), ec)) {
         // Locked before it is read, so the program playing it cannot be
         // between two lines of a key batch while it is read.
         const LockResult lock = lockFile(out.lock, out.path, LockWait::DontWait);
@@ -57,7 +58,7 @@ int openToContinue(const std::string& dataRoot, const std::string& given, Contin
         return 2;
     }
     out.recording = std::move(*recording);
-    out.file = std::fopen(out.path.c_str(), "r+b");
+    out.file = openFile(out.path, "r+b");
     if (!out.file || !out.lock.held()) {
         error = out.path + ": cannot be written, so the game cannot go on in it";
         return 1;
@@ -98,7 +99,7 @@ int playOn(Backend& window, ContinueTarget& target, const std::string& dataRoot,
     // At most twice: once more without the Escape when the recording quits.
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::ofstream trace;
-        if (!tracePath.empty()) trace.open(tracePath, std::ios::binary | std::ios::trunc);
+        if (!tracePath.empty()) trace.open(pathOf(tracePath), std::ios::binary | std::ios::trunc);
         WalkBackend walker(window);
         RecordingBackend rec(walker, target.file);
         ResumeBackend resume(rec, recording, target.file, keep, extra);

@@ -21,9 +21,9 @@ namespace {
 bool holdsGameData(const std::string& dir) {
     if (dir.empty()) return false;
     std::error_code ec;
-    const fs::path res = fs::path(dir) / "res";
-    return fs::is_directory(dir, ec) && fs::is_directory(res, ec) && canReadFolder(dir) &&
-           canReadFolder(res.string());
+    const fs::path res = pathOf(dir) / "res";
+    return fs::is_directory(pathOf(dir), ec) && fs::is_directory(res, ec) && canReadFolder(dir) &&
+           canReadFolder(textOf(res));
 }
 
 // Copies one installed folder into the player's folder, giving the player
@@ -52,13 +52,13 @@ constexpr const char* kLockFile = ".lock";
 // the folder count as filled, so an interrupted copy is simply made again.
 bool fillPlayerFolder(const std::string& installed, const std::string& player, std::string& error) {
     std::error_code ec;
-    const fs::path to(player);
+    const fs::path to = pathOf(player);
     fs::create_directories(to, ec);
     if (ec) {
         error = player + ": cannot be made (" + ec.message() + ")";
         return false;
     }
-    const fs::path tilesFrom = fs::path(installed) / "tiles";
+    const fs::path tilesFrom = pathOf(installed) / "tiles";
     const bool replacing = fs::exists(to / kOldRes, ec);
     if (replacing) fs::remove_all(to / "tiles", ec);
     if (fs::is_directory(tilesFrom, ec) && !fs::exists(to / "tiles", ec)) {
@@ -72,7 +72,7 @@ bool fillPlayerFolder(const std::string& installed, const std::string& player, s
     }
     const fs::path partial = to / ".res.partial";
     fs::remove_all(partial, ec);
-    if (!copyTree(fs::path(installed) / "res", partial, ec) || (fs::rename(partial, to / "res", ec), ec)) {
+    if (!copyTree(pathOf(installed) / "res", partial, ec) || (fs::rename(partial, to / "res", ec), ec)) {
         std::error_code ignored;
         fs::remove_all(partial, ignored);
         error = player + "/res: cannot copy the installed data";
@@ -89,14 +89,14 @@ std::string digestText(uint64_t digest) {
 }
 
 std::string readStamp(const std::string& player) {
-    std::ifstream in(fs::path(player) / kStampFile);
+    std::ifstream in(pathOf(player) / kStampFile);
     std::string text;
     std::getline(in, text);
     return text;
 }
 
 void writeStamp(const std::string& player, uint64_t installedDigest) {
-    std::ofstream(fs::path(player) / kStampFile, std::ios::trunc) << digestText(installedDigest) << '\n';
+    std::ofstream(pathOf(player) / kStampFile, std::ios::trunc) << digestText(installedDigest) << '\n';
 }
 
 // After a package upgrade the installed data differs from the copy the
@@ -114,7 +114,7 @@ void followInstalledData(const std::string& installed, const std::string& player
     }
     if (stamp == digestText(playerDigest)) {
         std::error_code ec;
-        fs::rename(fs::path(player) / "res", fs::path(player) / kOldRes, ec);
+        fs::rename(pathOf(player) / "res", pathOf(player) / kOldRes, ec);
         std::string error;
         if (!ec && fillPlayerFolder(installed, player, error)) {
             writeStamp(player, installedDigest);
@@ -184,8 +184,8 @@ std::optional<std::string> openDataFolder(const DataFolderPlaces& places, std::s
     if (choice.kind == DataFolderKind::PlayerToFill ||
         (choice.kind == DataFolderKind::Player && holdsGameData(places.installedDir))) {
         std::error_code ec;
-        fs::create_directories(places.playerDir, ec);
-        if (!ec && lockFile(lock, (fs::path(places.playerDir) / kLockFile).string(), LockWait::Wait) ==
+        fs::create_directories(pathOf(places.playerDir), ec);
+        if (!ec && lockFile(lock, textOf(pathOf(places.playerDir) / kLockFile), LockWait::Wait) ==
                        LockResult::Taken)
             choice = chooseDataFolder(places);
     }

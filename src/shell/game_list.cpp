@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "platform/system.h"
 #include "recording/recording_format.h"
 #include "shell/recording_files.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 std::string playedAt(const std::string& path) {
     std::error_code ec;
-    const auto written = fs::last_write_time(path, ec);
+    const auto written = fs::last_write_time(pathOf(path), ec);
     if (ec) return "(date unknown)";
     const auto since = written - fs::file_time_type::clock::now() + std::chrono::system_clock::now();
     const std::time_t t = std::chrono::system_clock::to_time_t(
@@ -76,7 +77,7 @@ Summary summarize(const Recording& r) {
 }  // namespace
 
 std::string gameListLine(const std::string& path) {
-    const std::string name = fs::path(path).filename().string();
+    const std::string name = textOf(pathOf(path).filename());
     std::string error;
     const auto r = loadRecording(path, error);
     if (!r) return printable(playedAt(path) + "  unreadable (" + error + ")  " + name);
@@ -88,7 +89,7 @@ std::string gameListLine(const std::string& path) {
 std::vector<std::string> gameList(const std::string& dataRoot) {
     std::vector<std::string> lines;
     // A start that never got past the title screen holds no game.
-    for (const KeptRecording& r : keptRecordings((fs::path(dataRoot) / "recordings").string()))
+    for (const KeptRecording& r : keptRecordings(textOf(pathOf(dataRoot) / "recordings")))
         if (r.kind != KeptKind::EmptyStart) lines.push_back(gameListLine(r.path));
     return lines;
 }

@@ -19,8 +19,12 @@
 #include "shell/recorded_run.h"
 #include "platform/system.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** given) {
     delve::useParentConsole();
+    delve::useUtf8Console();
+    const delve::ProgramArguments args(argc, given);
+    argc = args.argc;
+    char** argv = args.argv;
     const delve::CommandLineResult parsed = delve::parseCommandLine(argc, argv);
     if (!parsed.options) {
         std::fprintf(stderr, "delve: %s\n%s\n", parsed.error.c_str(),
@@ -97,13 +101,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (recording) return delve::playInWindow(*backend, *recording, options.playPath, *dataFolder);
-    const char* trace = std::getenv("DELVE_TRACE");
-    if (options.continueGame) return delve::continueGame(*backend, continued, *dataFolder, trace ? trace : "");
+    const std::optional<std::string> trace = delve::environmentValue("DELVE_TRACE");
+    if (options.continueGame) return delve::continueGame(*backend, continued, *dataFolder, trace.value_or(""));
     delve::WindowRunOptions run;
     run.dataRoot = *dataFolder;
     run.record = options.record;
     // A trace of every frame, as delve-replay writes it: for the tests that
     // compare a window run with its recording.
-    if (trace) run.tracePath = trace;
+    if (trace) run.tracePath = *trace;
     return delve::runWindowGame(*backend, run);
 }

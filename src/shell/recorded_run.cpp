@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "game/trace.h"
+#include "platform/system.h"
 #include "recording/data_digest.h"
 #include "recording/kept_picture.h"
 #include "recording/recording_format.h"
@@ -121,7 +122,7 @@ int runWindowGame(Backend& window, const WindowRunOptions& options) {
     if (recording) rec.keepPictures(keptPicturePath(file.path));
 
     std::ofstream traceFile;
-    if (!options.tracePath.empty()) traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
+    if (!options.tracePath.empty()) traceFile.open(pathOf(options.tracePath), std::ios::binary | std::ios::trunc);
     Platform platform(rec);
     platform.files.root = options.dataRoot;
     platform.keepScreenAtEscape = recording;

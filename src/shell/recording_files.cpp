@@ -42,9 +42,9 @@ std::string localStamp() {
 }  // namespace
 
 bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
-    out.folder = (fs::path(dataRoot) / "recordings").string();
+    out.folder = textOf(pathOf(dataRoot) / "recordings");
     std::error_code ec;
-    fs::create_directories(out.folder, ec);
+    fs::create_directories(pathOf(out.folder), ec);
     const std::string stamp = localStamp();
     // Room for many starts in one second: starts closed at once are pruned
     // only after the next one has its file.
@@ -59,7 +59,7 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
         out.file = ::fdopen(fd, "wb");
         if (!out.file) {
             ::close(fd);
-            ::unlink(path.c_str());
+            removeFile(path);
             return false;
         }
         out.stem = stem;
@@ -90,8 +90,8 @@ namespace {
 std::vector<std::string> recordingNames(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    for (fs::directory_iterator it(pathOf(folder), ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = textOf(it->path().filename());
         std::error_code typeError;
         if (isRecordingName(name) && it->is_regular_file(typeError)) names.push_back(name);
     }
@@ -103,7 +103,7 @@ std::vector<std::string> recordingNames(const std::string& folder) {
 KeptKind keptKindOf(const std::string& path) {
     static const std::string magic = "delve-recording ";
     static const std::string seedLine = "\n# seed ";
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f) return KeptKind::Unreadable;
     // A game writes its seed line as it leaves the title screen, early in
     // the file; an empty start is short. Past playback's limit, no game.
@@ -146,9 +146,9 @@ std::vector<KeptRecording> keptRecordings(const std::string& folder) {
     };
     std::vector<Entry> entries;
     for (const std::string& name : recordingNames(folder)) {
-        const std::string path = (fs::path(folder) / name).string();
+        const std::string path = textOf(pathOf(folder) / name);
         std::error_code ec;
-        entries.push_back({fs::last_write_time(path, ec), path});
+        entries.push_back({fs::last_write_time(pathOf(path), ec), path});
     }
     // Played last first; names (start times) break ties, newest first.
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -178,8 +178,8 @@ void pruneRecordings(const std::string& folder, size_t keep) {
         FileLock lock;
         if (lockFile(lock, it->path, LockWait::DontWait) != LockResult::Taken) continue;
         std::error_code ec;
-        fs::remove(it->path, ec);
-        fs::remove(keptPicturePath(it->path), ec);
+        fs::remove(pathOf(it->path), ec);
+        fs::remove(pathOf(keptPicturePath(it->path)), ec);
     }
 }
 

@@ -7,6 +7,8 @@
 #include <random>
 #include <sstream>
 
+#include "platform/system.h"
+
 namespace delve::test {
 
 namespace fs = std::filesystem;
@@ -23,7 +25,7 @@ ScratchDir::ScratchDir() {
                       static_cast<unsigned long long>(names() & 0xffffffffffffULL));
         std::error_code ec;
         if (fs::create_directory(temp / name, ec)) {
-            path_ = (temp / name).string();
+            path_ = textOf(temp / name);  // UTF-8, whatever the user name
             return;
         }
     }
@@ -33,26 +35,26 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ec;
     // Read-only folders made by a test must not keep their contents alive.
-    for (auto& entry : fs::recursive_directory_iterator(path_, ec))
+    for (auto& entry : fs::recursive_directory_iterator(pathOf(path_), ec))
         fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
+    fs::remove_all(pathOf(path_), ec);
 }
 
 void ScratchDir::write(const std::string& relative, const std::string& bytes) const {
-    const fs::path full = fs::path(path_) / relative;
+    const fs::path full = pathOf(path_) / pathOf(relative);
     fs::create_directories(full.parent_path());
     std::ofstream out(full, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ScratchDir::read(const std::string& relative) const {
-    std::ifstream in(fs::path(path_) / relative, std::ios::binary);
+    std::ifstream in(pathOf(path_) / pathOf(relative), std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-bool ScratchDir::exists(const std::string& relative) const { return fs::exists(fs::path(path_) / relative); }
+bool ScratchDir::exists(const std::string& relative) const { return fs::exists(pathOf(path_) / pathOf(relative)); }
 
 HeadlessGame::HeadlessGame(const std::string& root, const std::string& keys)
     : backend(keys), platform(backend), game(platform) {

@@ -7,8 +7,13 @@
 #include "data/check/folder_check.h"
 #include "data/check/report.h"
 #include "delve_version.h"
+#include "platform/system.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** given) {
+    delve::useUtf8Console();
+    const delve::ProgramArguments args(argc, given);
+    argc = args.argc;
+    char** argv = args.argv;
     const std::string first = argc >= 2 ? argv[1] : "";
     if (argc == 2 && first == "--help") {
         std::cout << "usage: delve-check [DIR]\n"

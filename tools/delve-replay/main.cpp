@@ -15,6 +15,7 @@
 #include "options.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/png_writer.h"
+#include "platform/system.h"
 #include "recording/data_digest.h"
 #include "recording/playback_backend.h"
 #include "shell/playback.h"
@@ -29,7 +30,11 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** given) {
+    delve::useUtf8Console();
+    const delve::ProgramArguments args(argc, given);
+    argc = args.argc;
+    char** argv = args.argv;
     if (argc == 2 && std::string(argv[1]) == "--help") {
         std::printf("%s\n\nRuns the game headless in DIR (default: the current folder) on a key script\n"
                     "(\\e Escape, \\r Enter, \\\\ a backslash, \\xHH any byte), writing one JSON line\n"
@@ -47,8 +52,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "delve-replay: %s\n%s\n", error.c_str(), kUsage);
         return 2;
     }
-    struct stat st;
-    if (::stat(options->dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    delve::FileStatus st;
+    if (!delve::statusOf(options->dir, st) || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "delve-replay: %s: not a folder\n", options->dir.c_str());
         return 2;
     }
@@ -66,7 +71,7 @@ int main(int argc, char** argv) {
     if (options->tracePath == "-") {
         trace = &std::cout;
     } else if (!options->tracePath.empty()) {
-        traceFile.open(options->tracePath, std::ios::binary | std::ios::trunc);
+        traceFile.open(delve::pathOf(options->tracePath), std::ios::binary | std::ios::trunc);
         if (!traceFile) {
             std::fprintf(stderr, "delve-replay: %s: cannot write the trace\n", options->tracePath.c_str());
             return 2;

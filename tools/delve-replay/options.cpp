@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "platform/numbers.h"
+#include "platform/system.h"
 #include "recording/key_escapes.h"
 
 #include <cerrno>
@@ -60,7 +61,7 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
                 if (!keys) return std::nullopt;
                 o.keys = *keys;
             } else {
-                std::ifstream in(*v, std::ios::binary);
+                std::ifstream in(pathOf(*v), std::ios::binary);
                 if (!in) {
                     error = *v + ": cannot read the key file";
                     return std::nullopt;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "delve_version.h"
+#include "platform/system.h"
 #include "report.h"
 #include "simulation.h"
 
@@ -143,7 +144,11 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** given) {
+    delve::useUtf8Console();
+    const delve::ProgramArguments args(argc, given);
+    argc = args.argc;
+    char** argv = args.argv;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf("%s\n%s", kUsage, kHelp);
@@ -159,13 +164,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Options& o = *options;
-    struct stat st;
+    delve::FileStatus st;
     const std::string gameData = o.settings.dir + "/res/gamedata.dat";
-    if (::stat(o.settings.dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (!delve::statusOf(o.settings.dir, st) || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "delve-sim: %s: not a folder\n", o.settings.dir.c_str());
         return 2;
     }
-    if (::stat(gameData.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!delve::statusOf(gameData, st) || !S_ISREG(st.st_mode)) {
         std::fprintf(stderr, "delve-sim: %s: no game definition here\n", gameData.c_str());
         return 2;
     }
@@ -202,7 +207,7 @@ int main(int argc, char** argv) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 2;
     }
-    std::ofstream file(o.out, std::ios::binary | std::ios::trunc);
+    std::ofstream file(delve::pathOf(o.out), std::ios::binary | std::ios::trunc);
     file << report;
     file.close();
     if (!file) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "platform/system.h"
 #include "tile_art.h"
 #include "tile_files.h"
 
@@ -12,11 +13,11 @@ namespace fs = std::filesystem;
 
 int buildTiles(const std::string& srcDir, const std::string& outDir) {
     std::error_code ec;
-    if (!fs::is_directory(srcDir, ec)) {
+    if (!fs::is_directory(pathOf(srcDir), ec)) {
         reportError(srcDir + ": not a folder");
         return 1;
     }
-    const std::vector<fs::path> sources = filesWithExtension(srcDir, ".txt", true);
+    const std::vector<fs::path> sources = filesWithExtension(pathOf(srcDir), ".txt", true);
     if (sources.empty()) {
         reportError(srcDir + ": no .txt art found");
         return 1;
@@ -32,16 +33,16 @@ int buildTiles(const std::string& srcDir, const std::string& outDir) {
     for (const fs::path& source : sources) {
         const auto text = readWholeFile(source);
         if (!text) {
-            reportError(source.string() + ": cannot be read");
+            reportError(textOf(source) + ": cannot be read");
             return 1;
         }
         TileArt art;
         ArtError error;
         if (!parseTileArt(*text, art, error)) {
-            reportError(source.string() + ":" + std::to_string(error.line) + ": " + error.message);
+            reportError(textOf(source) + ":" + std::to_string(error.line) + ": " + error.message);
             return 1;
         }
-        fs::path target = fs::path(outDir) / fs::relative(source, srcDir, ec);
+        fs::path target = pathOf(outDir) / fs::relative(source, pathOf(srcDir), ec);
         target.replace_extension(".til");
         pending.push_back({target, encodeTile(art)});
     }
@@ -49,7 +50,7 @@ int buildTiles(const std::string& srcDir, const std::string& outDir) {
     for (const Pending& tile : pending) {
         fs::create_directories(tile.target.parent_path(), ec);
         if (!writeFileAtomically(tile.target, tile.bytes)) {
-            reportError(tile.target.string() + ": cannot be written");
+            reportError(textOf(tile.target) + ": cannot be written");
             return 1;
         }
     }

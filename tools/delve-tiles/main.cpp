@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "delve_version.h"
+#include "platform/system.h"
 
 namespace delve::tiles {
 
@@ -27,7 +28,11 @@ int usage() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** given) {
+    delve::useUtf8Console();
+    const delve::ProgramArguments args(argc, given);
+    argc = args.argc;
+    char** argv = args.argv;
     const std::string command = argc >= 2 ? argv[1] : "";
     if (argc == 2 && command == "--help") {
         std::cout << kUsage;

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "platform/png_writer.h"
+#include "platform/system.h"
 #include "render/tile_image.h"
 #include "sheet_label.h"
 #include "tile_files.h"
@@ -28,17 +29,17 @@ constexpr int kLabelColour = 7;
 std::optional<Image> loadTile(const fs::path& file) {
     const auto bytes = readWholeFile(file);
     if (!bytes) {
-        reportError(file.string() + ": cannot be read");
+        reportError(textOf(file) + ": cannot be read");
         return std::nullopt;
     }
     auto image = decodeTileImage(*bytes);
-    if (!image) reportError(file.string() + ": not a tile file");
+    if (!image) reportError(textOf(file) + ": not a tile file");
     return image;
 }
 
 // The file's code or name: font_065 and map_065 give "065", garr_001 "garr".
 std::string labelOf(const fs::path& file) {
-    std::string stem = file.stem().string();
+    std::string stem = textOf(file.stem());
     for (const std::string prefix : {"font_", "map_"})
         if (stem.size() > prefix.size() && stem.compare(0, prefix.size(), prefix) == 0) return stem.substr(prefix.size());
     const std::string suffix = "_001";
@@ -64,7 +65,7 @@ bool savePng(const Image& image, const std::string& pngFile) {
 }  // namespace
 
 int tileToPng(const std::string& tileFile, const std::string& pngFile) {
-    const auto tile = loadTile(tileFile);
+    const auto tile = loadTile(pathOf(tileFile));
     if (!tile) return 1;
     Image picture = createImage(tile->width * kPngZoom, tile->height * kPngZoom);
     drawZoomed(picture, 0, 0, *tile, kPngZoom);
@@ -73,7 +74,7 @@ int tileToPng(const std::string& tileFile, const std::string& pngFile) {
 
 int contactSheet(const std::string& folder, const std::string& pngFile) {
     std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
+    if (!fs::is_directory(pathOf(folder), ec)) {
         reportError(folder + ": not a folder");
         return 1;
     }
@@ -82,7 +83,7 @@ int contactSheet(const std::string& folder, const std::string& pngFile) {
         std::string label;
     };
     std::vector<Entry> entries;
-    for (const fs::path& file : filesWithExtension(folder, ".til", false)) {
+    for (const fs::path& file : filesWithExtension(pathOf(folder), ".til", false)) {
         auto tile = loadTile(file);
         if (!tile) return 1;
         entries.push_back({std::move(*tile), labelOf(file)});
@@ -125,7 +126,7 @@ int tileIcon(const std::string& tileFile, const std::string& size, const std::st
         reportError(size + ": not an icon size from 16 to 1024");
         return 2;
     }
-    const auto tile = loadTile(tileFile);
+    const auto tile = loadTile(pathOf(tileFile));
     if (!tile) return 1;
     if (tile->width <= 0 || tile->height <= 0) {
         reportError(tileFile + ": an empty tile");

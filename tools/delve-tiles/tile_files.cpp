@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include "platform/system.h"
+
 namespace delve::tiles {
 
 namespace fs = std::filesystem;
@@ -52,7 +54,7 @@ std::vector<fs::path> filesWithExtension(const fs::path& folder, const std::stri
     std::error_code ec;
     const std::string wanted = lowerAscii(extension);
     auto consider = [&](const fs::directory_entry& entry) {
-        if (entry.is_regular_file(ec) && lowerAscii(entry.path().extension().string()) == wanted)
+        if (entry.is_regular_file(ec) && lowerAscii(textOf(entry.path().extension())) == wanted)
             found.push_back(entry.path());
     };
     if (recursive) {

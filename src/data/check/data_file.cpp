@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/numbers.h"
+#include "platform/system.h"
 
 namespace delve::check {
 
@@ -23,9 +24,9 @@ bool blanksBelongToValue(const std::string& key) {
 }
 
 bool readBytes(const std::string& path, std::string& bytes) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    std::ifstream in(path, std::ios::binary);
+    FileStatus st;
+    if (!statusOf(path, st) || !S_ISREG(st.st_mode)) return false;
+    std::ifstream in(pathOf(path), std::ios::binary);
     if (!in) return false;
     std::ostringstream s;
     s << in.rdbuf();

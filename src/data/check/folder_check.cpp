@@ -1,8 +1,6 @@
 #include "data/check/folder_check.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "data/check/data_file.h"
 #include "data/check/definition_check.h"
@@ -10,34 +8,34 @@
 #include "data/check/tile_check.h"
 #include "game/key_value_store.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 namespace delve::check {
 namespace {
 
 bool isFolder(const std::string& path) {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    FileStatus st;
+    return !path.empty() && statusOf(path, st) && S_ISDIR(st.st_mode);
 }
 
 // Other .dat files in res/ are a likely misspelt name of one the game reads.
 void reportStrayDataFiles(const std::string& resPath, Report& report) {
-    DIR* dir = ::opendir(resPath.c_str());
-    if (!dir) return;
-    while (dirent* entry = ::readdir(dir)) {
-        const std::string name = delve::toLowerAscii(entry->d_name);
+    std::vector<std::string> entries;
+    if (!delve::folderEntries(resPath, entries)) return;
+    for (const std::string& entry : entries) {
+        const std::string name = delve::toLowerAscii(entry);
         if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dat") != 0) continue;
         if (name == "gamedata.dat" || name == "shops.dat" || name == "stats.dat") continue;
-        addFinding(report, std::string("res/") + entry->d_name, 0,
+        addFinding(report, "res/" + entry, 0,
                    "never read by the game (it reads gamedata.dat, shops.dat and stats.dat)");
     }
-    ::closedir(dir);
 }
 
 }  // namespace
 
 FolderCheck checkGameFolder(const std::string& root, Report& report) {
     FolderCheck result;
-    if (!isFolder(root) || ::access(root.c_str(), R_OK | X_OK) != 0) {
+    if (!isFolder(root) || !delve::canReadFolder(root)) {
         result.problem = root + " is not a folder that can be read";
         return result;
     }

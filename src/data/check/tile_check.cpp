@@ -10,6 +10,7 @@
 
 #include "game/key_value_store.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "render/tile_drawing.h"
 #include "render/tile_image.h"
 
@@ -61,8 +62,8 @@ std::string shown(std::string name) {
 }
 
 bool isFolder(const std::string& path) {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    FileStatus st;
+    return !path.empty() && statusOf(path, st) && S_ISDIR(st.st_mode);
 }
 
 std::string folderOf(const std::string& gameName) { return gameName.substr(0, gameName.rfind('\\')); }
@@ -109,8 +110,8 @@ int checkTiles(const std::string& root, const Definition& definition, Report& re
         }
         ++checked;
         const std::string path = resolveGameFile(files, tile.gameName);
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) {
+        FileStatus st;
+        if (!statusOf(path, st)) {
             addFinding(report, shown(tile.gameName), 0,
                        "missing (" + tile.use + "); the game would create it empty and draw nothing");
             continue;
@@ -119,7 +120,7 @@ int checkTiles(const std::string& root, const Definition& definition, Report& re
             addFinding(report, shown(tile.gameName), 0, "not a plain file (" + tile.use + ")");
             continue;
         }
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(pathOf(path), std::ios::binary);
         if (!in) {
             addFinding(report, shown(tile.gameName), 0, "cannot be read (" + tile.use + ")");
             continue;

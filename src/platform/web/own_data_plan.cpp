@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/system.h"
+
 namespace delve {
 namespace {
 
@@ -119,10 +121,10 @@ bool writeOwnFile(const std::string& root, const std::string& path, const uint8_
     for (size_t slash = 0; slash != std::string::npos; slash = path.find('/', slash + 1)) {
         const std::string folder = root + (slash == 0 ? "" : "/" + path.substr(0, slash));
         std::error_code ec;
-        std::filesystem::create_directory(folder, ec);
-        if (ec || !std::filesystem::is_directory(folder, ec)) return false;
+        std::filesystem::create_directory(pathOf(folder), ec);
+        if (ec || !std::filesystem::is_directory(pathOf(folder), ec)) return false;
     }
-    std::FILE* out = std::fopen((root + "/" + path).c_str(), "wb");
+    std::FILE* out = openFile(root + "/" + path, "wb");
     if (!out) return false;
     const bool written = std::fwrite(bytes, 1, size, out) == size;
     return std::fclose(out) == 0 && written;
