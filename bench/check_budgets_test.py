@@ -19,7 +19,7 @@ def entry(name, cpu, unit="us", real=None, repetition=0, **counters):
     return e
 
 
-def results_for(turn_cpu=(6000, 6100, 5900), floor_cpu=(5000, 5000, 5000), level_cpu=(30, 30, 30),
+def results_for(turn_cpu=(6000, 6100, 5900), floor_cpu=(3250, 3250, 3250), level_cpu=(30, 30, 30),
                 level_floor_cpu=(25, 25, 25), turn_files=1145, floor_files=1145, start_up_cpu=(40, 41, 39),
                 extra=()):
     benchmarks = []
@@ -47,6 +47,22 @@ class Checker(unittest.TestCase):
         self.addCleanup(os.unlink, f.name)
         return check_budgets.load_results(f.name)[1]
 
+    def test_a_second_run_adds_repetitions_and_its_best_counts(self):
+        paths = []
+        for turn in ((7000, 7100, 6900), (6200, 7300, 7200)):
+            with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+                json.dump(results_for(turn_cpu=turn), f)
+            self.addCleanup(os.unlink, f.name)
+            paths.append(f.name)
+        one = check_budgets.load_results(paths[0])[1]
+        self.assertFalse(check_budgets.check(one, (10 * 1024, 60, "test"))[1])  # 2.12x
+        both = check_budgets.load_results(paths)[1]
+        self.assertEqual(both["BM_Turn"]["repetitions"], 6)
+        self.assertAlmostEqual(both["BM_Turn"]["cpu_best_ms"], 6.2)
+        self.assertEqual(both["BM_TurnIoFloor"]["repetitions"], 6)
+        self.assertTrue(check_budgets.check(both, (10 * 1024, 60, "test"))[1])  # 1.91x
+        self.assertEqual(check_budgets.main(["--results", paths[0], "--results", paths[1]]), 0)
+
     def test_ratios_gate_on_the_best_repetition_of_each_side(self):
         results = self.load(results_for())
         self.assertAlmostEqual(results["BM_Turn"]["cpu_ms"], 6.0)
@@ -55,13 +71,13 @@ class Checker(unittest.TestCase):
         self.assertEqual(results["BM_Turn"]["repetitions"], 3)
         lines, ok = check_budgets.check(results, (10 * 1024, 60, "test"))
         self.assertTrue(ok)
-        self.assertTrue(any("1.18x" in line for line in lines))
+        self.assertTrue(any("1.82x" in line for line in lines))
         # Load that slowed most of the turn's repetitions but not its best
         # one (and not the floor) is noise, not a slower turn...
-        noisy = results_for(turn_cpu=(6400, 6800, 7000), floor_cpu=(5000, 5100, 5000))
+        noisy = results_for(turn_cpu=(6400, 6800, 7000), floor_cpu=(3250, 3315, 3250))
         self.assertTrue(check_budgets.check(self.load(noisy), None)[1])
         # ...while a turn slow in every repetition fails.
-        slow = results_for(turn_cpu=(6600, 6800, 7000), floor_cpu=(5000, 4900, 5200))
+        slow = results_for(turn_cpu=(6600, 6800, 7000), floor_cpu=(3250, 3185, 3380))
         self.assertFalse(check_budgets.check(self.load(slow), None)[1])
 
     def test_a_slow_turn_level_or_start_up_or_a_big_or_growing_replay_fails(self):
