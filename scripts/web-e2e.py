@@ -665,6 +665,12 @@ class Site:
 SOURCE_ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
+def page_files(folder):
+    """The files the page's worker keeps, as its sw.js lists them."""
+    with open(os.path.join(folder, "sw.js")) as f:
+        return re.findall(r"'([^']+)'", re.search(r"var FILES = \[(.*)\];", f.read()).group(1))
+
+
 def new_page_version(folder, marker):
     """Changes index.html and delve.js in a copy of the page (a comment each)
     and writes its sw.js again, as a build of a new version would."""
@@ -672,8 +678,7 @@ def new_page_version(folder, marker):
         out.write("<!-- %s -->\n" % marker)
     with open(os.path.join(folder, "delve.js"), "a") as out:
         out.write("\n// %s\n" % marker)
-    with open(os.path.join(folder, "sw.js")) as f:
-        names = re.findall(r"'([^']+)'", re.search(r"var FILES = \[(.*)\];", f.read()).group(1))
+    names = page_files(folder)
     subprocess.run(["cmake", "-DDIR=" + folder, "-DTEMPLATE=" + os.path.join(SOURCE_ROOT, "web", "sw.js"),
                     "-DFILES=" + ",".join(names), "-P", os.path.join(SOURCE_ROOT, "web", "page_version.cmake")],
                    check=True)
@@ -709,12 +714,16 @@ def files_on_disk(folder, names):
 
 
 def wait_for_version(driver, version, what, timeout=20.0):
-    """Waits until the page's only cache is the one of `version`."""
+    """Waits until the page is controlled by an active worker and its only
+    cache is the one of `version`. The worker is asked first: a first
+    visit's cache exists, half filled, while its worker installs, and only
+    an activated worker has filled it whole."""
     end = time.monotonic() + timeout
+    kept = None
     while time.monotonic() < end:
-        kept = kept_files(driver)
-        if isinstance(kept, dict) and list(kept) == ["delve-page-" + version] and \
-                js(driver, "return !!navigator.serviceWorker.controller;"):
+        active = js(driver, "var w = navigator.serviceWorker.controller; return !!w && w.state === 'activated';")
+        kept = kept_files(driver) if active else None
+        if isinstance(kept, dict) and list(kept) == ["delve-page-" + version]:
             return kept["delve-page-" + version]
         time.sleep(0.2)
     raise Stop("%s: the page does not keep version %s alone (caches: %s)"
@@ -749,8 +758,8 @@ def check_app(args):
         driver.get(url)
         wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (app)")
         kept = wait_for_version(driver, version, "the first visit")
-        names = sorted(kept)
-        check(kept == files_on_disk(folder, kept),
+        names = page_files(folder)
+        check(kept == files_on_disk(folder, names),
               "after one visit the page keeps version %s: %s" % (version[:12], ", ".join(names)),
               "after one visit the kept files differ from the served ones: %s" % kept)
         errors = driver.execute_cdp_cmd("Page.getInstallabilityErrors", {}).get("installabilityErrors")

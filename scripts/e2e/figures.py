@@ -1,0 +1,39 @@
+"""Budget figures: every timing and memory budget is measured by the budgets
+step (scripts/budgets) and written here as one JSON object per line, so that
+one table shows them all with their limits.
+
+    {"name": "page: a turn, key to canvas", "value": 2.4, "unit": "ms",
+     "limit": 4.0, "bound": "max", "detail": "median of 160 keys"}
+
+`bound` is "max" (the value must not exceed the limit) or "min" (it must
+not fall below it)."""
+
+import json
+
+
+def record(path, name, value, unit, limit, bound="max", detail=""):
+    """Appends one figure to the file at `path`; returns whether it is
+    within its limit."""
+    if bound not in ("max", "min"):
+        raise ValueError("bound must be max or min, not %r" % bound)
+    with open(path, "a", encoding="utf-8") as out:
+        out.write(json.dumps({"name": name, "value": value, "unit": unit, "limit": limit,
+                              "bound": bound, "detail": detail}) + "\n")
+    return within(value, limit, bound)
+
+
+def within(value, limit, bound):
+    return value <= limit if bound == "max" else value >= limit
+
+
+def read(path):
+    """The figures in the file at `path`, in the order written."""
+    figures = []
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            if line.strip():
+                try:
+                    figures.append(json.loads(line))
+                except ValueError as error:
+                    raise ValueError("%s: line %d: %s" % (path, number, error))
+    return figures
