@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/headless/headless_backend.h"
-#include "shell/program.h"
+#include "flow/program.h"
 
 namespace delve::bench {
 

@@ -8,7 +8,7 @@
 
 #include "bench_support.h"
 #include "recording/kept_picture.h"
-#include "shell/turn_loop.h"
+#include "flow/turn_loop.h"
 
 namespace delve::bench {
 

@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
-#include "shell/program.h"
-#include "shell/startup.h"
+#include "flow/program.h"
+#include "flow/startup.h"
 
 namespace delve::bench {
 

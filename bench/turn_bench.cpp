@@ -8,7 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
-#include "shell/turn_loop.h"
+#include "flow/turn_loop.h"
 
 namespace delve::bench {
 

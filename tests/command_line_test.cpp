@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "delve_version.h"
-#include "shell/command_line.h"
+#include "app/start/command_line.h"
 #include "support/support.h"
 
 namespace delve::test {

@@ -15,8 +15,8 @@
 
 #include "platform/file_lock.h"
 #include "recording/data_digest.h"
-#include "shell/data_folder.h"
-#include "shell/program.h"
+#include "app/start/data_folder.h"
+#include "flow/program.h"
 #include "support/support.h"
 
 namespace delve::test {

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-#include "platform/web/kept_file.h"
+#include "kept/kept_file.h"
 #include "support/support.h"
 
 #ifdef _WIN32

@@ -10,10 +10,10 @@
 #include <fstream>
 
 #include "recording/kept_picture.h"
-#include "shell/continue_game.h"
-#include "shell/game_list.h"
-#include "shell/recorded_run.h"
-#include "shell/recording_files.h"
+#include "kept/continue_game.h"
+#include "kept/game_list.h"
+#include "kept/recorded_run.h"
+#include "kept/recording_files.h"
 #include "support/recordings.h"
 #include "support/support.h"
 

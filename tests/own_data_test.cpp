@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/web/own_data_plan.h"
-#include "platform/web/zip_directory.h"
-#include "shell/own_data_import.h"
+#include "own_data/own_data_plan.h"
+#include "own_data/zip_directory.h"
+#include "own_data/own_data_import.h"
 #include "support/support.h"
 
 namespace delve {

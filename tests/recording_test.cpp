@@ -17,9 +17,9 @@
 #include "recording/playback_backend.h"
 #include "recording/recording_backend.h"
 #include "recording/recording_format.h"
-#include "shell/playback.h"
-#include "shell/recorded_run.h"
-#include "shell/recording_files.h"
+#include "kept/playback.h"
+#include "kept/recorded_run.h"
+#include "kept/recording_files.h"
 #include "support/recordings.h"
 #include "support/support.h"
 

@@ -26,7 +26,7 @@
 #include "rules/area_effects.h"
 #include "rules/party.h"
 #include "rules/pickups.h"
-#include "shell/spells.h"
+#include "rules/spells.h"
 #include "support/support.h"
 
 namespace delve {

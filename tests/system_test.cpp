@@ -13,7 +13,7 @@
 
 #include "platform/file_lock.h"
 #include "platform/files.h"
-#include "platform/png_writer.h"
+#include "platform/png/png_writer.h"
 #include "platform/system.h"
 #include "recording/recording_format.h"
 #include "support/support.h"

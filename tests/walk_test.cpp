@@ -11,15 +11,15 @@
 #include "platform/frame_fit.h"
 #include "level/level_grid.h"
 #include "rules/walk_path.h"
-#include "shell/mouse_walk.h"
-#include "shell/program.h"
-#include "shell/walk_backend.h"
+#include "walk/mouse_walk.h"
+#include "flow/program.h"
+#include "walk/walk_backend.h"
 #include "support/support.h"
 
 namespace delve::test {
 namespace {
 
-// The shell tests' folder: seven members with Hp 20 and sight 6.
+// The flow tests' folder: seven members with Hp 20 and sight 6.
 void writeFixtureFolder(const ScratchDir& dir) {
     std::string d = "gametitle=\"walk\"\r\nrandomizer=325\r\nparty/count=7\r\nspell/count=6\r\n"
                     "stat/count=6\r\nstat/1/name=hp\r\nstat/4/name=mp\r\nstat/5/name=sight\r\n"

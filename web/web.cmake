@@ -11,10 +11,10 @@ if(NOT EXISTS "${DELVE_TILES_TOOL}")
   message(FATAL_ERROR "DELVE_TILES_TOOL must name a native delve-tiles (scripts/web builds one)")
 endif()
 
-file(GLOB_RECURSE DELVE_WEB_CORE_SOURCES CONFIGURE_DEPENDS
-  src/platform/*.cpp src/recording/*.cpp src/render/*.cpp src/game/*.cpp src/data/*.cpp src/level/*.cpp src/rules/*.cpp src/shell/*.cpp)
-list(FILTER DELVE_WEB_CORE_SOURCES EXCLUDE REGEX
-  "src/platform/sdl/|src/platform/png_writer\\.cpp$|src/shell/(web_)?main\\.cpp$|src/shell/web_(own_data|kept)\\.cpp$|src/platform/web/wasm/file_system_calls\\.cpp$")
+# The browser's backend and the page's keeping of games are WebAssembly
+# only; no picture writer (libpng) here.
+include(cmake/sources.cmake)
+delve_sources(DELVE_WEB_CORE_SOURCES platform/web/wasm kept/wasm)
 add_library(delve_core STATIC ${DELVE_WEB_CORE_SOURCES})
 # Exceptions are caught only where a run ends on them: a recording watched
 # to its end or stopped, a continued game that stops matching its
@@ -34,13 +34,13 @@ file(GLOB DELVE_RES CONFIGURE_DEPENDS res/*)
 delve_build_tiles(${DELVE_TILES_TOOL} ${DELVE_WEB_TILES} ${CMAKE_BINARY_DIR}/tiles.stamp "Building tile files from assets/tiles")
 add_custom_target(web_tiles DEPENDS ${CMAKE_BINARY_DIR}/tiles.stamp)
 
-# web_own_data: the page's way into a player's own data files, exported to
-# the page and so part of the program itself, not of the library.
-# web_kept: how the page hands the program a kept recording.
-# file_system_calls: two calls of the file system, replaced; they must be linked
-# whatever the library needs, as libc only asks for it after the library.
-add_executable(delve src/shell/web_main.cpp src/shell/web_own_data.cpp src/shell/web_kept.cpp
-  src/platform/web/wasm/file_system_calls.cpp)
+# The page's entry points, exported to the page and so part of the program
+# itself, not of the library: main, a player's own data (web_own_data), a
+# kept recording handed in (web_kept), and two calls of the file system,
+# replaced (file_system_calls), which must be linked whatever the library
+# needs, as libc only asks for them after the library.
+file(GLOB DELVE_WEB_APP_SOURCES CONFIGURE_DEPENDS src/app/web/*.cpp)
+add_executable(delve ${DELVE_WEB_APP_SOURCES})
 target_link_libraries(delve PRIVATE delve_core)
 # Every function listed to catch exceptions must exist, under that very name.
 add_custom_command(TARGET delve PRE_LINK

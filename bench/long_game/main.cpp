@@ -28,13 +28,13 @@
 #include <memory>
 #include <string>
 
-#include "platform/png_writer.h"
+#include "platform/png/png_writer.h"
 #include "recording/data_digest.h"
 #include "recording/kept_picture.h"
 #include "recording/recording_format.h"
-#include "shell/continue_picture.h"
-#include "shell/recorded_run.h"
-#include "shell/recording_files.h"
+#include "kept/continue_picture.h"
+#include "kept/recorded_run.h"
+#include "kept/recording_files.h"
 
 namespace {
 

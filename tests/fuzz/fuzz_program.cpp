@@ -11,7 +11,7 @@
 
 #include "fuzz_support.h"
 #include "platform/headless/headless_backend.h"
-#include "shell/program.h"
+#include "flow/program.h"
 
 namespace {
 

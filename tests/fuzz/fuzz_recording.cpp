@@ -12,7 +12,7 @@
 #include "platform/headless/headless_backend.h"
 #include "recording/playback_backend.h"
 #include "recording/recording_format.h"
-#include "shell/playback.h"
+#include "kept/playback.h"
 
 namespace {
 

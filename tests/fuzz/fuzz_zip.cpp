@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/web/own_data_plan.h"
-#include "platform/web/zip_directory.h"
+#include "own_data/own_data_plan.h"
+#include "own_data/zip_directory.h"
 
 namespace {
 

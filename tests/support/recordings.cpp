@@ -9,7 +9,7 @@
 #include "recording/data_digest.h"
 #include "recording/recording_backend.h"
 #include "recording/recording_format.h"
-#include "shell/recorded_run.h"
+#include "kept/recorded_run.h"
 
 namespace delve::test {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/backend.h"
-#include "shell/playback.h"
+#include "kept/playback.h"
 #include "support/support.h"
 
 namespace delve::test {

@@ -14,12 +14,12 @@
 #include "game/trace.h"
 #include "options.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/png_writer.h"
+#include "platform/png/png_writer.h"
 #include "platform/system.h"
 #include "recording/data_digest.h"
 #include "recording/playback_backend.h"
-#include "shell/playback.h"
-#include "shell/program.h"
+#include "kept/playback.h"
+#include "flow/program.h"
 
 namespace {
 

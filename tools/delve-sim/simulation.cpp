@@ -5,7 +5,7 @@
 
 #include "platform/headless/headless_backend.h"
 #include "platform/key_queue.h"
-#include "shell/program.h"
+#include "flow/program.h"
 
 namespace delve::sim {
 

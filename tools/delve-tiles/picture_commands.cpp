@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "platform/png_writer.h"
+#include "platform/png/png_writer.h"
 #include "platform/system.h"
 #include "render/tile_image.h"
 #include "sheet_label.h"

@@ -1,7 +1,7 @@
 // A player's own data unpacked into the program's file system. The page reads
 // the files (a .zip's entries, or a folder's files) and unpacks them; which
 // files are taken, whether they can be trusted and what the check finds is
-// decided by the program (shell/own_data_import, delve-check's own checks).
+// decided by the program (own_data/own_data_import, delve-check's own checks).
 import { own, describe } from './bridge.js';
 
 /**

@@ -1,0 +1,117 @@
+// Delve in a browser page (the WebAssembly build): the same program as the
+// window, on the web backend, with res/ and tiles/ preloaded into the
+// in-memory file system. Clicks and taps on the map walk as in the window.
+//
+// The page chooses what runs, as the window's options do:
+//   --data DIR        plays a player's own data files from DIR (web_own_data.cpp)
+//   --record FILE     a new game, recorded into FILE (a new file)
+//   --continue FILE   plays on the game recorded in FILE, recorded on into it
+//   --play FILE       watches the recording FILE
+// A recording is handed to the page as it grows, which keeps it in the
+// browser (platform/web/wasm/kept_backend.h).
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "platform/web/wasm/game_folder.h"
+#include "kept/wasm/kept_backend.h"
+#include "platform/web/wasm/web_backend.h"
+#include "recording/data_digest.h"
+#include "recording/kept_picture.h"
+#include "recording/recording_backend.h"
+#include "recording/recording_format.h"
+#include "kept/continue_game.h"
+#include "kept/playback.h"
+#include "kept/recorded_run.h"
+#include "walk/walk_backend.h"
+
+namespace {
+
+struct PageRun {
+    std::string root = delve::kWebGameRoot;
+    std::string record;
+    std::string continueFrom;
+    std::string play;
+};
+
+PageRun pageRun(int argc, char** argv) {
+    PageRun run;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        std::string* value = option == "--data"       ? &run.root
+                             : option == "--record"   ? &run.record
+                             : option == "--continue" ? &run.continueFrom
+                             : option == "--play"     ? &run.play
+                                                      : nullptr;
+        if (value) *value = argv[i + 1];
+    }
+    return run;
+}
+
+int playNewGame(delve::Backend& page, const PageRun& run) {
+    delve::KeptBackend kept(page);
+    std::FILE* file = run.record.empty() ? nullptr : std::fopen(run.record.c_str(), "wb");
+    // The window's stages and walker; without a file the game is not kept.
+    delve::WalkBackend walker(kept);
+    delve::RecordingBackend rec(walker, file);
+    if (file) {
+        rec.write(delve::recordingHeader(delve::programVersion(), delve::dataFolderDigest(run.root)));
+        kept.keep(file, 0);
+        // A page is seldom closed cleanly: the browser drops it, so only a
+        // picture kept along the way spares a continue drawing everything.
+        rec.keepPictures(delve::keptPicturePath(run.record));
+        kept.keepPictures(delve::keptPicturePath(run.record));
+    } else if (!run.record.empty()) {
+        delve::tellPage("This game cannot be kept: the page could not write its recording");
+    }
+    delve::Platform platform(rec);
+    platform.files.root = run.root;
+    auto game = std::make_unique<delve::Game>(platform);
+    const int status = delve::runRecorded(*game, rec, nullptr, nullptr, &walker);
+    kept.handOverNewBytes();
+    if (file) std::fclose(file);
+    return status;
+}
+
+int continueKeptGame(delve::Backend& page, const PageRun& run) {
+    delve::ContinueTarget target;
+    std::string error;
+    if (const int status = delve::openToContinue(run.root, run.continueFrom, target, error); status != 0) {
+        std::fprintf(stderr, "delve: %s\n", error.c_str());
+        delve::tellPage("This game cannot be continued: " + error);
+        return status;
+    }
+    delve::KeptBackend kept(page);
+    // The page wrote the file from what it keeps: it holds all of it.
+    kept.keep(target.file, target.recording.text.size());
+    kept.keepPictures(delve::keptPicturePath(target.path));
+    const int status = delve::continueGame(kept, target, run.root);
+    kept.handOverNewBytes();
+    if (status == 3)
+        delve::tellPage("This game cannot be continued: its recording does not match the game here, or ends it");
+    return status;
+}
+
+int watchRecording(delve::Backend& page, const PageRun& run) {
+    std::string error;
+    const auto recording = delve::loadRecording(run.play, error);
+    if (!recording) {
+        std::fprintf(stderr, "delve: %s: %s\n", run.play.c_str(), error.c_str());
+        delve::tellPage("This recording cannot be watched: " + error);
+        return 2;
+    }
+    return delve::playInWindow(page, *recording, run.play, run.root);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const PageRun run = pageRun(argc, argv);
+    std::unique_ptr<delve::Backend> backend = delve::createWebBackend();
+    delve::makeFoldersWritable(run.root);
+    const int status = !run.play.empty()           ? watchRecording(*backend, run)
+                       : !run.continueFrom.empty() ? continueKeptGame(*backend, run)
+                                                   : playNewGame(*backend, run);
+    delve::announceProgramEnded();
+    return status;
+}

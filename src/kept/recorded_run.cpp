@@ -1,0 +1,137 @@
+#include "kept/recorded_run.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "game/trace.h"
+#include "platform/system.h"
+#include "recording/data_digest.h"
+#include "recording/kept_picture.h"
+#include "recording/recording_format.h"
+#include "recording/checkpoint.h"
+#include "kept/continue_picture.h"
+#include "flow/program.h"
+
+namespace delve {
+
+namespace {
+
+// One run loop for a new game and a continued one; `resume` is set for the
+// latter. Comments and checkpoints are written only once the player plays.
+ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace, WalkBackend* walker,
+                     ResumeBackend* resume, const Recording* recording, uint64_t dataDigest) {
+    Program program;
+    ResumedRun result;
+    const auto replaying = [&] { return resume && resume->replaying(); };
+    const auto mismatch = [&](const std::string& what) {
+        result.kind = ResumedRun::Mismatch;
+        result.turn = g.turnCount;
+        result.message = "turn " + std::to_string(g.turnCount) + ": " + what;
+        const std::string cause = recording ? likelyMismatchCause(*recording, dataDigest) : "";
+        if (!cause.empty()) result.message += " (" + cause + ")";
+        return result;
+    };
+    const auto matches = [&](const RecordedEvent& checkpoint) {
+        // A replay without drawing has no pages to digest; it stands only
+        // once its kept picture proves to be of this very recording text.
+        if (g.io.screen.skipDrawing) return checkpoint.turn == g.turnCount;
+        return checkpoint.turn == g.turnCount && checkpoint.digest == checkpointDigest(g, program.shownMessage);
+    };
+    if (walker) walker->setGame(&g);
+    try {
+        while (program.stage != Stage::Ended) {
+            const Stage stage = program.stage;
+            if (walker) walker->setTurnKeyNext(stage == Stage::Key);
+            advanceProgram(g, program);
+            if (stage == Stage::Frame) (resume ? static_cast<Backend&>(*resume) : rec).messageShown(program.shownMessage);
+            rec.setTurn(g.turnCount);
+            if (stage == Stage::Title && program.stage != Stage::Ended && !replaying()) {
+                if (file) {
+                    nameRecordingBySeed(*file, g.seed);
+                    rec.movePictures(keptPicturePath(file->path));
+                }
+                rec.write("# seed " + seedText(g.seed) + "\n");
+            }
+            if (stage == Stage::MakeLevel && !replaying())
+                rec.write("# level " + std::to_string(g.levelNumber) + "\n");
+            if (stage != Stage::Frame) continue;
+            if (trace) *trace << traceLine(g, program.shownMessage) << '\n' << std::flush;
+            if (!isCheckpointTurn(g.turnCount)) continue;
+            if (replaying()) {
+                if (auto checkpoint = resume->takeCheckpoint()) {
+                    if (!matches(*checkpoint)) return mismatch("the game does not match the recording");
+                    continue;
+                }
+                if (!resume->usedUp()) return mismatch("the recording has no checkpoint where the game has one");
+                // The file was cut just before this checkpoint: the player
+                // plays from here, and the checkpoint is written as usual.
+                resume->handOver();
+            }
+            rec.write(checkpointLine(g.turnCount, checkpointDigest(g, program.shownMessage)));
+        }
+        if (replaying()) {
+            // The recording ends the game itself: its last batch holds the
+            // Escape that quit it. The end must still match.
+            if (auto checkpoint = resume->takeCheckpoint(); checkpoint && !matches(*checkpoint))
+                return mismatch("the game's end does not match the recording");
+            if (!resume->usedUp()) return mismatch("the game ended before the recording did");
+            result.kind = ResumedRun::EndedInRecording;
+            result.turn = g.turnCount;
+            result.keysLeft = keyCount(g.io.keys);
+            return result;
+        }
+        // The end is checked too, so even a short game is checked once.
+        rec.write(checkpointLine(g.turnCount, checkpointDigest(g, program.shownMessage)));
+        rec.write("# end quit\n");
+    } catch (const EndRequested&) {
+        // The close button or a signal: the run ends as if the player left.
+        if (!replaying()) rec.write("# end closed\n");
+    } catch (const RunEnded&) {
+        // The backend has no more keys: the run ends as if the player left.
+    } catch (const RecordingDiverged& e) {
+        return mismatch(std::string("the game no longer follows the recording: ") + e.what());
+    }
+    result.turn = g.turnCount;
+    return result;
+}
+
+}  // namespace
+
+int runRecorded(Game& g, RecordingBackend& rec, RecordingFile* file, std::ostream* trace, WalkBackend* walker) {
+    runStages(g, rec, file, trace, walker, nullptr, nullptr, 0);
+    return 0;
+}
+
+ResumedRun runResumed(Game& g, RecordingBackend& rec, ResumeBackend& resume, const Recording& recording,
+                      uint64_t dataDigest, std::ostream* trace, WalkBackend* walker) {
+    return runStages(g, rec, nullptr, trace, walker, &resume, &recording, dataDigest);
+}
+
+int runWindowGame(Backend& window, const WindowRunOptions& options) {
+    RecordingFile file;
+    const bool recording = options.record && createRecordingFile(options.dataRoot, file);
+    if (recording) pruneRecordings(file.folder, kRecordingsKept);
+    else if (options.record)
+        std::fprintf(stderr, "delve: cannot write recordings into %s; this game is not recorded\n",
+                     file.folder.c_str());
+    // Clicks turn into keys below the recording, which keeps them as keys.
+    WalkBackend walker(window);
+    RecordingBackend rec(walker, recording ? file.file : nullptr);
+    if (recording) rec.write(recordingHeader(programVersion(), dataFolderDigest(options.dataRoot)));
+    if (recording) rec.keepPictures(keptPicturePath(file.path));
+
+    std::ofstream traceFile;
+    if (!options.tracePath.empty()) traceFile.open(pathOf(options.tracePath), std::ios::binary | std::ios::trunc);
+    Platform platform(rec);
+    platform.files.root = options.dataRoot;
+    platform.keepScreenAtEscape = recording;
+    auto game = std::make_unique<Game>(platform);
+    const int status =
+        runRecorded(*game, rec, recording ? &file : nullptr, traceFile.is_open() ? &traceFile : nullptr, &walker);
+    if (recording) keepPictureForContinuing(file.path, *game, rec);
+    closeRecordingFile(file);
+    return status;
+}
+
+}  // namespace delve

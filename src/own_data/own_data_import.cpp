@@ -1,0 +1,98 @@
+#include "own_data/own_data_import.h"
+
+#include <sstream>
+
+#include "data/check/folder_check.h"
+#include "data/check/report.h"
+
+namespace delve {
+
+void listZip(OwnDataImport& import, const uint8_t* bytes, size_t size, const OwnDataLimits& limits) {
+    ZipListing listing = readZipDirectory(bytes, size, limits.maxFiles);
+    if (!listing.problem.empty()) {
+        import.problem = listing.problem;
+        return;
+    }
+    import.zipEntries = std::move(listing.entries);
+    for (const ZipEntry& entry : import.zipEntries) import.files.push_back({entry.name, entry.size});
+}
+
+void addFolderFile(OwnDataImport& import, const std::string& path, uint64_t size) {
+    import.files.push_back({path, size});
+}
+
+bool listZipEnd(OwnDataImport& import, const uint8_t* tail, size_t tailSize, uint64_t fileSize,
+                const OwnDataLimits& limits) {
+    import.zipEnd = readZipEnd(tail, tailSize, fileSize, limits.maxFiles);
+    import.problem = import.zipEnd.problem;
+    return import.problem.empty();
+}
+
+bool listZipEntries(OwnDataImport& import, const uint8_t* directory, size_t size) {
+    if (!import.problem.empty()) return false;
+    if (size != import.zipEnd.directorySize) {
+        import.problem = "it could not be read (its listing came short)";
+        return false;
+    }
+    ZipListing listing = readZipEntries(directory, import.zipEnd);
+    import.problem = listing.problem;
+    import.zipEntries = std::move(listing.entries);
+    for (const ZipEntry& entry : import.zipEntries) import.files.push_back({entry.name, entry.size});
+    return import.problem.empty();
+}
+
+bool placeZipHeader(OwnDataImport& import, size_t index, const uint8_t* header, size_t size) {
+    if (!import.problem.empty() || index >= import.zipEntries.size()) return false;
+    import.problem = placeZipEntry(import.zipEntries[index], header, size, import.zipEnd);
+    return import.problem.empty();
+}
+
+bool planImport(OwnDataImport& import, const OwnDataLimits& limits) {
+    if (!import.problem.empty()) return false;
+    for (const ZipEntry& entry : import.zipEntries) {
+        if (entry.dataOffset == 0) {
+            import.problem = "it is damaged (" + entry.name + " is not where its listing says)";
+            return false;
+        }
+    }
+    import.plan = planOwnData(import.files, limits);
+    import.problem = import.plan.problem;
+    return import.problem.empty();
+}
+
+bool storeTaken(OwnDataImport& import, size_t k, const uint8_t* bytes, size_t size) {
+    if (!import.problem.empty() || k >= import.plan.take.size()) return false;
+    const auto& [index, path] = import.plan.take[k];
+    const OwnFile& file = import.files[index];
+    // The page stops unpacking one byte past the stated size: a zip bomb
+    // that understates its sizes ends here.
+    if (size != file.size) {
+        import.problem = file.path + " unpacks to " + (size > file.size ? "more than" : "fewer than") + " the " +
+                         std::to_string(file.size) + " bytes its listing states";
+        return false;
+    }
+    if (index < import.zipEntries.size() && zipCrc32(bytes, size) != import.zipEntries[index].crc32) {
+        import.problem = file.path + " is damaged (its contents do not match its checksum)";
+        return false;
+    }
+    if (!writeOwnFile(import.root, path, bytes, size)) {
+        import.problem = path + " could not be written into the page's files";
+        return false;
+    }
+    return true;
+}
+
+OwnDataCheck checkImported(const OwnDataImport& import) {
+    OwnDataCheck result;
+    check::Report report;
+    const check::FolderCheck checked = check::checkGameFolder(import.root, report);
+    result.problem = checked.problem;
+    result.tiles = checked.tiles;
+    std::ostringstream out;
+    check::printFindings(out, report);
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) result.lines.push_back(line);
+    return result;
+}
+
+}  // namespace delve
