@@ -258,17 +258,22 @@ def compare_file_calls(turn, floor):
     return lines
 
 
-def check(results, rss, calls=None):
+def check(results, rss, calls=None, figures=None):
     """The report lines and whether every gate holds. rss is (peak KiB,
     growth KiB, how) or None; calls is (turn, floor) system calls per turn
-    from probe_calls, or None."""
+    from probe_calls, or None. Each gate's figure is added to `figures`
+    (a list), for the one table of every budget."""
     lines = []
     ok = True
+    if figures is None:
+        figures = []
 
     def gate(label, value, limit, unit, passed):
         nonlocal ok
         ok = ok and passed
         lines.append(f"| {label} | {value:.2f}{unit} | <= {limit:g}{unit} | {'pass' if passed else 'FAIL'} |")
+        figures.append({"name": "desktop: " + label, "value": round(value, 3), "unit": unit.strip(),
+                        "limit": limit, "bound": "max", "detail": ""})
 
     turn, turn_floor = need(results, "BM_Turn"), need(results, "BM_TurnIoFloor")
     level, level_floor = need(results, "BM_Level"), need(results, "BM_LevelFloor")
@@ -290,6 +295,8 @@ def check(results, rss, calls=None):
          turn_ratio, TURN_RATIO_LIMIT, "x", turn_ratio <= TURN_RATIO_LIMIT)
     lines.append(f"| turn / its floor against its aim (reported, not gated) | {turn_ratio:.2f}x | "
                  f"aim {TURN_RATIO_AIM:g}x | {'met' if turn_ratio <= TURN_RATIO_AIM else 'above'} |")
+    figures.append({"name": "desktop: turn / its floor against its aim", "value": round(turn_ratio, 3),
+                    "unit": "x", "limit": None, "bound": "max", "detail": f"aim {TURN_RATIO_AIM:g}x"})
     gate("level / its floor, best repetitions", level_ratio, LEVEL_RATIO_LIMIT, "x",
          level_ratio <= LEVEL_RATIO_LIMIT)
     # An absolute time has no floor beside it to share the machine's load,
@@ -340,6 +347,7 @@ def main(argv):
     parser.add_argument("--game-dir", help="staged game folder for the replay (res/ and tiles/)")
     parser.add_argument("--bench", help="delve-bench program, to count the turn's system calls with strace")
     parser.add_argument("--summary", help="also write the report to this Markdown file")
+    parser.add_argument("--figures", help="also write each gated figure to this file, one JSON object a line")
     args = parser.parse_args(argv)
     if bool(args.replay) != bool(args.game_dir):
         parser.error("--replay and --game-dir go together")
@@ -356,7 +364,8 @@ def main(argv):
         calls = None
         if args.bench:
             calls = (probe_calls(args.bench, args.game_dir, "turn"), probe_calls(args.bench, args.game_dir, "floor"))
-        lines, ok = check(results, rss, calls)
+        figures = []
+        lines, ok = check(results, rss, calls, figures)
     except (BudgetError, OSError, ValueError, KeyError) as e:
         print(f"check_budgets: {e}", file=sys.stderr)
         return 2
@@ -365,6 +374,9 @@ def main(argv):
     if args.summary:
         with open(args.summary, "w", encoding="utf-8") as f:
             f.write("\n".join(report) + "\n")
+    if args.figures:
+        with open(args.figures, "w", encoding="utf-8") as f:
+            f.writelines(json.dumps(figure) + "\n" for figure in figures)
     print("\nbudgets: " + ("all met" if ok else "MISSED"))
     return 0 if ok else 1
 
