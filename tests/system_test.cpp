@@ -43,7 +43,15 @@ TEST(System, FilesAreReplacedWholeAndNewOnesRenamedWhileOpen) {
     ASSERT_NE(out, nullptr);
     std::fputs("one\n", out);
     std::fflush(out);
+    EXPECT_TRUE(pathNamesDescriptor(first, fd));
     ASSERT_TRUE(replaceFileWith(first, named));
+    // The name moved with the file; a new file under the old name, or none,
+    // is not the open one (a recording whose file another program removed).
+    EXPECT_TRUE(pathNamesDescriptor(named, fd));
+    EXPECT_FALSE(pathNamesDescriptor(first, fd));
+    dir.write("rec.rec", "");
+    EXPECT_FALSE(pathNamesDescriptor(first, fd));
+    ASSERT_TRUE(removeFile(first));
     std::fputs("two\n", out);
     syncFileToDisk(out);
     std::fclose(out);

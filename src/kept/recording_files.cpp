@@ -62,9 +62,21 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
             removeFile(path);
             return false;
         }
+        // Until it is locked, another program's pruning may take the new
+        // file for an empty start held by none and remove it; the game
+        // would then be written to a file no name reaches. The lock makes
+        // the name again, empty: that one goes, and the game takes the
+        // next name.
+        lockFile(out.lock, path, LockWait::DontWait);
+        if (!pathNamesDescriptor(path, fd)) {
+            std::fclose(out.file);
+            out.file = nullptr;
+            if (out.lock.held()) removeFile(path);
+            out.lock.release();
+            continue;
+        }
         out.stem = stem;
         out.path = path;
-        lockFile(out.lock, path, LockWait::DontWait);
         return true;
     }
     return false;

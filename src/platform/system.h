@@ -114,6 +114,10 @@ std::tm localTimeOf(std::time_t when);
 // is taken). It can be renamed while open, on Windows as well.
 int createNewFile(const std::string& path);
 
+// Whether `path` still names the file open as `fd` (not removed, nor
+// replaced by another file of that name since it was opened).
+bool pathNamesDescriptor(const std::string& path, int fd);
+
 // Replaces `to` with `from` in one step (a rename over an existing file).
 bool replaceFileWith(const std::string& from, const std::string& to);
 

@@ -1,6 +1,7 @@
 #ifndef _WIN32
 #include <dirent.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -100,6 +101,12 @@ std::tm localTimeOf(std::time_t when) {
 
 int createNewFile(const std::string& path) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+}
+
+bool pathNamesDescriptor(const std::string& path, int fd) {
+    struct stat open {}, named {};
+    if (::fstat(fd, &open) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 bool replaceFileWith(const std::string& from, const std::string& to) {

@@ -233,6 +233,21 @@ int createNewFile(const std::string& path) {
     return fd;
 }
 
+bool pathNamesDescriptor(const std::string& path, int fd) {
+    BY_HANDLE_FILE_INFORMATION open {}, named {};
+    const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &open)) return false;
+    // A file removed while open may keep its name until it is closed, but
+    // cannot be opened again: that answers false, as it should.
+    const HANDLE n = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (n == INVALID_HANDLE_VALUE) return false;
+    const bool got = GetFileInformationByHandle(n, &named) != 0;
+    CloseHandle(n);
+    return got && open.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+           open.nFileIndexHigh == named.nFileIndexHigh && open.nFileIndexLow == named.nFileIndexLow;
+}
+
 bool replaceFileWith(const std::string& from, const std::string& to) {
     // rename() refuses an existing target on Windows.
     return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
