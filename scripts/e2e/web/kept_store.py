@@ -100,11 +100,13 @@ PLAY_FAST = """
     Delve.queueKey('6');"""
 
 # How many bytes the program has written to the recording the page keeps:
-# the newest of its files in the page's memory file system.
+# the newest of the page's game files in its memory file system (numbered
+# from 1 in each page load; only reading a file is open to the page).
 RECORDING_WRITTEN = """
-    var names = Module.FS.readdir('/').filter(function (n) { return /^kept-game-[0-9]+\\.rec$/.test(n); });
-    names.sort(function (a, b) { return parseInt(a.slice(10), 10) - parseInt(b.slice(10), 10); });
-    return names.length ? Module.FS.stat('/' + names[names.length - 1]).size : -1;"""
+    var size = -1;
+    for (var n = 1; ; n++) {
+      try { size = Module.FS.readFile('/kept-game-' + n + '.rec').length; } catch (e) { return size; }
+    }"""
 
 
 def play_fast_and_keep(driver, turns):
