@@ -21,7 +21,8 @@ GROUPS = ("play", "touch", "own-data", "kept", "app")
 
 
 def options(argv):
-    parser = argparse.ArgumentParser(prog="scripts/web-e2e", description="The page, end to end, in headless Chromium.")
+    parser = argparse.ArgumentParser(prog="scripts/web-e2e",
+                                     description="The page, end to end, in headless Chromium.")
     parser.add_argument("--build", metavar="DIR", help="where delve-replay and delve-check are "
                         "(build/release unless given, built there when missing)")
     parser.add_argument("--web", metavar="DIR", help="a page already built (scripts/web's build/web) "

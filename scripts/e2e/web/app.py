@@ -174,7 +174,8 @@ def check_app(run):
             });""")
         kept = kept_files(driver)
         run.report.check(state == ["activated", False, False] and list(kept) == ["delve-page-" + second],
-                         "files of two versions on the server are refused: the page keeps version %s whole" % second[:12],
+                         "files of two versions on the server are refused: the page keeps version %s whole"
+                         % second[:12],
                          "with a mix of versions served, worker %s and caches %s (version %s expected)"
                          % (state, list(kept) if isinstance(kept, dict) else kept, second[:12]))
         check_console(run, driver, "as an app")

@@ -144,8 +144,8 @@ def check_watching(run, driver, page_png):
         out.write((b"x" * 99 + b"\n") * (6 * 1024 * 1024 // 100))
     driver.find_element(By.ID, "games-open").click()
     driver.find_element(By.ID, "games-file").send_keys(garbled)
-    wait_for(driver, "Delve.state === 'ended' && /cannot be watched/.test(document.getElementById('note').textContent)",
-             "the garbled recording refused")
+    wait_for(driver, "Delve.state === 'ended' && "
+                     "/cannot be watched/.test(document.getElementById('note').textContent)", "the garbled recording refused")
     run.report.ok("a file that is not a recording, of 6 MB, is carried over the reload and refused: \"%s\""
                   % driver.find_element(By.ID, "note").text)
     console_errors(driver)  # said on stderr too

@@ -242,8 +242,8 @@ def check_long_continue(run, turns=1000):
         driver.get(run.url)
         wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice (long game)")
         driver.find_element(By.ID, "choose-continue").click()
-        wait_for(driver, "Delve.state === 'running' && Delve.presents > 0 && Delve.waiting", "the continued long game",
-                 120)
+        wait_for(driver, "Delve.state === 'running' && Delve.presents > 0 && Delve.waiting",
+                 "the continued long game", 120)
         # What it shows is the end of its recording, as delve-replay plays it.
         recording, _ = kept_recording(driver, game["id"])
         path = os.path.join(run.work, "long.rec")
@@ -256,7 +256,8 @@ def check_long_continue(run, turns=1000):
         canvas_png(driver, web)
         differing = differing_pixels(web, expected, os.path.join(run.work, "long-difference.png"))
         run.report.check(differing == "0",
-                         "the continued %d-turn game shows the picture of its recording pixel for pixel" % game["turn"],
+                         "the continued %d-turn game shows the picture of its recording pixel for pixel"
+                         % game["turn"],
                          "the continued %d-turn game differs from its recording's picture in %s pixels (see %s)"
                          % (game["turn"], differing, run.work))
     finally:

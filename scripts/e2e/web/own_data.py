@@ -107,7 +107,8 @@ def own_play(run, driver, name, replay_run, what):
     wait_for(driver, "!window.beforeReload && window.Delve && Delve.state === 'running' && Delve.presents > 0 && "
                      "!document.getElementById('own-playing').hidden", "the page on " + what, 30)
     shown = js(driver, "return document.getElementById('own-name').textContent;")
-    run.report.check(shown == name, "the page says it plays \"%s\"" % shown, "the page names %r, not %r" % (shown, name))
+    run.report.check(shown == name, "the page says it plays \"%s\"" % shown,
+                     "the page names %r, not %r" % (shown, name))
     settle(driver)
     press_all(driver, run.keys)
     compare_with_replay(replay_run, driver, run.keys, run.seed, what)
@@ -152,7 +153,8 @@ def check_own_data(run, driver):
     status, lines = own_choose(driver, "own-folder", broken, "the check of the Broken folder")
     expected = delve_check_findings(run, broken)
     run.report.check(lines == expected and lines and "The check found %d problem" % len(lines) in status,
-                     "the Broken folder: the page shows delve-check's %d findings, line for line, and lets it play" % len(lines),
+                     "the Broken folder: the page shows delve-check's %d findings, line for line, and lets it play"
+                     % len(lines),
                      "the Broken folder: the page shows %r (%r); delve-check says %r" % (lines, status, expected))
     if run.own_data_screenshot:
         save_page(run, driver, run.own_data_screenshot)
@@ -191,7 +193,8 @@ def check_own_data(run, driver):
         status, _ = own_choose(driver, "own-zip", path, name)
         run.report.check(reason in status and "cannot be played" in status and
                          js(driver, "return document.getElementById('own-play').hidden;"),
-                         "%s refused: \"%s\"" % (name, status), "%s: %r (expected the reason %r)" % (name, status, reason))
+                         "%s refused: \"%s\"" % (name, status),
+                         "%s: %r (expected the reason %r)" % (name, status, reason))
     # A drop onto the page takes the same way.
     with open(os.path.join(hostile, "climbing.zip"), "rb") as f:
         dropped = base64.b64encode(f.read()).decode()
