@@ -88,10 +88,12 @@ def check_files(report, web):
     worker keeps, and versions, every one of them but itself."""
     scripts = sorted(n for n in os.listdir(os.path.join(ROOT, "web", "js")) if n.endswith(".js"))
     expected = sorted(PAGE_FILES + scripts)
-    present = sorted(os.listdir(web))
-    if not report.check(present == expected, "%s holds the page's %d files and nothing else" % (web, len(expected)),
-                        "%s holds %s, not just the page's files %s" % (web, present, expected)):
-        raise Stop("not the page's folder: %s" % web)
+    present = os.listdir(web)
+    lacking, besides = sorted(set(expected) - set(present)), sorted(set(present) - set(expected))
+    if lacking or besides:
+        raise Stop("%s is not just the page's files: it lacks %s and holds besides %s"
+                   % (web, lacking or "none", besides or "none"))
+    report.ok("%s holds the page's %d files and nothing else" % (web, len(expected)))
     from e2e.web.app import page_files
     versioned = sorted(page_files(web))
     report.check(versioned == [n for n in expected if n != "sw.js"],
@@ -143,6 +145,8 @@ def run_groups(run):
 def main(argv=None):
     args = options(sys.argv[1:] if argv is None else argv)
     lacking = missing_tools(building=args.web is None)
+    if not lacking and args.web and not os.path.isfile(os.path.join(args.web, "index.html")):
+        lacking = "no built page in %s (scripts/web builds it)" % args.web
     if lacking:
         print("web-e2e: " + lacking, file=sys.stderr)
         return 2
