@@ -5,7 +5,7 @@ of the way, so nothing should stop the walk early. Prints "X Y STEPS".
 
 With --next X Y it prints instead the walk's next key toward (X, Y) from
 that frame (ties go to 8, 6, 2, 4 in that order, as the game's), or nothing
-when there is no path: scripts/web-e2e.py follows a walk it cannot see."""
+when there is no path: scripts/e2e/web/touch.py follows a walk it cannot see."""
 import json
 import sys
 from collections import deque
