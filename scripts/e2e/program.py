@@ -51,9 +51,10 @@ class Session:
     `with Session(...) as s:`; a Stop inside fails the run there. The
     folder is kept when asked or when a check failed."""
 
-    def __init__(self, name, keep=False):
+    def __init__(self, name, keep=False, summary=True):
         self.name = name
         self.keep = keep
+        self.summary = summary
         self.report = Report(name)
         self.work = tempfile.mkdtemp(prefix="delve-%s-" % name, dir=os.environ.get("TMPDIR"))
         self._undo = []
@@ -91,7 +92,7 @@ class Session:
             shutil.rmtree(self.work, ignore_errors=True)
         if isinstance(error, SystemExit):
             return False
-        self.status = self.report.summary()
+        self.status = self.report.summary() if self.summary else (1 if self.report.failures else 0)
         return True
 
     def copy_data(self, game, name):
