@@ -121,10 +121,11 @@ class Session:
             raise Stop("%s did not end within %.0f s" % (os.path.basename(argv[0]), timeout))
         return done.returncode, done.stdout.decode("utf-8", "replace")
 
-    def start(self, argv, log, cwd=None, env=None):
+    def start(self, argv, log, cwd=None, env=None, merged=False, name=None):
         """Starts a program in the background, its output in LOG.out and
-        LOG.err; it is killed at the end of the session if still running."""
-        program = Program(self, argv, log, cwd, env)
+        LOG.err (both in LOG.out when `merged`); it is killed at the end of
+        the session if still running."""
+        program = Program(self, argv, log, cwd, env, merged, name)
         self.on_exit(program.kill)
         return program
 
@@ -152,14 +153,15 @@ def read_text(path, last_lines=None):
 class Program:
     """A program running in the background."""
 
-    def __init__(self, session, argv, log, cwd=None, env=None):
+    def __init__(self, session, argv, log, cwd=None, env=None, merged=False, name=None):
         self.session = session
         self.log = log
-        self.name = os.path.basename(argv[0])
+        self.name = name or os.path.basename(argv[0])
         self.started_ns = time.time_ns()
         with open(session.path(log + ".out"), "wb") as out, open(session.path(log + ".err"), "wb") as err:
             self.process = subprocess.Popen(argv, cwd=cwd, env=dict(os.environ, **(env or {})),
-                                            stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+                                            stdin=subprocess.DEVNULL, stdout=out,
+                                            stderr=subprocess.STDOUT if merged else err)
         self.pid = self.process.pid
         self.status = None
 
