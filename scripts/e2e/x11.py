@@ -18,7 +18,7 @@ import time
 
 from .report import Stop, wait_until
 
-TOOLS = ("Xvfb", "xdotool", "import", "compare", "convert", "openbox")
+TOOLS = ("Xvfb", "xdotool", "import", "compare", "convert", "identify", "openbox")
 
 
 # --- libX11 through ctypes ---------------------------------------------------
@@ -208,7 +208,19 @@ def first_picture(program, expected, width, height, since_ns, timeout=20):
 
 def differing_pixels(a, b, difference=None):
     """How many pixels of two pictures differ (ImageMagick's compare), the
-    differences drawn into `difference` when given."""
+    differences drawn into `difference` when given. Pictures of different
+    sizes differ in every pixel: compare would look for the smaller inside
+    the larger and could find it there."""
+    sizes = []
+    for picture in (a, b):
+        done = subprocess.run(["identify", "-format", "%w %h", picture], stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE)
+        if done.returncode != 0:
+            raise Stop("identify %s: %s" % (os.path.basename(picture), done.stderr.decode(errors="replace").strip()))
+        width, height = map(int, done.stdout.split()[:2])
+        sizes.append((width, height))
+    if sizes[0] != sizes[1]:
+        return max(w * h for w, h in sizes)
     done = subprocess.run(["compare", "-metric", "AE", a, b, difference or "null:"],
                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     said = done.stderr.decode(errors="replace").strip()
