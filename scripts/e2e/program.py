@@ -16,6 +16,28 @@ from .report import Report, Stop, wait_until
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 HZ = os.sysconf("SC_CLK_TCK")
+# Processes a program's input passes through (the X server): while one of
+# them runs, a key may still be on its way, so the program is not idle.
+SERVERS = set()
+
+
+def busy(pid):
+    """Whether any thread of the process is running or waiting for the
+    processor (or for the disk). A program starved of the processor uses
+    little of it, yet is not waiting for a key."""
+    try:
+        threads = os.listdir("/proc/%d/task" % pid)
+    except OSError:
+        return False
+    for thread in threads:
+        try:
+            with open("/proc/%d/task/%s/stat" % (pid, thread)) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except (OSError, IndexError):
+            continue
+        if state in ("R", "D"):
+            return True
+    return False
 
 
 def need_tools(name, tools):
@@ -197,12 +219,26 @@ class Program:
         self.must_run()
         return (self.ticks() - before) / HZ / seconds
 
+    def idle_for(self, span):
+        """Whether, over the next `span` seconds, the program used under a
+        tenth of a core and, each time it was looked at, neither it nor an
+        X server was running or waiting to run."""
+        self.must_run()
+        before = self.ticks()
+        end = time.monotonic() + span
+        quiet = True
+        while time.monotonic() < end:
+            if busy(self.pid) or any(busy(server) for server in SERVERS):
+                quiet = False
+            time.sleep(0.02)
+        self.must_run()
+        return quiet and (self.ticks() - before) / HZ / span < 0.1
+
     def wait_idle(self, span=0.5, timeout=60):
-        """Waits until the program has used under a tenth of a core for
-        `span` seconds: it then waits for a key, as a player's next key
-        would find it."""
-        wait_until(lambda: self.cpu_use(span) < 0.1, "%s settling to wait for a key" % self.name,
-                   timeout, interval=0)
+        """Waits until the program has been idle (see idle_for) for `span`
+        seconds: it then waits for a key, as a player's next key would find
+        it, on a busy machine as on a quiet one."""
+        wait_until(lambda: self.idle_for(span), "%s settling to wait for a key" % self.name, timeout, interval=0)
 
     def wait_end(self, timeout=10, what=None):
         """Waits for the program to end; returns its exit status."""

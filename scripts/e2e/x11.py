@@ -16,6 +16,7 @@ import select
 import subprocess
 import time
 
+from . import program
 from .report import Stop, wait_until
 
 TOOLS = ("Xvfb", "xdotool", "import", "compare", "convert", "identify", "openbox")
@@ -181,11 +182,13 @@ def raw_picture(png, work):
     return bytes(expected)
 
 
-def first_picture(program, expected, width, height, since_ns, timeout=20):
+def first_picture(program, expected, width, height, since_ns, timeout=20, interval=0.003):
     """Waits until the program's window shows the raw picture `expected`
     (see raw_picture); returns (window id, milliseconds since `since_ns`).
-    The window is looked at every few milliseconds straight from the X
-    server, so the time is that of the picture, not of tools looking."""
+    The window is looked at every `interval` seconds straight from the X
+    server, so the time is that of the picture, not of tools looking; a
+    check with no use for the time looks less often, and leaves the
+    processor to the game."""
     if len(expected) != width * height * 4:
         raise ValueError("the expected picture is not %d x %d" % (width, height))
     deadline = time.monotonic() + timeout
@@ -200,8 +203,21 @@ def first_picture(program, expected, width, height, since_ns, timeout=20):
                     return Window(window), (now - since_ns) // 1_000_000
             elif not program.alive():
                 break
-            time.sleep(0.003)
-    raise Stop("%s never showed the picture: %s" % (program.name, program.err(3)))
+            time.sleep(interval)
+    if not program.alive():
+        raise Stop("%s ended with status %s before it showed the picture: %s"
+                   % (program.name, program.status, program.err(3)))
+    seen = "no window"
+    if window:
+        # What it showed instead, for whoever looks into the failure.
+        shot = os.path.join(program.session.work, "not-the-picture.png")
+        try:
+            window.screenshot(shot)
+        except Stop as problem:
+            shot = str(problem)
+        seen = "the window shows %s" % shot
+    raise Stop("%s did not show the picture within %.0f s (%s): %s"
+               % (program.name, timeout, seen, program.err(3)))
 
 
 # --- pictures ----------------------------------------------------------------
@@ -273,6 +289,7 @@ class Display:
         if not number.strip():
             raise Stop("Xvfb did not start: %s" % open(session.path("xvfb.log"), errors="replace").read())
         self.name = ":" + number.decode().strip()
+        program.SERVERS.add(self.xvfb.pid)
         os.environ["DISPLAY"] = self.name
         os.environ["SDL_VIDEODRIVER"] = "x11"
         os.environ.pop("WAYLAND_DISPLAY", None)
@@ -293,6 +310,7 @@ class Display:
         wait_until(managing, "openbox managing the screen", 10)
 
     def stop(self):
+        program.SERVERS.discard(self.xvfb.pid)
         for process in (self.wm, self.xvfb):
             if process and process.poll() is None:
                 process.terminate()
@@ -323,7 +341,7 @@ class Display:
 
     def screenshot(self, path):
         """The whole screen."""
-        subprocess.run(["import", "-window", "root", path], check=True)
+        subprocess.run(["import", "-window", "root", path], stdin=subprocess.DEVNULL, check=True, timeout=30)
 
     def game(self, program, timeout=20):
         """The game's window made ready for keys: found, the pointer in its
@@ -386,7 +404,13 @@ class Window:
         _xdotool("mousemove", "--window", self.id, x, y, "click", 1)
 
     def screenshot(self, path):
-        done = subprocess.run(["import", "-window", str(self.id), path], stderr=subprocess.PIPE)
+        # import asks for a window to be clicked when the one named is
+        # gone, and would wait for that click for ever.
+        try:
+            done = subprocess.run(["import", "-window", str(self.id), path], stdin=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE, timeout=30)
+        except subprocess.TimeoutExpired:
+            raise Stop("import -window %s did not end within 30 s" % self.id)
         if done.returncode != 0:
             raise Stop("import -window %s: %s" % (self.id, done.stderr.decode(errors="replace").strip()))
 
