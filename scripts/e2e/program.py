@@ -130,7 +130,7 @@ class Session:
         """Runs a program to its end; returns (status, its output). With
         `log`, stdout and stderr go to LOG.out and LOG.err in the scratch
         folder and the output returned is stderr."""
-        full_env = dict(os.environ, **(env or {}))
+        full_env = environment(env)
         try:
             if log:
                 with open(self.path(log + ".out"), "wb") as out, open(self.path(log + ".err"), "wb") as err:
@@ -161,6 +161,17 @@ class Session:
         return self.start([delve, "--data", data, *args], log, cwd=data, env=game_env)
 
 
+def environment(changes):
+    """This process's environment with `changes`, where None removes a name."""
+    env = dict(os.environ)
+    for name, value in (changes or {}).items():
+        if value is None:
+            env.pop(name, None)
+        else:
+            env[name] = value
+    return env
+
+
 def read_text(path, last_lines=None):
     try:
         with open(path, encoding="utf-8", errors="replace") as f:
@@ -181,7 +192,7 @@ class Program:
         self.name = name or os.path.basename(argv[0])
         self.started_ns = time.time_ns()
         with open(session.path(log + ".out"), "wb") as out, open(session.path(log + ".err"), "wb") as err:
-            self.process = subprocess.Popen(argv, cwd=cwd, env=dict(os.environ, **(env or {})),
+            self.process = subprocess.Popen(argv, cwd=cwd, env=environment(env),
                                             stdin=subprocess.DEVNULL, stdout=out,
                                             stderr=subprocess.STDOUT if merged else err)
         self.pid = self.process.pid

@@ -8,6 +8,7 @@ import os
 import re
 import subprocess
 
+from . import program
 from .report import Stop
 
 TOOLS = ("wine", "wineserver", "script")
@@ -31,12 +32,15 @@ class Prefix:
         self.env = dict(env, WINEPREFIX=path, WINEDEBUG="-all",
                         # No prompts to install Wine's .NET and HTML engines:
                         # nothing here needs them.
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES="mscoree,mshtml=",
+                        # The display's choice of SDL driver is the Linux
+                        # game's: the Windows one has no "x11".
+                        SDL_VIDEODRIVER=None)
         self.booting = None
         session.on_exit(self.stop)
 
     def environment(self):
-        return dict(os.environ, **self.env)
+        return program.environment(self.env)
 
     def boot(self, log):
         """Starts making the prefix in the background; `ready` waits for it.
