@@ -103,7 +103,7 @@ class Measure:
     def record(self, name, value, unit, limit, detail):
         within = figures.record(self.figures_path, name, value, unit, limit, "max", detail)
         self.measured.append(name)
-        print("%-58s %8s %-3s %s%s" % (name, value, unit, "(limit %s) " % limit if limit is not None else "",
+        print("%-64s %6s %-3s %s%s" % (name, value, unit, "(limit %s) " % limit if limit is not None else "",
                                      "" if within else "OVER "), flush=True)
 
     def start(self, args=(), log="game"):
