@@ -49,6 +49,7 @@ RUN_TIMEOUT_S = 120
 PERFORMANCE_MIN = 95
 CATEGORY_MIN = 100
 BLOCKING_MAX_MS = 200
+CATEGORIES = ("performance", "accessibility", "best-practices", "seo")
 # The page's own files: any of them missing means it was not built.
 PAGE_FILES = ("index.html", "main.js", "delve.js", "delve.wasm", "delve.data")
 
@@ -115,6 +116,9 @@ def summary(report):
         value = audits[name].get("numericValue")
         return None if value is None else round(value)
 
+    if any(categories[name]["score"] is None for name in CATEGORIES):
+        raise CannotMeasure("Lighthouse scored no %s (the page did not load as it should?)"
+                            % ", ".join(name for name in CATEGORIES if categories[name]["score"] is None))
     long_tasks = [round(item.get("duration", 0))
                   for item in (audits.get("long-tasks", {}).get("details") or {}).get("items", [])]
     return {"performance": score("performance"), "accessibility": score("accessibility"),
@@ -144,8 +148,7 @@ def best(runs, key, higher):
 def measure(web, path, out):
     lighthouse = os.environ.get("DELVE_LIGHTHOUSE", LIGHTHOUSE)
     if not os.access(lighthouse, os.X_OK):
-        raise CannotMeasure("Lighthouse is not installed (%s; scripts/web-packages installs it)"
-                            % os.path.relpath(lighthouse, ROOT))
+        raise CannotMeasure("Lighthouse is not installed (no %s; scripts/web-packages installs it)" % lighthouse)
     if not os.access(CHROMIUM, os.X_OK):
         raise CannotMeasure("Chromium is not installed (%s; scripts/setup installs it)" % CHROMIUM)
     missing = [name for name in PAGE_FILES if not os.path.isfile(os.path.join(web, name))]

@@ -102,6 +102,9 @@ function keyQueued(at) {
 
 export const running = () => backend !== 0;
 
+/** Whether the canvas can be placed (place): the program has started. */
+export const placeable = () => placement !== 0;
+
 /** The page has failed: nothing more goes to the program. */
 export function stop() {
   backend = 0;
@@ -315,12 +318,16 @@ export function load(handlers) {
     },
     /** @param {WebAssembly.Imports} imports @param {(instance: WebAssembly.Instance, module: WebAssembly.Module) => void} receive */
     instantiateWasm(imports, receive) {
+      // The program's runtime starts in a task of its own, not on the end
+      // of the compile's.
       instantiateWithProgress('delve.wasm', imports, (loaded, total) => handlers.progress('wasm', loaded, total))
-        .then((result) => receive(result.instance, result.module))
+        .then((result) => breathe().then(() => receive(result.instance, result.module)))
         .catch((error) => handlers.failed('The game could not be loaded (delve.wasm: ' + describe(error) + ').'));
       return {};
     },
-    onRuntimeInitialized: handlers.ready,
+    // What the page prepares once the runtime is up (kept games, own data)
+    // is a task of its own, too.
+    onRuntimeInitialized: () => { breathe().then(handlers.ready); },
     /** @param {unknown} what */
     onAbort: (what) => {
       backend = 0;

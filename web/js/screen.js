@@ -1,7 +1,7 @@
 // What the player sees of the game: the canvas, placed in the stage as the
 // program decides; the views that stand in for it (loading, failed, ended,
 // the choice); the bar's note; and the reports read out to screen readers.
-import { place } from './bridge.js';
+import { place, placeable } from './bridge.js';
 import { Delve } from './hooks.js';
 
 /** @param {string} id */
@@ -87,6 +87,9 @@ export function showProgress(part, loaded, total) {
 
 /** The canvas, centred and following the window. */
 export function layout() {
+  // Nothing to place before the program runs; reading the stage's size
+  // would make the browser lay out the page in the middle of its start.
+  if (!placeable()) return;
   const at = place(stage.clientWidth, stage.clientHeight, window.devicePixelRatio || 1, canvas.width, canvas.height);
   if (!at || !canvas.width || !canvas.height) return;
   canvas.style.left = at.left + 'px';

@@ -74,8 +74,10 @@ public:
     }
 
     // A new window is a natural pause in the program's work (the start, the
-    // title, a new game): the page may have its turn here.
+    // title, a new game): the page may have its turn here, before and after
+    // the whole canvas is drawn again.
     void windowOpened(int width, int height) override {
+        breathe();
         openCanvas(width, height);
         breathe();
     }
