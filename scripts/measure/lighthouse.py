@@ -38,7 +38,9 @@ LIGHTHOUSE = os.path.join(ROOT, "tools", "lighthouse", "node_modules", ".bin", "
 CHROMIUM = "/usr/bin/chromium"
 
 HOST_AUDITS = ["uses-text-compression", "uses-long-cache-ttl", "uses-http2", "server-response-time",
-               "redirects-http", "robots-txt", "csp-xss"]
+               "redirects-http", "robots-txt", "csp-xss",
+               # the same, as the newer insights put them together
+               "cache-insight", "document-latency-insight", "modern-http-insight"]
 
 MOBILE_RUNS = 3
 DESKTOP_RUNS = 1
