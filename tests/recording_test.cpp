@@ -67,6 +67,22 @@ TEST(Recording, KeyBatchesPlayBackWhole) {
     EXPECT_EQ(p.trace, rec.trace);
 }
 
+// The page reads the data folder in pieces, handing the browser its turns
+// between files: its recordings must name the same data as the window's.
+TEST(Recording, DigestReadInPiecesIsTheWholeDigest) {
+    ScratchDir dir;
+    copyStaged(dir);
+    dir.write("res/encounter.txt", "left out, so no piece");
+    int pieces = 0;
+    const uint64_t inPieces = dataFolderDigest(dir.path(), [&] { ++pieces; });
+    EXPECT_EQ(inPieces, dataFolderDigest(dir.path()));
+    size_t files = 0;
+    for (const char* folder : {"res", "tiles"})
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path() + "/" + folder))
+            files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(static_cast<size_t>(pieces), files - 1);
+}
+
 // A changed tile file caught at turn 50 is shown by scripts/recording-e2e.
 TEST(Recording, ChangedDataStopsAtTheFirstCheckpointNamingTheCause) {
     ScratchDir dir;

@@ -39,7 +39,9 @@ void collect(const fs::path& root, const std::string& folder, std::vector<std::s
 
 }  // namespace
 
-uint64_t dataFolderDigest(const std::string& root) {
+uint64_t dataFolderDigest(const std::string& root) { return dataFolderDigest(root, nullptr); }
+
+uint64_t dataFolderDigest(const std::string& root, const std::function<void()>& betweenFiles) {
     std::vector<std::string> files;
     collect(pathOf(root), "res", files);
     collect(pathOf(root), "tiles", files);
@@ -52,6 +54,7 @@ uint64_t dataFolderDigest(const std::string& root) {
         const std::string contents = in ? bytes.str() : std::string("\xff unreadable");
         hash = fnv1a64(relative + '\0' + std::to_string(contents.size()) + '\0', hash);
         hash = fnv1a64(contents, hash);
+        if (betweenFiles) betweenFiles();
     }
     return hash;
 }

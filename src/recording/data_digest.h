@@ -5,10 +5,14 @@
 // game itself rewrites at every frame, and the temporary files of such
 // rewrites, are left out.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace delve {
 
 uint64_t dataFolderDigest(const std::string& root);
+// The same, calling `betweenFiles` after each file it has read: the page
+// lets the browser have its turn there.
+uint64_t dataFolderDigest(const std::string& root, const std::function<void()>& betweenFiles);
 
 }  // namespace delve

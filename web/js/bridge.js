@@ -5,7 +5,7 @@
 // allocation in the program's memory is checked: one refused throws, and the
 // caller's refusal path (a note, a problem shown) takes it from there.
 import { Delve, addTime } from './hooks.js';
-import { fetchWithProgress } from './fetch-progress.js';
+import { instantiateWithProgress } from './fetch-progress.js';
 
 /**
  * What the page does for the program.
@@ -22,6 +22,7 @@ import { fetchWithProgress } from './fetch-progress.js';
  * @property {(part: 'wasm' | 'data', loaded: number, total: number) => void} progress
  * @property {(text: string) => void} failed
  * @property {() => void} ready          the program is loaded and waits for its arguments
+ * @property {() => void} drawn          the program waits for the first time: its first picture is shown
  */
 
 /** @type {any} the program's module, once load() has made it */
@@ -35,6 +36,7 @@ let wakeUp = null;   // resolves the program's wait for a key
 let wakeTimer = 0;
 /** @type {number[]} */
 let keysAt = [];     // when the keys since the last picture were queued
+let drawn = false;   // the program has waited for a key (or polled) once
 
 /**
  * Program memory for `bytes` bytes.
@@ -99,6 +101,9 @@ function keyQueued(at) {
 }
 
 export const running = () => backend !== 0;
+
+/** Whether the canvas can be placed (place): the program has started. */
+export const placeable = () => placement !== 0;
 
 /** The page has failed: nothing more goes to the program. */
 export function stop() {
@@ -236,6 +241,25 @@ export const own = {
 };
 
 /**
+ * A promise resolved in a task of its own, after the browser has handled
+ * what came meanwhile (input, painting): the program's start is long work,
+ * and a phone's page should answer a tap within 50 ms.
+ * @returns {Promise<void>}
+ */
+export function breathe() {
+  const scheduler = /** @type {any} */ (globalThis).scheduler;
+  if (scheduler && typeof scheduler.yield === 'function') return scheduler.yield();
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
+/**
  * Loads the program. It waits, loaded, for callMain (handlers.ready).
  * @param {PageHandlers} handlers
  */
@@ -261,12 +285,17 @@ export function load(handlers) {
     report: handlers.report,
     /** @param {number} milliseconds */
     wait(milliseconds) {
+      if (!drawn) {
+        drawn = true;
+        handlers.drawn();
+      }
       return new Promise((resolve) => {
         wakeUp = /** @type {() => void} */ (resolve);
         Delve.waiting = true;
         if (milliseconds >= 0) wakeTimer = window.setTimeout(wake, milliseconds);
       });
     },
+    breathe,
     ended() {
       backend = 0;
       handlers.ended();
@@ -289,13 +318,16 @@ export function load(handlers) {
     },
     /** @param {WebAssembly.Imports} imports @param {(instance: WebAssembly.Instance, module: WebAssembly.Module) => void} receive */
     instantiateWasm(imports, receive) {
-      fetchWithProgress('delve.wasm', (loaded, total) => handlers.progress('wasm', loaded, total))
-        .then((bytes) => WebAssembly.instantiate(bytes, imports))
-        .then((result) => receive(result.instance, result.module))
+      // The program's runtime starts in a task of its own, not on the end
+      // of the compile's.
+      instantiateWithProgress('delve.wasm', imports, (loaded, total) => handlers.progress('wasm', loaded, total))
+        .then((result) => breathe().then(() => receive(result.instance, result.module)))
         .catch((error) => handlers.failed('The game could not be loaded (delve.wasm: ' + describe(error) + ').'));
       return {};
     },
-    onRuntimeInitialized: handlers.ready,
+    // What the page prepares once the runtime is up (kept games, own data)
+    // is a task of its own, too.
+    onRuntimeInitialized: () => { breathe().then(handlers.ready); },
     /** @param {unknown} what */
     onAbort: (what) => {
       backend = 0;

@@ -1,36 +1,42 @@
-// delve.wasm fetched with its progress shown: the largest of the page's files.
+// delve.wasm fetched and compiled as it comes, with its progress shown: the
+// largest of the page's files.
 
 /**
- * The whole body of a response, reporting the bytes as they come.
- * @param {string} url
+ * A response that reports its bytes as they pass, typed as WebAssembly
+ * whatever the server said, so the browser compiles it while it downloads.
+ * @param {Response} response
  * @param {(loaded: number, total: number) => void} report
- * @returns {Promise<ArrayBuffer>}
+ * @returns {Response}
  */
-export function fetchWithProgress(url, report) {
+export function countedWasm(response, report) {
+  const total = Number(response.headers.get('Content-Length')) || 0;
+  const headers = { 'Content-Type': 'application/wasm' };
+  if (!response.body || typeof TransformStream !== 'function') return new Response(response.body, { headers });
+  let loaded = 0;
+  const counted = response.body.pipeThrough(new TransformStream({
+    /** @param {Uint8Array} chunk @param {TransformStreamDefaultController<Uint8Array>} controller */
+    transform(chunk, controller) {
+      loaded += chunk.length;
+      report(loaded, Math.max(total, loaded));
+      controller.enqueue(chunk);
+    },
+  }));
+  return new Response(counted, { headers });
+}
+
+/**
+ * The program fetched from `url` and instantiated with `imports`, compiled
+ * while it streams in where the browser can, from its whole bytes elsewhere.
+ * @param {string} url
+ * @param {WebAssembly.Imports} imports
+ * @param {(loaded: number, total: number) => void} report
+ * @returns {Promise<WebAssembly.WebAssemblyInstantiatedSource>}
+ */
+export function instantiateWithProgress(url, imports, report) {
   return fetch(url).then((response) => {
     if (!response.ok) throw new Error(response.status + ' ' + response.statusText);
-    const total = Number(response.headers.get('Content-Length')) || 0;
-    if (!response.body || !response.body.getReader) return response.arrayBuffer();
-    const reader = response.body.getReader();
-    /** @type {Uint8Array[]} */
-    const chunks = [];
-    let loaded = 0;
-    /** @returns {Promise<ArrayBuffer>} */
-    const pump = () => reader.read().then((step) => {
-      if (step.done) {
-        const bytes = new Uint8Array(loaded);
-        let at = 0;
-        for (const chunk of chunks) {
-          bytes.set(chunk, at);
-          at += chunk.length;
-        }
-        return bytes.buffer;
-      }
-      chunks.push(step.value);
-      loaded += step.value.length;
-      report(loaded, Math.max(total, loaded));
-      return pump();
-    });
-    return pump();
+    const counted = countedWasm(response, report);
+    if (typeof WebAssembly.instantiateStreaming === 'function') return WebAssembly.instantiateStreaming(counted, imports);
+    return counted.arrayBuffer().then((bytes) => WebAssembly.instantiate(bytes, imports));
   });
 }

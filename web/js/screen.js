@@ -1,7 +1,7 @@
 // What the player sees of the game: the canvas, placed in the stage as the
 // program decides; the views that stand in for it (loading, failed, ended,
 // the choice); the bar's note; and the reports read out to screen readers.
-import { place } from './bridge.js';
+import { place, placeable } from './bridge.js';
 import { Delve } from './hooks.js';
 
 /** @param {string} id */
@@ -11,16 +11,36 @@ const stage = byId('stage');
 export const canvas = /** @type {HTMLCanvasElement} */ (byId('screen'));
 const context = /** @type {CanvasRenderingContext2D} */ (canvas.getContext('2d', { alpha: false }));
 
+let drawn = false;  // the program has shown its first picture
+
+/**
+ * What the page is and that it loads, from the markup on, until the
+ * program's first picture is on the canvas (a running game's canvas stays
+ * under it until then, so keys and focus are the game's already).
+ * @param {import('./states.js').State} state
+ */
+function showLoading(state) {
+  const loading = state === 'loading' || state === 'preparing' || state === 'starting' || (state === 'running' && !drawn);
+  byId('loading').hidden = !loading;
+  if (loading && state !== 'loading') byId('loading-text').textContent = 'Starting\u2026';
+}
+
+/** The program's first picture is on the canvas. */
+export function showDrawn() {
+  drawn = true;
+  showLoading(Delve.state);
+}
+
 /**
  * The views that go with a state of the start-up (states.js): the loading
- * view while the program loads and the data is prepared, the choice while it
- * is offered, the canvas while the game runs.
+ * view while the program loads, the data is prepared and the game starts,
+ * the choice while it is offered, the canvas while the game runs.
  * @param {import('./states.js').State} state
  */
 export function showState(state) {
   Delve.state = state;
   canvas.hidden = state !== 'running';
-  byId('loading').hidden = state !== 'loading' && state !== 'preparing';
+  showLoading(state);
   byId('failed').hidden = state !== 'failed';
   byId('ended').hidden = state !== 'ended';
   byId('choose').hidden = state !== 'choosing';
@@ -67,6 +87,9 @@ export function showProgress(part, loaded, total) {
 
 /** The canvas, centred and following the window. */
 export function layout() {
+  // Nothing to place before the program runs; reading the stage's size
+  // would make the browser lay out the page in the middle of its start.
+  if (!placeable()) return;
   const at = place(stage.clientWidth, stage.clientHeight, window.devicePixelRatio || 1, canvas.width, canvas.height);
   if (!at || !canvas.width || !canvas.height) return;
   canvas.style.left = at.left + 'px';

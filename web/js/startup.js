@@ -6,7 +6,7 @@
 import * as bridge from './bridge.js';
 import { createMachine } from './states.js';
 import { Delve, addTime } from './hooks.js';
-import { byId, canvas, layout, note, report, show, showFailure, showProgress, showState } from './screen.js';
+import { byId, canvas, layout, note, report, show, showDrawn, showFailure, showProgress, showState } from './screen.js';
 import { leaveFullscreen } from './fullscreen.js';
 import { prepareOwn, dataArgs, playingName } from './own.js';
 import { describeGame } from './summary.js';
@@ -156,6 +156,7 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games })
     keepPicture: (bytes) => { keeper.keepPicture(bytes).then((kept) => { if (kept) Delve.keptPictures++; }); },
     problem: (text) => note(text + '.'),
     progress: showProgress,
+    drawn: showDrawn,
     failed: fail,
     ready() {
       machine.step('ready');

@@ -55,7 +55,7 @@ int playNewGame(delve::Backend& page, const PageRun& run) {
     delve::WalkBackend walker(kept);
     delve::RecordingBackend rec(walker, file);
     if (file) {
-        rec.write(delve::recordingHeader(delve::programVersion(), delve::dataFolderDigest(run.root)));
+        rec.write(delve::recordingHeader(delve::programVersion(), delve::dataFolderDigest(run.root, delve::breathe)));
         kept.keep(file, 0);
         // A page is seldom closed cleanly: the browser drops it, so only a
         // picture kept along the way spares a continue drawing everything.
@@ -67,6 +67,7 @@ int playNewGame(delve::Backend& page, const PageRun& run) {
     delve::Platform platform(rec);
     platform.files.root = run.root;
     auto game = std::make_unique<delve::Game>(platform);
+    delve::breathe();
     const int status = delve::runRecorded(*game, rec, nullptr, nullptr, &walker);
     kept.handOverNewBytes();
     if (file) std::fclose(file);
@@ -109,6 +110,9 @@ int main(int argc, char** argv) {
     const PageRun run = pageRun(argc, argv);
     std::unique_ptr<delve::Backend> backend = delve::createWebBackend();
     delve::makeFoldersWritable(run.root);
+    // The start is long work before the first picture: the page has its
+    // turns along the way (breathe), so that a phone's page stays answering.
+    delve::breathe();
     const int status = !run.play.empty()           ? watchRecording(*backend, run)
                        : !run.continueFrom.empty() ? continueKeptGame(*backend, run)
                                                    : playNewGame(*backend, run);

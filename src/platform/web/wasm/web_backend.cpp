@@ -29,6 +29,8 @@
 //                         milliseconds (never when ms < 0)
 //   page.ended()          the program has ended
 //   page.report(text)     a report of the message panel, as text to speak
+//   page.breathe()        a promise resolved once the browser has had its
+//                         turn (input, painting) while the program works
 // and the page calls back through the exported delve_web_* functions below.
 
 EM_JS(void, pageAttach, (void* backend), { Module.page.attach(backend); });
@@ -39,6 +41,7 @@ EM_JS(void, pageShow, (const uint32_t* rgba, int width, int height, int x, int y
 });
 EM_JS(void, pageSetTitle, (const char* title), { Module.page.setTitle(UTF8ToString(title)); });
 EM_ASYNC_JS(void, pageWait, (int milliseconds), { await Module.page.wait(milliseconds); });
+EM_ASYNC_JS(void, pageBreathe, (), { await Module.page.breathe(); });
 EM_JS(void, pageEnded, (), { Module.page.ended(); });
 EM_JS(void, pageReport, (const char* text), { Module.page.report(UTF8ToString(text)); });
 
@@ -51,6 +54,15 @@ namespace {
 // runs while nothing happens.
 constexpr int kPollSliceMs = 100;
 
+// How long the program may hold the browser's thread before it lets the
+// page have a turn, where it can (breathe). A phone is about four times
+// slower than the machines this is measured on, and a task over 50 ms there
+// delays the page's answer to a tap.
+constexpr double kBreatheAfterMs = 8.0;
+double heldSince = 0;  // when the program last took the thread back
+
+void tookThread() { heldSince = emscripten_get_now(); }
+
 class WebBackend final : public Backend {
 public:
     WebBackend() {
@@ -61,15 +73,13 @@ public:
                           uint32_t{palette[i].r};
     }
 
+    // A new window is a natural pause in the program's work (the start, the
+    // title, a new game): the page may have its turn here, before and after
+    // the whole canvas is drawn again.
     void windowOpened(int width, int height) override {
-        width_ = width;
-        height_ = height;
-        // --- speed: the canvas is given only what changed (shown_frame.h) ---
-        resetShownFrame(shown_, width_, height_);
-        std::fill(shown_.rgba.begin(), shown_.rgba.end(), colours_[0]);
-        shown_.stale = false;  // all index 0, as the canvas now shows
-        pageShow(shown_.rgba.data(), width_, height_, 0, 0, width_, height_);
-        // --- end speed ---
+        breathe();
+        openCanvas(width, height);
+        breathe();
     }
 
     void setTitle(const std::string& title) override { pageSetTitle(title.c_str()); }
@@ -77,7 +87,8 @@ public:
     void present(const Screen& screen) override {
         if (screen.visiblePage < 0 || screen.visiblePage >= kPageCount) return;
         const Page& page = screen.pages[screen.visiblePage];
-        if (screen.width != width_ || screen.height != height_) windowOpened(screen.width, screen.height);
+        // Not windowOpened: a present never waits (web/asyncify_remove.json).
+        if (screen.width != width_ || screen.height != height_) openCanvas(screen.width, screen.height);
         // --- speed: the canvas is given only what changed (shown_frame.h) ---
         const FrameArea changed = updateShownFrame(shown_, page.data(), page.size(), colours_);
         pageShow(shown_.rgba.data(), width_, height_, changed.x, changed.y, changed.width, changed.height);
@@ -91,6 +102,7 @@ public:
         }
         // A click wakes the game as a key does: it may start a walk.
         while (!hasKey(pending_) && !click_.waiting) pageWait(-1);
+        tookThread();
         while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
     }
 
@@ -98,6 +110,7 @@ public:
         if (!hasKey(pending_) && !click_.waiting) {
             const double ms = seconds * 1000.0;
             pageWait(ms > 0 ? static_cast<int>(std::min<double>(ms + 0.5, kPollSliceMs)) : 0);  // 0: just a look
+            tookThread();
         }
         while (hasKey(pending_)) pushKey(queue, takeKey(pending_));
     }
@@ -136,6 +149,18 @@ public:
     }
 
 private:
+    // The canvas at this size, all of palette index 0.
+    void openCanvas(int width, int height) {
+        width_ = width;
+        height_ = height;
+        // --- speed: the canvas is given only what changed (shown_frame.h) ---
+        resetShownFrame(shown_, width_, height_);
+        std::fill(shown_.rgba.begin(), shown_.rgba.end(), colours_[0]);
+        shown_.stale = false;  // all index 0, as the canvas now shows
+        pageShow(shown_.rgba.data(), width_, height_, 0, 0, width_, height_);
+        // --- end speed ---
+    }
+
     std::array<uint32_t, 256> colours_{};
     ShownFrame shown_;  // speed: what the canvas shows
     int width_ = 0;
@@ -147,7 +172,14 @@ private:
 
 }  // namespace
 
+void breathe() {
+    if (emscripten_get_now() - heldSince < kBreatheAfterMs) return;
+    pageBreathe();
+    tookThread();
+}
+
 std::unique_ptr<Backend> createWebBackend() {
+    tookThread();  // main has just been called
     auto backend = std::make_unique<WebBackend>();
     pageAttach(backend.get());
     return backend;

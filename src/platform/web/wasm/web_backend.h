@@ -15,6 +15,15 @@ constexpr const char* kWebGameRoot = "/game";
 
 std::unique_ptr<Backend> createWebBackend();
 
+// Lets the page have its turn (input, painting) when the program has held
+// the browser's thread for more than a few milliseconds, and returns at once
+// otherwise: the start, say, is long work with no key to wait for. Like
+// waiting for a key it pauses the program (Asyncify), so it may only be
+// called where a key could be waited for, never under the functions of
+// web/asyncify_remove.json. Nothing the game reads changes meanwhile: keys
+// that come wait for the next pump.
+void breathe();
+
 // The program has ended (Escape): the page replaces the canvas by its
 // "ended" view.
 void announceProgramEnded();
