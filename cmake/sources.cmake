@@ -6,7 +6,7 @@
 # above the platform.
 set(DELVE_SHARED_FOLDERS
   platform platform/headless platform/web
-  render game data data/check level rules recording walk flow kept own_data)
+  render game data data/check level rules recording walk flow kept watch own_data)
 
 # delve_sources(VAR FOLDER...): the .cpp files of the shared folders and of
 # FOLDER... (relative to src/), sorted so every build lists them alike.

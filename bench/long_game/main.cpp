@@ -21,7 +21,11 @@
 // a key line. A continue then replays it without drawing up to the last
 // picture kept along the way and draws the rest.
 //
-//   delve-long-game [--killed] DATA TURNS SEED PICTURE [MORE PICTURE2]
+// With --drawn the game is drawn throughout, as a window draws it: slower to
+// make, but a recording every checkpoint of which a drawn replay matches, to
+// watch, seek in and share.
+//
+//   delve-long-game [--killed | --drawn] DATA TURNS SEED PICTURE [MORE PICTURE2]
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -131,8 +135,10 @@ bool endAsKilled(const std::string& path) {
 int main(int argc, char** argv) {
     const bool killed = argc > 1 && std::string(argv[1]) == "--killed";
     if (killed) --argc, ++argv;
+    const bool drawn = !killed && argc > 1 && std::string(argv[1]) == "--drawn";
+    if (drawn) --argc, ++argv;
     if (argc != 5 && argc != 7) {
-        std::fprintf(stderr, "usage: delve-long-game [--killed] DATA TURNS SEED PICTURE [MORE PICTURE2]\n");
+        std::fprintf(stderr, "usage: delve-long-game [--killed | --drawn] DATA TURNS SEED PICTURE [MORE PICTURE2]\n");
         return 2;
     }
     const std::string data = argv[1];
@@ -149,8 +155,8 @@ int main(int argc, char** argv) {
     Platform platform(rec);
     platform.files.root = data;
     platform.keepScreenAtEscape = true;
-    platform.screen.skipDrawing = true;
-    window.drawFromTilde(platform.screen);
+    platform.screen.skipDrawing = !drawn;
+    if (!drawn) window.drawFromTilde(platform.screen);
     if (killed) window.picturesFromTilde(rec, file, 4);
     auto game = std::make_unique<Game>(platform);
     runRecorded(*game, rec, &file, nullptr);

@@ -141,6 +141,17 @@ bool walkGameName(const std::string& name, Take take) {
 }
 
 // The path with every part spelled as given, or "" for a refused name.
+std::string exactGamePath(const Files& files, const std::string& name);
+
+// A memo entry's name: names are matched ignoring case, so "RES\\A" and
+// "res\\a" are one file.
+std::string memoKey(const Files& files, const std::string& name) {
+    std::string key = exactGamePath(files, name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 std::string exactGamePath(const Files& files, const std::string& name) {
     std::string path = files.root.empty() ? "." : files.root;
     path.reserve(path.size() + name.size() + 1);
@@ -167,6 +178,14 @@ std::optional<std::string_view> readGameFileView(Files& files, const std::string
     // fails are the parts matched ignoring case (and a missing file created).
     std::string path = exactGamePath(files, name);
     if (path.empty()) return std::nullopt;
+    if (files.memo) {
+        const auto kept = files.memo->files.find(memoKey(files, name));
+        if (kept != files.memo->files.end()) {
+            ++files.filesRead;
+            files.bytesRead += kept->second->size();
+            return std::string_view(*kept->second);
+        }
+    }
     int fd = openDescriptor(path, O_RDWR | kGameOpen);
     if (fd < 0) {
         const auto known = files.caseMatches.find(path);
@@ -189,6 +208,11 @@ std::optional<std::string_view> readGameFileView(Files& files, const std::string
     ++files.filesRead;
     files.bytesRead += size;
     if (files.log) files.log->push_back("r " + path);
+    if (files.memo) {
+        auto& kept = files.memo->files[memoKey(files, name)];
+        kept = std::make_shared<const std::string>(files.readBuffer.data(), size);
+        return std::string_view(*kept);
+    }
     return std::string_view(files.readBuffer.data(), size);
 }
 
@@ -199,6 +223,14 @@ std::optional<std::string> readGameFile(Files& files, const std::string& name) {
 }
 
 bool replaceGameFile(Files& files, const std::string& name, const std::string& bytes) {
+    if (files.memo) {
+        const std::string key = memoKey(files, name);
+        if (key.empty()) return false;
+        files.memo->files[key] = std::make_shared<const std::string>(bytes);
+        ++files.filesWritten;
+        files.bytesWritten += bytes.size();
+        return true;
+    }
     const std::string path = resolveGameFile(files, name);
     if (path.empty()) return false;
     const size_t slash = path.rfind(kPathSeparator);

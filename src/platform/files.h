@@ -3,6 +3,8 @@
 // found ignoring ASCII case; they are resolved below one root folder (the
 // working directory of the game) and can never reach outside it.
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +34,17 @@ struct Files {
     // thousand reads reuse one buffer: every read fills it afresh from the
     // file, so an edited file shows at its next reading.
     std::vector<char> readBuffer;
+    // Watching a recording reads the same files again and again as turns
+    // are replayed back and forth. With a memo, each file is read from the
+    // folder once and then from memory, and what the game writes goes to
+    // memory only: the watched game neither waits on the disk nor changes
+    // the data folder. The memo is part of the game's state (a file written
+    // at turn 90 is not there yet at turn 40), so it is copied with it;
+    // its entries are shared, so a copy costs a pointer each.
+    struct Memo {
+        std::map<std::string, std::shared_ptr<const std::string>> files;  // by resolved path
+    };
+    std::shared_ptr<Memo> memo;
 };
 
 // Files larger than this are refused as unreadable: no data or tile file

@@ -51,6 +51,7 @@ void PlaybackBackend::pumpKeys(KeyQueue& queue, KeyWait) {
         throw RecordingDiverged(std::string("the game waits for a key where the recording has ") +
                                 recordedKindName(e->kind));
     if (paced_) waitForNextKey();
+    batchStart_ = delve::nextEventStart(cursor_);
     nextEvent(cursor_);
     turn_ = e->turn;
     for (const auto& key : e->keys) pushKey(queue, key);

@@ -47,6 +47,22 @@ public:
     bool stoppedByViewer() const { return stopped_; }
     int32_t recordedTurn() const { return turn_; }
 
+    // Where the playback stands in the recording, to come back to it (a
+    // watcher seeking back and forth); `batchStart` is where the line of the
+    // last key batch taken begins, so the batch can be cut after the keys
+    // the game has read of it.
+    struct Place {
+        size_t position = 0;
+        int32_t turn = 0;
+        size_t batchStart = 0;
+    };
+    Place place() const { return {cursor_.position, turn_, batchStart_}; }
+    void moveTo(const Place& place) {
+        cursor_.position = place.position;
+        turn_ = place.turn;
+        batchStart_ = place.batchStart;
+    }
+
     // Paced only: shows `title` and waits for Escape (the window stays).
     void waitForViewerToLeave(const std::string& title);
     // "Playback — turn N of M, ×S" with ", paused" while paused.
@@ -64,6 +80,7 @@ private:
     RecordingCursor cursor_;
     bool paced_;
     int32_t turn_ = 0;
+    size_t batchStart_ = 0;
     // Pacing: speed 2^speedStep_ times the base rate.
     int speedStep_ = 0;
     bool paused_ = false;

@@ -1,0 +1,72 @@
+#pragma once
+// Watching a kept game like a video: any turn can be shown, forward or
+// back, and shows exactly the picture a replay of the recording up to that
+// turn leaves on the screen.
+//
+// Opening replays the recording once without drawing (the game's state
+// never depends on pixels), which finds its timeline in well under a
+// second. The map is drawn over the cells of earlier turns, though, so a
+// picture can only come from drawing every turn before it: the watcher
+// draws the game through once more, a slice at a time while the viewer
+// looks on (`indexSome`, given a number of turns so that a slice costs the
+// same on every machine's clock), and keeps the whole state every `kMomentTurns`
+// turns with its pages packed. Showing a turn then puts back the latest
+// kept moment before it and draws at most that many turns. A turn past the
+// moments kept so far is drawn up to from the last one, keeping moments on
+// the way, so no drawing is ever done twice.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/screen.h"
+#include "recording/recording_format.h"
+#include "watch/timeline.h"
+#include "watch/watched_run.h"
+
+namespace delve {
+
+constexpr int32_t kMomentTurns = 32;
+// A keyframe every so many moments holds its pages whole (packed against
+// nothing); the moments between hold their difference from it.
+constexpr int32_t kMomentsPerKeyframe = 16;
+
+struct Moment {
+    RunState state;
+    int32_t keyframe = 0;               // index of its keyframe in the moments
+    std::vector<std::string> pages;     // packed, one per page
+    size_t pageBytes = 0;
+};
+
+struct Watch {
+    Recording recording;
+    Timeline timeline;
+    std::unique_ptr<WatchedRun> run;  // drawn; what the screen shows
+    std::vector<Moment> moments;      // by turn, every kMomentTurns turns
+    PageSet keyframePages;            // the pages of the latest keyframe, to pack against
+    size_t keptBytes = 0;             // what the moments hold, roughly
+    size_t keptBytesLimit = 0;        // no moments are kept past it
+};
+
+// Opens a checked recording on the data folder `dataRoot`: finds the
+// timeline and shows turn 1 (or nothing, when the recording reaches no
+// turn). `keptBytesLimit` bounds the memory the moments take.
+std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoot, size_t keptBytesLimit);
+
+// The turn shown, and its screen.
+int32_t shownTurn(const Watch& w);
+const Screen& shownScreen(const Watch& w);
+const Game& shownGame(const Watch& w);
+
+// Shows `turn` (clamped to 1..the last turn); returns the turn shown.
+int32_t showTurn(Watch& w, int32_t turn);
+
+// Draws on ahead of the moments kept so far for about `turns` turns (at
+// least up to the next moment) and comes
+// back to the turn shown; false once the whole recording has been drawn
+// (nothing is left to do).
+bool indexSome(Watch& w, int32_t turns);
+// The turn up to which moments are kept.
+int32_t indexedTurn(const Watch& w);
+
+}  // namespace delve
