@@ -20,7 +20,9 @@
 #include "recording/playback_backend.h"
 #include "support/recordings.h"
 #include "support/support.h"
+#include "kept/continue_game.h"
 #include "watch/page_pack.h"
+#include "watch/play_on.h"
 #include "watch/watch.h"
 
 namespace delve::test {
@@ -270,6 +272,60 @@ TEST(Watch, PagesPackAndUnpackExactlyAndRefuseDamage) {
     EXPECT_FALSE(unpackPage(packed, out.data(), bytes - 1)) << "more bytes than the page";
     EXPECT_FALSE(unpackPage(packed.substr(0, packed.size() / 2), out.data(), bytes)) << "cut short";
     EXPECT_FALSE(unpackPage(std::string(12, '\xff'), out.data(), bytes)) << "a count past any size";
+}
+
+}  // namespace
+}  // namespace delve::test
+
+namespace delve::test {
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return "";
+    std::string text = readWhole(f);
+    std::fclose(f);
+    return text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+TEST(Watch, PlayingOnFromAnyTurnIsANewGameThatReplaysAsOne) {
+    const Kept& k = kept();
+    ScratchDir dir;
+    copyStaged(dir);
+    auto watch = openWatch(k.recording, dir.path(), 64u << 20);
+    // Turns inside a batch of two keys and at a batch's end alike.
+    for (int32_t turn : {150, 151, 152, 153, 260}) {
+        showTurn(*watch, turn);
+        std::string problem;
+        const auto start = playOnStart(*watch, problem);
+        ASSERT_TRUE(start) << problem;
+        const std::string path = keepPlayOn(dir.path(), *start, problem);
+        ASSERT_FALSE(path.empty()) << problem;
+
+        ContinueTarget target;
+        std::string error;
+        ASSERT_EQ(openToContinue(dir.path(), path, target, error), 0) << error;
+        BatchBackend window({"6", "2", "v"}, true);
+        bool usedPicture = false;
+        ASSERT_EQ(continueGame(window, target, dir.path(), "", &usedPicture), 0);
+        EXPECT_TRUE(usedPicture) << "turn " << turn << ": the kept picture was not of its point";
+
+        // The new game replays as one, and up to the turn it is the watched one.
+        const std::string text = readFile(path);
+        const Played played = play(dir.path(), text);
+        EXPECT_EQ(played.result.kind, PlaybackResult::Finished) << played.result.message;
+        const std::vector<std::string> after = lines(played.trace);
+        ASSERT_GE(after.size(), static_cast<size_t>(turn) + 3);
+        for (int32_t t = 0; t < turn; ++t) ASSERT_EQ(after[t], k.frames[t].trace) << "turn " << t + 1;
+    }
+    EXPECT_EQ(watch->recording.text, k.text) << "the watched recording is never changed";
 }
 
 }  // namespace
