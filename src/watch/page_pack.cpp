@@ -35,9 +35,18 @@ uint8_t referenceAt(const uint8_t* reference, size_t i) { return reference ? ref
 // the differing part.
 std::string packPage(const uint8_t* page, const uint8_t* reference, size_t bytes) {
     std::string out;
+    // Most pages of a moment are those of its keyframe, untouched.
+    if (reference && std::memcmp(page, reference, bytes) == 0) {
+        putCount(out, bytes);
+        putCount(out, 0);
+        return out;
+    }
     size_t i = 0;
     while (i < bytes) {
         const size_t sameStart = i;
+        // Long equal runs are the rule: step over them eight bytes at a time.
+        if (reference)
+            while (i + 8 <= bytes && std::memcmp(page + i, reference + i, 8) == 0) i += 8;
         while (i < bytes && page[i] == referenceAt(reference, i)) ++i;
         const size_t same = i - sameStart;
         const size_t diffStart = i;

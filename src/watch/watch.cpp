@@ -16,38 +16,68 @@ size_t pageSize(const Screen& s) { return s.pages[0].size(); }
 // two level grids and its tables, a few dozen kilobytes at most.
 constexpr size_t kStateBytes = 32 << 10;
 
+size_t momentBytes(const Moment& m) {
+    size_t bytes = kStateBytes;
+    for (const std::string& p : m.pages) bytes += p.size();
+    return bytes;
+}
+
+// Lets every other moment go and doubles the spacing. Keyframes stay (the
+// moments after them are packed against them).
+void thinMoments(Watch& w) {
+    std::vector<Moment> kept;
+    std::vector<int32_t> newPlace(w.moments.size(), -1);
+    w.keptBytes = 0;
+    for (size_t i = 0; i < w.moments.size(); ++i) {
+        Moment& m = w.moments[i];
+        if (i % 2 != 0 && !m.keyframe) continue;
+        newPlace[i] = static_cast<int32_t>(kept.size());
+        if (m.reference >= 0) m.reference = newPlace[static_cast<size_t>(m.reference)];
+        w.keptBytes += momentBytes(m);
+        kept.push_back(std::move(m));
+    }
+    if (w.lastKeyframe >= 0) w.lastKeyframe = newPlace[static_cast<size_t>(w.lastKeyframe)];
+    w.moments = std::move(kept);
+    w.momentTurns *= 2;
+}
+
 void keepMoment(Watch& w) {
     WatchedRun& run = *w.run;
-    if (w.keptBytes > w.keptBytesLimit) return;
     Moment m;
     m.state = keepState(run);
     Screen& screen = run.platform.screen;
     m.pageBytes = pageSize(screen);
     const auto index = static_cast<int32_t>(w.moments.size());
-    const bool keyframe = index % kMomentsPerKeyframe == 0 || w.keyframePages[0].size() != m.pageBytes;
-    if (keyframe) w.keyframePages = screen.pages;
-    m.keyframe = keyframe ? index : w.moments.back().keyframe;
+    const bool sameSize = w.lastKeyframe >= 0 && w.keyframePages[0].size() == m.pageBytes;
+    m.keyframe = !sameSize || index - w.lastKeyframe >= kMomentsPerKeyframe;
+    m.reference = sameSize ? w.lastKeyframe : -1;
     for (int p = 0; p < kPageCount; ++p) {
-        const uint8_t* reference = keyframe ? nullptr : w.keyframePages[p].data();
+        const uint8_t* reference = sameSize ? w.keyframePages[p].data() : nullptr;
         m.pages.push_back(packPage(screen.pages[p].data(), reference, m.pageBytes));
-        w.keptBytes += m.pages.back().size();
     }
-    w.keptBytes += kStateBytes;
+    if (m.keyframe) {
+        w.keyframePages = screen.pages;
+        w.lastKeyframe = index;
+    }
+    w.keptBytes += momentBytes(m);
     w.moments.push_back(std::move(m));
+    if (w.keptBytes > w.keptBytesLimit && w.moments.size() > 2) thinMoments(w);
 }
 
-// Pages of moment `index`: its keyframe's, then its own difference.
+// Pages of moment `index`: unpacked over those of the moment they are
+// packed against, back to one packed against nothing.
 void putPages(Watch& w, size_t index) {
     Screen& screen = w.run->platform.screen;
-    const Moment& m = w.moments[index];
-    if (pageSize(screen) != m.pageBytes) screen.pages.reset(m.pageBytes);
-    const Moment& key = w.moments[static_cast<size_t>(m.keyframe)];
+    const size_t bytes = w.moments[index].pageBytes;
+    if (pageSize(screen) != bytes) screen.pages.reset(bytes);
+    if (bytes == 0) return;
+    std::vector<size_t> chain;
+    for (auto at = static_cast<int32_t>(index); at >= 0; at = w.moments[static_cast<size_t>(at)].reference)
+        chain.push_back(static_cast<size_t>(at));
     for (int p = 0; p < kPageCount; ++p) {
         uint8_t* out = screen.pages[p].data();
-        if (m.pageBytes == 0) continue;
-        std::memset(out, 0, m.pageBytes);
-        unpackPage(key.pages[p], out, m.pageBytes);
-        if (&key != &m) unpackPage(m.pages[p], out, m.pageBytes);
+        std::memset(out, 0, bytes);
+        for (auto at = chain.rbegin(); at != chain.rend(); ++at) unpackPage(w.moments[*at].pages[p], out, bytes);
     }
 }
 
@@ -70,7 +100,7 @@ bool stepAndKeep(Watch& w) {
         return false;
     }
     const int32_t turn = w.run->turn;
-    if (turn % kMomentTurns == 1 && turn > indexedTurn(w)) keepMoment(w);
+    if (turn % w.momentTurns == 1 && turn > indexedTurn(w)) keepMoment(w);
     return true;
 }
 
@@ -116,9 +146,7 @@ int32_t showTurn(Watch& w, int32_t turn) {
 
 namespace {
 
-bool moreToIndex(const Watch& w) {
-    return indexedTurn(w) + kMomentTurns <= w.timeline.lastTurn && w.keptBytes <= w.keptBytesLimit;
-}
+bool moreToIndex(const Watch& w) { return indexedTurn(w) + w.momentTurns <= w.timeline.lastTurn; }
 
 }  // namespace
 
@@ -126,8 +154,8 @@ bool indexSome(Watch& w, int32_t turns) {
     if (!moreToIndex(w)) return false;
     const int32_t shown = shownTurn(w);
     // Whole spans between moments: a slice always keeps one more.
-    const int32_t spans = std::max(turns / kMomentTurns, 1);
-    showTurn(w, std::min(indexedTurn(w) + spans * kMomentTurns, w.timeline.lastTurn));
+    const int32_t spans = std::max(turns / w.momentTurns, 1);
+    showTurn(w, std::min(indexedTurn(w) + spans * w.momentTurns, w.timeline.lastTurn));
     showTurn(w, shown);
     return moreToIndex(w);
 }

@@ -26,14 +26,20 @@
 
 namespace delve {
 
+// Moments are kept every 32 turns to begin with; when they outgrow the
+// memory allowed, every other one is let go and the spacing doubles.
 constexpr int32_t kMomentTurns = 32;
-// A keyframe every so many moments holds its pages whole (packed against
-// nothing); the moments between hold their difference from it.
+// Every so many moments is a keyframe. The first holds its pages whole
+// (packed against nothing), each later one its difference from the one
+// before, and the moments between their difference from their keyframe:
+// putting a moment back unpacks a short chain, and no moment holds a whole
+// page set, which is most of a megabyte.
 constexpr int32_t kMomentsPerKeyframe = 16;
 
 struct Moment {
     RunState state;
-    int32_t keyframe = 0;               // index of its keyframe in the moments
+    bool keyframe = false;
+    int32_t reference = -1;             // the moment its pages are packed against
     std::vector<std::string> pages;     // packed, one per page
     size_t pageBytes = 0;
 };
@@ -44,8 +50,10 @@ struct Watch {
     std::unique_ptr<WatchedRun> run;  // drawn; what the screen shows
     std::vector<Moment> moments;      // by turn, every kMomentTurns turns
     PageSet keyframePages;            // the pages of the latest keyframe, to pack against
+    int32_t lastKeyframe = -1;        // and where it is in the moments
+    int32_t momentTurns = kMomentTurns;  // the spacing of the moments
     size_t keptBytes = 0;             // what the moments hold, roughly
-    size_t keptBytesLimit = 0;        // no moments are kept past it
+    size_t keptBytesLimit = 0;        // the moments thin out past it
 };
 
 // Opens a checked recording on the data folder `dataRoot`: finds the

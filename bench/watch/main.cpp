@@ -1,0 +1,113 @@
+// delve-watch-bench: what watching a long kept game costs, as the budgets
+// step gates it. Opens RECORDING on the data folder DATA until its first
+// picture and whole timeline are there (best of three), then shows 20
+// turns picked at random, forward and back: first straight after opening,
+// while nothing has been drawn ahead yet, then once the watcher has drawn
+// the whole game through in its idle slices. Prints the figures; with
+// --figures FILE also appends them there (scripts/e2e/figures.py's form).
+//
+//   delve-watch-bench DATA RECORDING [--figures FILE]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "recording/recording_format.h"
+#include "watch/watch.h"
+
+namespace {
+
+using namespace delve;
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Figures {
+    std::FILE* out = nullptr;
+    bool allWithin = true;
+    void add(const std::string& name, double value, const char* unit, double limit, const std::string& detail) {
+        std::printf("%-58s %10.1f %s (limit %.0f) %s\n", name.c_str(), value, unit, limit, detail.c_str());
+        if (value > limit) allWithin = false;
+        if (out)
+            std::fprintf(out,
+                         "{\"name\": \"%s\", \"value\": %.2f, \"unit\": \"%s\", \"limit\": %.1f, \"bound\": \"max\", "
+                         "\"detail\": \"%s\"}\n",
+                         name.c_str(), value, unit, limit, detail.c_str());
+    }
+};
+
+struct Seeks {
+    double median = 0, worst = 0;
+};
+
+Seeks seekAtRandom(Watch& w, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<double> times;
+    for (int i = 0; i < 20; ++i) {
+        const int32_t turn = 1 + static_cast<int32_t>(random() % static_cast<uint32_t>(w.timeline.lastTurn));
+        const auto start = Clock::now();
+        showTurn(w, turn);
+        times.push_back(msSince(start));
+    }
+    std::sort(times.begin(), times.end());
+    return {(times[9] + times[10]) / 2, times.back()};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 && !(argc == 5 && std::string(argv[3]) == "--figures")) {
+        std::fprintf(stderr, "usage: delve-watch-bench DATA RECORDING [--figures FILE]\n");
+        return 2;
+    }
+    const std::string data = argv[1];
+    std::string error;
+    auto recording = loadRecording(argv[2], error);
+    if (!recording) {
+        std::fprintf(stderr, "delve-watch-bench: %s: %s\n", argv[2], error.c_str());
+        return 2;
+    }
+    Figures figures;
+    if (argc == 5 && !(figures.out = std::fopen(argv[4], "a"))) {
+        std::fprintf(stderr, "delve-watch-bench: %s: cannot write the figures\n", argv[4]);
+        return 2;
+    }
+    constexpr size_t kLimit = size_t{256} << 20;
+    double open = 1e9;
+    std::unique_ptr<Watch> w;
+    for (int i = 0; i < 3; ++i) {
+        w.reset();
+        const auto start = Clock::now();
+        w = openWatch(*recording, data, kLimit);
+        open = std::min(open, msSince(start));
+    }
+    const std::string turns = std::to_string(w->timeline.lastTurn) + " turns";
+    if (w->timeline.lastTurn < 2) {
+        std::fprintf(stderr, "delve-watch-bench: %s: no turns to watch\n", argv[2]);
+        return 2;
+    }
+    figures.add("desktop: a kept game opened to watch, its timeline", open, "ms", 1000, turns + ", best of 3");
+    const Seeks cold = seekAtRandom(*w, 1);
+    w = openWatch(*recording, data, kLimit);
+    const auto start = Clock::now();
+    while (indexSome(*w, 256)) {
+    }
+    const double indexing = msSince(start);
+    const Seeks warm = seekAtRandom(*w, 2);
+    figures.add("desktop: seeking, median of 20 random turns", warm.median, "ms", 100, turns);
+    figures.add("desktop: seeking, the slowest of 20", warm.worst, "ms", 200, turns);
+    figures.add("desktop: seeking before anything is drawn ahead, median", cold.median, "ms", 1e9,
+                "shown, not gated");
+    figures.add("desktop: seeking before anything is drawn ahead, slowest", cold.worst, "ms", 1e9,
+                "shown, not gated");
+    figures.add("desktop: drawing the whole game ahead, in idle slices", indexing, "ms", 1e9,
+                "shown, not gated");
+    figures.add("desktop: what the kept moments hold", static_cast<double>(w->keptBytes) / (1 << 20), "MiB", 256,
+                std::to_string(w->moments.size()) + " moments");
+    if (figures.out) std::fclose(figures.out);
+    return figures.allWithin ? 0 : 1;
+}
