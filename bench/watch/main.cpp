@@ -29,14 +29,16 @@ double msSince(Clock::time_point start) {
 struct Figures {
     std::FILE* out = nullptr;
     bool allWithin = true;
+    // A negative limit: shown, not gated.
     void add(const std::string& name, double value, const char* unit, double limit, const std::string& detail) {
-        std::printf("%-58s %10.1f %s (limit %.0f) %s\n", name.c_str(), value, unit, limit, detail.c_str());
-        if (value > limit) allWithin = false;
+        const std::string limitText = limit < 0 ? "null" : std::to_string(limit);
+        std::printf("%-58s %10.1f %s (limit %s) %s\n", name.c_str(), value, unit, limitText.c_str(), detail.c_str());
+        if (limit >= 0 && value > limit) allWithin = false;
         if (out)
             std::fprintf(out,
-                         "{\"name\": \"%s\", \"value\": %.2f, \"unit\": \"%s\", \"limit\": %.1f, \"bound\": \"max\", "
+                         "{\"name\": \"%s\", \"value\": %.2f, \"unit\": \"%s\", \"limit\": %s, \"bound\": \"max\", "
                          "\"detail\": \"%s\"}\n",
-                         name.c_str(), value, unit, limit, detail.c_str());
+                         name.c_str(), value, unit, limitText.c_str(), detail.c_str());
     }
 };
 
@@ -100,12 +102,9 @@ int main(int argc, char** argv) {
     const Seeks warm = seekAtRandom(*w, 2);
     figures.add("desktop: seeking, median of 20 random turns", warm.median, "ms", 100, turns);
     figures.add("desktop: seeking, the slowest of 20", warm.worst, "ms", 200, turns);
-    figures.add("desktop: seeking before anything is drawn ahead, median", cold.median, "ms", 1e9,
-                "shown, not gated");
-    figures.add("desktop: seeking before anything is drawn ahead, slowest", cold.worst, "ms", 1e9,
-                "shown, not gated");
-    figures.add("desktop: drawing the whole game ahead, in idle slices", indexing, "ms", 1e9,
-                "shown, not gated");
+    figures.add("desktop: seeking before anything is drawn ahead, median", cold.median, "ms", -1, turns);
+    figures.add("desktop: seeking before anything is drawn ahead, slowest", cold.worst, "ms", -1, turns);
+    figures.add("desktop: drawing the whole game ahead, in idle slices", indexing, "ms", -1, turns);
     figures.add("desktop: what the kept moments hold", static_cast<double>(w->keptBytes) / (1 << 20), "MiB", 256,
                 std::to_string(w->moments.size()) + " moments");
     if (figures.out) std::fclose(figures.out);
