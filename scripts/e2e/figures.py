@@ -6,7 +6,9 @@ one table shows them all with their limits.
      "limit": 4.0, "bound": "max", "detail": "median of 160 keys"}
 
 `bound` is "max" (the value must not exceed the limit) or "min" (it must
-not fall below it). A figure whose limit is None is shown, not gated."""
+not fall below it). A figure whose limit is None is shown, not gated. A
+figure whose value is None could not be measured (its detail says why):
+the table fails on it as on a measurement that stopped, gated or not."""
 
 import json
 
@@ -22,7 +24,15 @@ def record(path, name, value, unit, limit, bound="max", detail=""):
     return within(value, limit, bound)
 
 
+def unmeasured(path, name, unit, limit, reason, bound="max"):
+    """Appends a figure that could not be measured, `reason` as its detail,
+    so that the table shows it and fails rather than pass without it."""
+    record(path, name, None, unit, limit, bound, reason)
+
+
 def within(value, limit, bound):
+    if value is None:
+        return False
     if limit is None:
         return True
     return value <= limit if bound == "max" else value >= limit

@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from unittest import mock
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from e2e import program, x11  # noqa: E402
@@ -83,6 +84,61 @@ class WaitTest(unittest.TestCase):
                 short.wait_idle()
             s.report.ok("stopped")
         self.assertEqual(quietly(body).status, 0)
+
+
+class _FakeDisplay:
+    """A display on which the program's windows are, in turn, those of
+    `windows` (the last stays), each showing `shows[window]`: None for a
+    window that is gone or not mapped."""
+    windows = []
+    shows = {}
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *error):
+        pass
+
+    def window_of_pid(self, pid):
+        return self.windows.pop(0) if len(self.windows) > 1 else self.windows[0]
+
+    def pixels(self, window, width, height):
+        return self.shows[window]
+
+
+class FirstPictureTest(unittest.TestCase):
+    def watch(self, windows, shows, screenshot=None):
+        """first_picture of a 2 x 2 white picture on a _FakeDisplay; returns
+        what it returned, or the Stop it raised."""
+        display = type("Display", (_FakeDisplay,), {"windows": list(windows), "shows": shows})
+        result = []
+
+        def body(s):
+            sleeper = s.start(["sleep", "60"], "sleeper")
+            with mock.patch.object(x11, "_Connection", display), \
+                    mock.patch.object(x11.Window, "screenshot", screenshot or (lambda window, path: None)):
+                try:
+                    result.append(x11.first_picture(sleeper, b"\xff" * 16, 2, 2, sleeper.started_ns, timeout=0.2))
+                except Stop as stopped:
+                    result.append(stopped)
+            s.report.ok("watched")
+        self.assertEqual(quietly(body).status, 0)
+        return result[0]
+
+    def test_a_window_made_again_is_found_again(self):
+        # SDL may destroy the window it made first and open another for its
+        # renderer: the first one found then shows nothing ever after.
+        window, took = self.watch([41, 42], {41: None, 42: b"\xff" * 16})
+        self.assertEqual(window.id, 42)
+        self.assertGreaterEqual(took, 0)
+
+    def test_a_picture_that_never_shows_stops_the_wait_with_what_was_shown(self):
+        shots = []
+        stopped = self.watch([42], {42: bytes(16)}, lambda window, path: shots.append((window.id, path)))
+        self.assertIsInstance(stopped, Stop)
+        self.assertIn("did not show the picture", str(stopped))
+        self.assertEqual([window for window, _ in shots], [42])
+        self.assertIn(shots[0][1], str(stopped))
 
 
 @unittest.skipUnless(shutil.which("convert") and shutil.which("compare"), "needs ImageMagick")

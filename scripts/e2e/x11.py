@@ -192,18 +192,25 @@ def first_picture(program, expected, width, height, since_ns, timeout=20, interv
     if len(expected) != width * height * 4:
         raise ValueError("the expected picture is not %d x %d" % (width, height))
     deadline = time.monotonic() + timeout
-    window = None
+    found = None
     with _Connection() as x:
         while time.monotonic() < deadline:
-            window = window or x.window_of_pid(program.pid)
-            if window:
-                shown = x.pixels(window, width, height)
+            # Looked for again whenever it shows nothing: SDL may destroy the
+            # window it made first and make another (for its renderer), and
+            # one found in between would otherwise be watched for ever.
+            found = found or x.window_of_pid(program.pid)
+            if found:
+                shown = x.pixels(found, width, height)
                 now = time.time_ns()
                 if shown == expected:
-                    return Window(window), (now - since_ns) // 1_000_000
+                    return Window(found), (now - since_ns) // 1_000_000
+                if shown is None:
+                    found = None
             elif not program.alive():
                 break
             time.sleep(interval)
+        # The window it has now, if any, to show what it shows instead.
+        window = x.window_of_pid(program.pid)
     if not program.alive():
         raise Stop("%s ended with status %s before it showed the picture: %s"
                    % (program.name, program.status, program.err(3)))
@@ -212,7 +219,7 @@ def first_picture(program, expected, width, height, since_ns, timeout=20, interv
         # What it showed instead, for whoever looks into the failure.
         shot = os.path.join(program.session.work, "not-the-picture.png")
         try:
-            window.screenshot(shot)
+            Window(window).screenshot(shot)
         except Stop as problem:
             shot = str(problem)
         seen = "the window shows %s" % shot

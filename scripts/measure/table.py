@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Prints every budget figure the budgets step measured as one table, each
 with its limit, and exits 1 when any is outside its limit (2 when the
-figures cannot be read).
+figures cannot be read, or one of them could not be measured).
 
 usage: table.py FIGURES.jsonl [--markdown FILE.md]
 """
@@ -22,20 +22,26 @@ def number(value):
 
 def rows(entries):
     """(name, measured, limit, verdict, detail) for each figure, and whether
-    all are within their limits."""
+    all are within their limits. A figure that could not be measured has
+    the verdict UNMEASURED and meets no limit."""
     table = []
     all_met = True
     for entry in entries:
         unit = entry.get("unit", "")
         gap = "" if unit in ("", "x", "%") else " "
-        measured = number(entry["value"]) + gap + unit
+        value = entry.get("value")
+        measured = "-" if value is None else number(value) + gap + unit
         limit = entry.get("limit")
-        if limit is None:
-            limit_text, verdict = "", "shown"
+        bound = entry.get("bound", "max")
+        limit_text = "" if limit is None else "%s %s%s%s" % ("<=" if bound == "max" else ">=", number(limit), gap,
+                                                            unit)
+        if value is None:
+            verdict = "UNMEASURED"
+            all_met = False
+        elif limit is None:
+            verdict = "shown"
         else:
-            sign = "<=" if entry.get("bound", "max") == "max" else ">="
-            limit_text = "%s %s%s%s" % (sign, number(limit), gap, unit)
-            met = figures.within(entry["value"], limit, entry.get("bound", "max"))
+            met = figures.within(value, limit, bound)
             verdict = "pass" if met else "FAIL"
             all_met = all_met and met
         table.append((entry["name"], measured, limit_text, verdict, entry.get("detail", "")))
@@ -71,8 +77,14 @@ def main(argv):
         with open(args.markdown, "w", encoding="utf-8") as out:
             out.write("\n".join(lines) + "\n")
     missed = [row[0] for row in table if row[3] == "FAIL"]
-    print("budgets: " + ("all %d met" % sum(row[3] == "pass" for row in table) if all_met
-                         else "MISSED: " + "; ".join(missed)))
+    unmeasured = [row[0] for row in table if row[3] == "UNMEASURED"]
+    if all_met:
+        print("budgets: all %d met" % sum(row[3] == "pass" for row in table))
+    if missed:
+        print("budgets: MISSED: " + "; ".join(missed))
+    if unmeasured:
+        print("budgets: NOT MEASURED: " + "; ".join(unmeasured))
+        return 2
     return 0 if all_met else 1
 
 

@@ -1,14 +1,19 @@
-"""The budgets table: limits both ways, figures shown without a limit, and
-a file that cannot be read."""
+"""The budgets table: limits both ways, figures shown without a limit, a
+figure that could not be measured, and a file that cannot be read."""
 
+import contextlib
+import io
 import os
+import subprocess
 import sys
 import tempfile
 import unittest
+from unittest import mock
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import table  # noqa: E402
+import window  # noqa: E402
 from e2e import figures  # noqa: E402
 
 
@@ -36,6 +41,58 @@ class TableTest(unittest.TestCase):
         os.remove(self.path)
         self.assertFalse(figures.record(self.path, "turn", 4.01, "ms", 4.0, "max"))
         self.assertEqual(table.main([self.path]), 1)
+
+    def test_a_figure_that_could_not_be_measured_fails_the_table_as_unmeasured(self):
+        # Gated or only shown, beside a missed budget or not: the table ends
+        # with 2, as the measurement that could not take it did.
+        figures.record(self.path, "turn", 2.4, "ms", 4.0, "max")
+        figures.unmeasured(self.path, "continue", "ms", 1000, "no picture within 30 s")
+        rows, met = table.rows(figures.read(self.path))
+        self.assertFalse(met)
+        self.assertEqual(rows[1], ("continue", "-", "<= 1,000 ms", "UNMEASURED", "no picture within 30 s"))
+        self.assertEqual(table.main([self.path]), 2)
+        figures.record(self.path, "score", 94, "", 95, "min")
+        self.assertEqual(table.main([self.path]), 2)
+        os.remove(self.path)
+        figures.record(self.path, "turn", 2.4, "ms", 4.0, "max")
+        figures.unmeasured(self.path, "short continue", "ms", None, "the game ended")
+        self.assertEqual(table.main([self.path]), 2)
+
+    def test_a_measurement_that_cannot_measure_leaves_its_figures_as_unmeasured(self):
+        # The window's budgets, without the programs to measure: every one
+        # of its figures is in the file, not measured, and the table fails.
+        done = subprocess.run([sys.executable, window.__file__, "--build", self.folder.name, "--figures", self.path],
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.assertEqual(done.returncode, 2, done.stderr)
+        self.assertIn("cannot measure: no delve in", done.stderr)
+        rows, _ = table.rows(figures.read(self.path))
+        self.assertEqual([row[0] for row in rows], [name for name, _, _ in window.expected()])
+        self.assertIn("window: a 10,000-turn game (killed) continued, to its picture", [row[0] for row in rows])
+        self.assertEqual({row[3] for row in rows}, {"UNMEASURED"})
+        self.assertEqual(table.main([self.path]), 2)
+
+    def test_a_fault_in_the_middle_of_measuring_is_no_success(self):
+        # Once printed as a failure yet ended with 0, its figures missing.
+        for program in ("game/delve", "delve-replay", "bench/delve-long-game"):
+            os.makedirs(os.path.dirname(os.path.join(self.folder.name, program)), exist_ok=True)
+            with open(os.path.join(self.folder.name, program), "w") as out:
+                out.write("#!/bin/sh\n")
+            os.chmod(os.path.join(self.folder.name, program), 0o755)
+
+        class Broken:
+            def __init__(self, s, *rest):
+                {}["a fault"]
+        argv = ["window.py", "--build", self.folder.name, "--figures", self.path]
+        # The session keeps its folder on a failure: here, in the test's.
+        with mock.patch.object(window, "Measure", Broken), mock.patch.object(sys, "argv", argv), \
+                mock.patch.dict(os.environ, {"TMPDIR": self.folder.name}), \
+                contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(io.StringIO()):
+            self.assertEqual(window.main(), 2)
+        rows, _ = table.rows(figures.read(self.path))
+        self.assertEqual(len(rows), len(window.expected()))
+        self.assertEqual({row[3] for row in rows}, {"UNMEASURED"})
+        self.assertIn("a fault", rows[0][4])
+        self.assertEqual(table.main([self.path]), 2)
 
     def test_a_missing_empty_or_broken_file_cannot_be_judged(self):
         self.assertEqual(table.main([self.path]), 2)

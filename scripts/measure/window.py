@@ -13,7 +13,9 @@ table to gate:
 Each is measured several times and the best counts: other load on the
 machine only adds time. The figures are appended to FILE; the exit status
 is 0 when everything was measured, whatever the figures, and 2 (with one
-line saying why) when something could not be.
+line saying why) when something could not be: each figure not measured
+then goes to FILE as such, with the reason, so that the table fails on it
+too.
 
     python3 scripts/measure/window.py --build BUILD_RELEASE_DIR --figures FILE [--tries N] [--keep]
 
@@ -39,6 +41,36 @@ END_LIMIT_MS = 1000      # from the request to the program's end
 CONTINUE_LIMIT_MS = 1000  # a 10,000-turn game, from the start to its picture
 LONG_TURNS = "10000"
 
+# What is measured, each row one figure (see expected()).
+IDLE_SCREENS = [("the definition overview", ""), ("the title screen", "x"), ("the play screen", "@17\r6688")]
+ENDS = [("close", "the definition overview", (), ""), ("close", "the title screen", (), "x"),
+        ("HUP", "the seed prompt", (), "x@1"), ("TERM", "the play screen", ("--seed", "17"), "6"),
+        ("close", "the play screen", ("--seed", "17", "--window-scale", "2"), "666")]
+NO_DISPLAY = "window: no display, to the end"
+CONTINUES = [("a short game", "90", "closed", None),
+             ("a 10,000-turn game", LONG_TURNS, "closed", CONTINUE_LIMIT_MS),
+             ("a 10,000-turn game", LONG_TURNS, "killed", CONTINUE_LIMIT_MS)]
+
+
+def idle_figure(where):
+    return "window: waiting for a key on %s" % where
+
+
+def end_figure(how, where):
+    return "window: %s on %s, to the end" % (how, where)
+
+
+def continue_figure(what, how):
+    return "window: %s (%s) continued, to its picture" % (what, how)
+
+
+def expected():
+    """Every figure this script writes, as (name, unit, limit)."""
+    return ([(idle_figure(where), "%", IDLE_LIMIT) for where, _ in IDLE_SCREENS]
+            + [(end_figure(how, where), "ms", END_LIMIT_MS) for how, where, _, _ in ENDS]
+            + [(NO_DISPLAY, "ms", END_LIMIT_MS)]
+            + [(continue_figure(what, how), "ms", limit) for what, _, how, limit in CONTINUES])
+
 
 class CannotMeasure(Exception):
     pass
@@ -54,18 +86,19 @@ def main():
     if args.tries < 1:
         parser.error("--tries must be at least 1")
     build = os.path.realpath(args.build)
+    figures_path = os.path.realpath(args.figures)
+    os.makedirs(os.path.dirname(figures_path), exist_ok=True)
+    measured = []
     needed = {"delve": os.path.join(build, "game", "delve"), "delve-replay": os.path.join(build, "delve-replay"),
               "delve-long-game": os.path.join(build, "bench", "delve-long-game")}
     for name, path in needed.items():
         if not os.access(path, os.X_OK):
-            return cannot("no %s in %s (a release build with -DDELVE_BENCH=ON)" % (name, build))
+            return cannot(figures_path, measured, "no %s in %s (a release build with -DDELVE_BENCH=ON)"
+                          % (name, build))
     for tool in x11.TOOLS:
         if not shutil.which(tool):
-            return cannot("%s is missing (scripts/setup installs it)" % tool)
-    figures_path = os.path.realpath(args.figures)
-    os.makedirs(os.path.dirname(figures_path), exist_ok=True)
+            return cannot(figures_path, measured, "%s is missing (scripts/setup installs it)" % tool)
 
-    measured = []
     reason = None
     with program.Session("measure-window", args.keep, summary=False) as s:
         try:
@@ -76,13 +109,24 @@ def main():
         except (Stop, CannotMeasure, subprocess.CalledProcessError) as problem:
             reason = str(problem)
             s.keep = True
+    # Anything else (a fault of this script or of the harness) the session
+    # has reported as a failure: no less a figure not measured.
+    if not reason and s.status:
+        reason = s.report.failures[0] if s.report.failures else "the session failed"
+    if not reason and any(name not in measured for name, _, _ in expected()):
+        reason = "it ended without measuring every figure"
     if reason:
-        return cannot(reason)
+        return cannot(figures_path, measured, reason)
     print("%s: %d figures written to %s" % (NAME, len(measured), figures_path), flush=True)
     return 0
 
 
-def cannot(reason):
+def cannot(figures_path, measured, reason):
+    """Writes each expected figure not in `measured` as not measured, for
+    the table to fail on; returns the exit status 2."""
+    for name, unit, limit in expected():
+        if name not in measured:
+            figures.unmeasured(figures_path, name, unit, limit, "not measured: %s" % reason)
     print("%s: cannot measure: %s" % (NAME, reason), file=sys.stderr, flush=True)
     return 2
 
@@ -114,13 +158,12 @@ class Measure:
 
     def idle(self):
         game, window = self.start()
-        screens = [("the definition overview", ""), ("the title screen", "x"), ("the play screen", "@17\r6688")]
-        for where, keys in screens:
+        for where, keys in IDLE_SCREENS:
             for char in keys:
                 window.press(char)
                 game.wait_idle()
             use = min(game.cpu_use(IDLE_SPAN) for _ in range(self.tries))
-            self.record("window: waiting for a key on %s" % where, round(100 * use, 2), "%", IDLE_LIMIT,
+            self.record(idle_figure(where), round(100 * use, 2), "%", IDLE_LIMIT,
                         "share of a core over %.0f s, best of %d" % (IDLE_SPAN, self.tries))
         game.kill()
 
@@ -146,12 +189,9 @@ class Measure:
         return took
 
     def ends(self):
-        cases = [("close", "the definition overview", (), ""), ("close", "the title screen", (), "x"),
-                 ("HUP", "the seed prompt", (), "x@1"), ("TERM", "the play screen", ("--seed", "17"), "6"),
-                 ("close", "the play screen", ("--seed", "17", "--window-scale", "2"), "666")]
-        for how, where, args, keys in cases:
+        for how, where, args, keys in ENDS:
             best = min(self.end_time(how, args, keys) for _ in range(self.tries))
-            self.record("window: %s on %s, to the end" % (how, where), round(best), "ms", END_LIMIT_MS,
+            self.record(end_figure(how, where), round(best), "ms", END_LIMIT_MS,
                         "best of %d" % self.tries)
         # Without a display the game must say so and end at once, not wait.
         times = []
@@ -165,7 +205,7 @@ class Measure:
             if done.returncode != 1:
                 raise CannotMeasure("without a display the game ended with status %d: %s"
                                     % (done.returncode, done.stderr.decode(errors="replace").strip()))
-        self.record("window: no display, to the end", round(min(times)), "ms", END_LIMIT_MS,
+        self.record(NO_DISPLAY, round(min(times)), "ms", END_LIMIT_MS,
                     "best of %d" % self.tries)
 
     # --- continuing ------------------------------------------------------------------
@@ -188,10 +228,7 @@ class Measure:
         return took, cpu
 
     def continues(self):
-        cases = [("a short game", "90", "closed", None),
-                 ("a 10,000-turn game", LONG_TURNS, "closed", CONTINUE_LIMIT_MS),
-                 ("a 10,000-turn game", LONG_TURNS, "killed", CONTINUE_LIMIT_MS)]
-        for number, (what, turns, how, limit) in enumerate(cases):
+        for number, (what, turns, how, limit) in enumerate(CONTINUES):
             folder = self.s.copy_data(self.game, "continue-%d" % number)
             made = subprocess.run([self.long_game, *(["--killed"] if how == "killed" else []), folder, turns,
                                    "4243", self.s.path("continue.png")], stdout=subprocess.PIPE, text=True)
@@ -203,7 +240,7 @@ class Measure:
                 subprocess.run(["rm", "-rf", self.s.path("saved-recordings")], check=True)
             tries = [self.continue_time(folder, rec, expected) for _ in range(self.tries)]
             took, cpu = min(tries)
-            self.record("window: %s (%s) continued, to its picture" % (what, how), took, "ms", limit,
+            self.record(continue_figure(what, how), took, "ms", limit,
                         "%s turns; best of %d, %d ms of processor" % (program.turns_of(rec), self.tries, cpu))
 
 

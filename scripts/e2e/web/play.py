@@ -1,7 +1,7 @@
 """Playing the page: keys typed and a seed in the address against
 delve-replay, the canvas's placement, full screen, the keys left to the
-browser, a gamepad, the ended view, and the messages when a file or
-WebAssembly is missing."""
+browser, a gamepad, the ended view, the messages when a file or
+WebAssembly is missing, and (asked for its picture) the page as it loads."""
 
 import os
 import random
@@ -191,6 +191,47 @@ def check_missing_files(run, driver):
     console_errors(driver)  # the failures above log their own errors, as they should
 
 
+def save_loading(run, driver, path):
+    """The page while its files come slowly: what it is and how far it has
+    loaded, over the canvas, until the program's first picture."""
+    # At the size of save_page's pictures, measured on the page as it is.
+    inner = js(driver, "return [outerWidth - innerWidth, outerHeight - innerHeight, "
+                       "document.getElementById('bar').offsetHeight];")
+    resize(driver, 984 + inner[0], 736 + inner[1] + inner[2])
+    driver.execute_cdp_cmd("Network.enable", {})
+    # Neither the page's kept files nor the browser's cache may stand in.
+    driver.execute_cdp_cmd("Network.setBypassServiceWorker", {"bypass": True})
+    driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
+    driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+        "offline": False, "latency": 0, "downloadThroughput": 256 * 1024, "uploadThroughput": -1})
+    try:
+        # Not driver.get, which would wait for the page's load; the page
+        # loaded before is marked, so that its full bar does not count.
+        js(driver, "window.before = true; var url = arguments[0];"
+                   " setTimeout(function () { location.href = url; }, 0);", run.url)
+        wait_for(driver, "!window.before && document.readyState !== 'loading'"
+                         " && document.getElementById('progress').value >= 0.3", "a third of the page loaded", 60)
+        loading = driver.find_element(By.ID, "loading")
+        run.report.check(loading.is_displayed() and "KB" in loading.text
+                         and not driver.find_element(By.ID, "screen").is_displayed(),
+                         "while it loads the page says so, and how far: \"%s\""
+                         % " ".join(loading.text.split()),
+                         "while it loads the page shows %r" % loading.text)
+        driver.save_screenshot(path)
+        run.report.ok("saved the page as it loads as %s" % path)
+    finally:
+        driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": False, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+        driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": False})
+        driver.execute_cdp_cmd("Network.setBypassServiceWorker", {"bypass": False})
+    new_game_if_offered(driver)
+    wait_for(driver, "window.Delve && Delve.presents > 0", "the first picture after loading slowly")
+    run.report.check(not driver.find_element(By.ID, "loading").is_displayed(),
+                     "the loading view is gone with the first picture",
+                     "the loading view stays over the first picture")
+    resize(driver, 1200, 1000)
+
+
 def check_play(run, driver):
     """Keys typed from the first picture, then a seed in the address, each
     against delve-replay; --turns more move keys one at a time; Escape and
@@ -216,6 +257,10 @@ def check_play(run, driver):
     compare_with_replay(run, driver, run.keys, run.seed, "seed-link")
     if run.page_screenshot:
         save_page(run, driver, run.page_screenshot)
+    if run.loading_screenshot:
+        save_loading(run, driver, run.loading_screenshot)
+        open_page(driver, run.url + "?seed=%d" % run.seed, "?seed= again")
+        press_all(driver, run.keys)
 
     # Many turns, each key as it comes, as a player walks about.
     generator = random.Random(run.seed)

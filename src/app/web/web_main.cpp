@@ -55,7 +55,8 @@ int playNewGame(delve::Backend& page, const PageRun& run) {
     delve::WalkBackend walker(kept);
     delve::RecordingBackend rec(walker, file);
     if (file) {
-        rec.write(delve::recordingHeader(delve::programVersion(), delve::dataFolderDigest(run.root, delve::breathe)));
+        rec.write(delve::recordingHeader(delve::programVersion(),
+                                         delve::dataFolderDigest(run.root, [&page] { delve::breathe(page); })));
         kept.keep(file, 0);
         // A page is seldom closed cleanly: the browser drops it, so only a
         // picture kept along the way spares a continue drawing everything.
@@ -67,7 +68,7 @@ int playNewGame(delve::Backend& page, const PageRun& run) {
     delve::Platform platform(rec);
     platform.files.root = run.root;
     auto game = std::make_unique<delve::Game>(platform);
-    delve::breathe();
+    delve::breathe(page);
     const int status = delve::runRecorded(*game, rec, nullptr, nullptr, &walker);
     kept.handOverNewBytes();
     if (file) std::fclose(file);
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
     delve::makeFoldersWritable(run.root);
     // The start is long work before the first picture: the page has its
     // turns along the way (breathe), so that a phone's page stays answering.
-    delve::breathe();
+    delve::breathe(*backend);
     const int status = !run.play.empty()           ? watchRecording(*backend, run)
                        : !run.continueFrom.empty() ? continueKeptGame(*backend, run)
                                                    : playNewGame(*backend, run);

@@ -59,13 +59,11 @@ constexpr int kPollSliceMs = 100;
 // slower than the machines this is measured on, and a task over 50 ms there
 // delays the page's answer to a tap.
 constexpr double kBreatheAfterMs = 8.0;
-double heldSince = 0;  // when the program last took the thread back
-
-void tookThread() { heldSince = emscripten_get_now(); }
 
 class WebBackend final : public Backend {
 public:
-    WebBackend() {
+    // Made as main is called: the program holds the thread from here.
+    WebBackend() : heldSince_(emscripten_get_now()) {
         const auto& palette = defaultPalette();
         // RGBA bytes in memory, as the canvas takes them.
         for (size_t i = 0; i < palette.size(); ++i)
@@ -139,6 +137,14 @@ public:
         return index >= 0 && index < static_cast<int>(pads_.size()) ? &pads_[static_cast<size_t>(index)] : nullptr;
     }
 
+    // Lets the page have its turn once the program has held the thread for
+    // kBreatheAfterMs (see breathe in web_backend.h).
+    void breathe() {
+        if (emscripten_get_now() - heldSince_ < kBreatheAfterMs) return;
+        pageBreathe();
+        tookThread();
+    }
+
     // A primary press on the page's game area, in CSS pixels from its top
     // left corner; the newest press wins. False (and ignored) off the frame.
     bool click(double x, double y, double areaWidth, double areaHeight, double pixelRatio) {
@@ -149,6 +155,8 @@ public:
     }
 
 private:
+    void tookThread() { heldSince_ = emscripten_get_now(); }
+
     // The canvas at this size, all of palette index 0.
     void openCanvas(int width, int height) {
         width_ = width;
@@ -168,18 +176,14 @@ private:
     KeyQueue pending_;
     std::array<PadMapper, 16> pads_{};
     PendingClick click_;
+    double heldSince_;  // when the program last took the thread back
 };
 
 }  // namespace
 
-void breathe() {
-    if (emscripten_get_now() - heldSince < kBreatheAfterMs) return;
-    pageBreathe();
-    tookThread();
-}
+void breathe(Backend& page) { static_cast<WebBackend&>(page).breathe(); }
 
 std::unique_ptr<Backend> createWebBackend() {
-    tookThread();  // main has just been called
     auto backend = std::make_unique<WebBackend>();
     pageAttach(backend.get());
     return backend;

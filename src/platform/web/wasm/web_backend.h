@@ -21,8 +21,10 @@ std::unique_ptr<Backend> createWebBackend();
 // waiting for a key it pauses the program (Asyncify), so it may only be
 // called where a key could be waited for, never under the functions of
 // web/asyncify_remove.json. Nothing the game reads changes meanwhile: keys
-// that come wait for the next pump.
-void breathe();
+// that come wait for the next pump. `page` is the backend createWebBackend
+// made (which knows since when the program holds the thread), not one
+// standing in front of it.
+void breathe(Backend& page);
 
 // The program has ended (Escape): the page replaces the canvas by its
 // "ended" view.
