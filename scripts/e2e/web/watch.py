@@ -85,8 +85,10 @@ def check_timeline(run, driver, last_turn):
     wait_for(driver, "Number(document.getElementById('watch-turn').value) > 1", "the next level's start", 10)
     level_start = bar(driver)["value"]
     button(driver, "PageUp").click()
-    wait_for_turn(driver, 1, "the previous level's start")
-    run.report.ok("Page Down and Page Up: to the next level's start (turn %d) and back" % level_start)
+    wait_for(driver, "Number(document.getElementById('watch-turn').value) < %d" % level_start,
+             "the previous level's start", 10)
+    run.report.ok("Page Down and Page Up: to the next level's start (or the end, turn %d) and back to turn %d"
+                  % (level_start, bar(driver)["value"]))
 
     # The range by mouse: a click at its middle, the program follows.
     range_ = driver.find_element(By.ID, "watch-turn")
