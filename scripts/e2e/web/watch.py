@@ -3,6 +3,7 @@ the watch bar, its range the game's turns; the bar's buttons and the range
 move the turn shown; Share… makes a link that a fresh browser opens at that
 turn; a garbled link is said in one note and changes nothing kept."""
 
+import os
 import re
 import tempfile
 import urllib.parse
@@ -12,7 +13,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
 from e2e.browser import console_errors, js, start_browser
-from e2e.report import Stop
+from e2e.web.app import wait_for_version
 from e2e.web.common import new_game_if_offered, press_all, settle, wait_for
 from e2e.web.kept_store import kept_games, wait_for_kept
 
@@ -139,6 +140,20 @@ def check_link_opened(run, work, link, turn, merged):
                          "the link leaves the address once opened; watching it keeps nothing",
                          "after the link: address %r, kept %r" % (driver.current_url, kept_games(driver)))
         check_console_clean(run, driver, "opening a shared link")
+        # Offline after that one visit: the page, kept whole, opens the link again.
+        with open(os.path.join(run.web, "sw.js")) as f:
+            version = re.search(r"var VERSION = '([0-9a-f]+)';", f.read()).group(1)
+        wait_for_version(driver, version, "the page kept after the link's visit", 30)
+        driver.execute_cdp_cmd("Network.enable", {})
+        driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": True, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+        driver.get("about:blank")
+        driver.get(link)
+        wait_for(driver, "window.Delve && Delve.state === 'running' && !document.getElementById('watch').hidden",
+                 "the shared game watched offline", 30)
+        if merged:
+            wait_for_turn(driver, turn, "the shared game offline at turn %d" % turn, 30)
+        run.report.ok("offline after one visit, the link opens the game again%s" % (" at turn %d" % turn if merged else ""))
     finally:
         driver.quit()
 
