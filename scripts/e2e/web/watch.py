@@ -158,6 +158,20 @@ def check_link_opened(run, work, link, turn, merged):
         driver.quit()
 
 
+def check_link_pasted(run, driver, link, turn, merged):
+    """A link pasted into the address of the page already open (only its
+    fragment changes, so the browser does not load it): the page loads again
+    to watch it, and keeps nothing more."""
+    before = kept_games(driver)
+    js(driver, "window.notReloaded = true; location.hash = arguments[0];", urllib.parse.urlsplit(link).fragment)
+    wait_for(driver, "!window.notReloaded && window.Delve && Delve.state === 'running' && "
+                     "!document.getElementById('watch').hidden && location.hash === ''", "the pasted link watched", 30)
+    if merged:
+        wait_for_turn(driver, turn, "the pasted link at turn %d" % turn, 30)
+    run.report.check(kept_games(driver) == before, "a link pasted into the open page's address is watched",
+                     "a link pasted into the open page: kept games %r, were %r" % (kept_games(driver), before))
+
+
 def check_console_clean(run, driver, phase):
     errors = [e for e in console_errors(driver) if "cannot be watched" not in e]
     run.report.check(not errors, "no console errors %s" % phase, "console errors %s: %s" % (phase, "; ".join(errors)))
@@ -204,6 +218,7 @@ def check_watch(run):
                             "build): the range, the buttons' turns and the link's turn are not checked")
         link = share_link(run, driver, turn)
         check_link_opened(run, run.work, link, turn, merged)
+        check_link_pasted(run, driver, link, turn, merged)
         check_garbled_links(run, driver)
     finally:
         driver.quit()
