@@ -9,7 +9,7 @@ import { createCarry } from './carry.js';
 import { createKeptStore } from './kept-store.js';
 import { createKeeper } from './kept.js';
 import { gamesControls } from './games.js';
-import { ownControls, closeOwnDialog } from './own.js';
+import { ownControls, closeOwnDialog, playingName } from './own.js';
 import { note } from './screen.js';
 import { createStartup } from './startup.js';
 import { describe } from './bridge.js';
@@ -57,7 +57,11 @@ let startup = null;
 const games = gamesControls({ store, keeper, closeOwnDialog, launch: (next) => startup && startup.launch(next) });
 ownControls();
 const sharing = shareControls();
-const watching = watchBar({ share: sharing.open });
+// Playing on from a watched turn is a new game, kept as any new game is.
+const watching = watchBar({
+  share: sharing.open,
+  playingOn: () => { if (!keeper.refused()) keeper.startNew(playingName()); },
+});
 // A shared link is watched instead of anything else this load offers.
 const sharedLink = hasLink(location.href) ? location.href : null;
 startup = createStartup({ store, keeper, carry: createCarry({ indexedDB: () => window.indexedDB, session: session() }),

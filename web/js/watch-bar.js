@@ -15,6 +15,12 @@
 //     no longer watches (it plays on from a turn): the bar goes. Whatever
 //     it gets is checked (readTimeline); nothing it gets can throw.
 //
+//   globalThis.delvePlayingOn()           the program -> the page
+//     Called once the program plays on from the turn shown ('p'), before it
+//     hands the page the first bytes of the new game's recording (keep,
+//     from offset 0): the bar goes and the page keeps the new game as a new
+//     kept game, as it keeps a new game (the watched one stays as it was).
+//
 //   globalThis.delveTakeChosenTurn() -> number   the page -> the program
 //     The turn the player chose on the range, 1..lastTurn, taken once
 //     (the next call gives 0 until another is chosen); 0 for none. Only the
@@ -42,8 +48,9 @@ const pause = byId('watch-pause');
 /**
  * @param {object} with_
  * @param {(watched: { name: string, bytes: Uint8Array, turn: number }) => void} with_.share
+ * @param {() => void} with_.playingOn  the program plays on from the turn shown: a new game to keep
  */
-export function watchBar({ share }) {
+export function watchBar({ share, playingOn }) {
   /** @type {{ name: string, bytes: Uint8Array } | null} */
   let watched = null;
   /** @type {Timeline | null} */
@@ -116,6 +123,10 @@ export function watchBar({ share }) {
     where.textContent = '';
     globalThis.delveTimeline = update;
     globalThis.delveTakeChosenTurn = take;
+    globalThis.delvePlayingOn = () => {
+      end();
+      playingOn();
+    };
     bar.hidden = false;
     document.body.classList.add('watching');
   }
@@ -128,6 +139,7 @@ export function watchBar({ share }) {
     chosen = 0;
     globalThis.delveTimeline = undefined;
     globalThis.delveTakeChosenTurn = undefined;
+    globalThis.delvePlayingOn = undefined;
     bar.hidden = true;
     document.body.classList.remove('watching');
   }

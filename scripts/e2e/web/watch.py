@@ -13,6 +13,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
 from e2e.browser import console_errors, js, start_browser
+from e2e.report import wait_until
 from e2e.web.app import wait_for_version
 from e2e.web.common import new_game_if_offered, press_all, settle, wait_for
 from e2e.web.kept_store import kept_games, wait_for_kept
@@ -172,6 +173,23 @@ def check_link_pasted(run, driver, link, turn, merged):
                      "a link pasted into the open page: kept games %r, were %r" % (kept_games(driver), before))
 
 
+def check_play_on(run, driver, turn):
+    """Play on from here: the bar goes, the game plays on from the turn shown
+    and is kept as a new game; the watched one stays as it was."""
+    wait_for_turn(driver, turn, "the pasted link's turn before playing on", 30)
+    before = kept_games(driver)
+    button(driver, "p").click()
+    wait_for(driver, "document.getElementById('watch').hidden && Delve.state === 'running'", "playing on", 20)
+    settle(driver)
+    press_all(driver, "6")
+    after = wait_until(lambda: (lambda games: games if len(games) == len(before) + 1 else None)(kept_games(driver)),
+                       "the game played on kept", 10, 0.2)
+    kept_before = {g["id"]: g["length"] for g in before}
+    run.report.check(all(kept_before.get(g["id"], g["length"]) == g["length"] for g in after),
+                     "Play on from here at turn %d: the bar goes and a new game is kept, the others untouched" % turn,
+                     "after Play on: kept %r, were %r" % (after, before))
+
+
 def check_console_clean(run, driver, phase):
     errors = [e for e in console_errors(driver) if "cannot be watched" not in e]
     run.report.check(not errors, "no console errors %s" % phase, "console errors %s: %s" % (phase, "; ".join(errors)))
@@ -219,6 +237,8 @@ def check_watch(run):
         link = share_link(run, driver, turn)
         check_link_opened(run, run.work, link, turn, merged)
         check_link_pasted(run, driver, link, turn, merged)
+        if merged:
+            check_play_on(run, driver, turn)
         check_garbled_links(run, driver)
     finally:
         driver.quit()
