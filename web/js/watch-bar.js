@@ -170,9 +170,12 @@ export function watchBar({ share, playingOn }) {
     // button keeps its focus, for players who move through the buttons.
     if (event.detail > 0 && Delve.state === 'running') canvas.focus();
   });
-  // The range's own keys move it; Escape still stops watching.
+  // The range's own keys (arrows, Home, End, Page Up and Down) move it; the
+  // watcher's others still reach the program from it.
   range.addEventListener('keydown', (event) => {
-    if (event.key === 'Escape') pressKey('Escape', 'Escape');
+    if (event.ctrlKey || event.altKey || event.metaKey || ![' ', '+', '-', '.', 'p', 'Escape'].includes(event.key)) return;
+    event.preventDefault();
+    pressKey(event.key, event.code);
   });
 
   return {
