@@ -129,7 +129,7 @@ export const QUEUED = 1, PREVENT_DEFAULT = 2, TOGGLE_FULLSCREEN = 4;
 
 /**
  * A key pressed; what the program made of it (the bits above).
- * @param {KeyboardEvent} event
+ * @param {{ key: string, code: string, timeStamp: number }} event
  * @param {number} modifiers
  */
 export function keyDown(event, modifiers) {
@@ -143,6 +143,23 @@ export function keyDown(event, modifiers) {
     keyQueued(event.timeStamp > 0 && event.timeStamp <= now ? event.timeStamp : now);
   }
   return result;
+}
+
+/**
+ * A key pressed by a control of the page (the watch bar): given to the
+ * program exactly as the keyboard's key of that name and code would be.
+ * @param {string} key @param {string} code
+ */
+export function pressKey(key, code) {
+  return keyDown({ key, code, timeStamp: 0 }, 0);
+}
+
+/**
+ * Wakes the program from its wait for a key without giving it one: the page
+ * has something else for it to take (a turn chosen on the watch bar).
+ */
+export function nudge() {
+  if (backend) wake();
 }
 
 /**

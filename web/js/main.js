@@ -9,10 +9,13 @@ import { createCarry } from './carry.js';
 import { createKeptStore } from './kept-store.js';
 import { createKeeper } from './kept.js';
 import { gamesControls } from './games.js';
-import { ownControls, closeOwnDialog } from './own.js';
+import { ownControls, closeOwnDialog, playingName } from './own.js';
 import { note } from './screen.js';
 import { createStartup } from './startup.js';
 import { describe } from './bridge.js';
+import { watchBar } from './watch-bar.js';
+import { shareControls } from './share-dialog.js';
+import { hasLink } from './share.js';
 
 Delve.queueKey = queueKey;
 
@@ -53,8 +56,21 @@ const listed = store.list(null).catch((error) => {
 let startup = null;
 const games = gamesControls({ store, keeper, closeOwnDialog, launch: (next) => startup && startup.launch(next) });
 ownControls();
+const sharing = shareControls();
+// Playing on from a watched turn is a new game, kept as any new game is.
+const watching = watchBar({
+  share: sharing.open,
+  playingOn: () => { if (!keeper.refused()) keeper.startNew(playingName()); },
+});
+// A shared link is watched instead of anything else this load offers.
+const sharedLink = hasLink(location.href) ? location.href : null;
 startup = createStartup({ store, keeper, carry: createCarry({ indexedDB: () => window.indexedDB, session: session() }),
-                          listed, seedKeys: seedKeys(), games });
+                          listed, seedKeys: sharedLink ? [] : seedKeys(), games, watchBar: watching, sharedLink });
+// A link pasted into the address of a page already open changes only its
+// fragment: the page loads again to watch it, as a fresh page would.
+window.addEventListener('hashchange', () => {
+  if (hasLink(location.href) && Delve.state !== 'loading' && Delve.state !== 'preparing') location.reload();
+});
 if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
   startup.fail('This browser cannot run WebAssembly, which the game needs. ' +
                'A current browser, with WebAssembly not turned off, runs it.');

@@ -1,5 +1,6 @@
 // The start-up: loads the program and, once it is ready, decides what it
-// plays — the choice carried over a reload, the seed link's new game, or,
+// plays — the game a shared link gives to watch, the choice carried over a
+// reload, the seed link's new game, or,
 // when a game is kept, Continue or New game on offer — on the data chosen
 // (own.js). The program plays one thing a load; a choice made after that
 // is carried over a reload (carry.js). Its states are states.js's.
@@ -10,6 +11,7 @@ import { byId, canvas, layout, note, report, show, showDrawn, showFailure, showP
 import { leaveFullscreen } from './fullscreen.js';
 import { prepareOwn, dataArgs, playingName } from './own.js';
 import { describeGame } from './summary.js';
+import { openLink } from './share.js';
 
 /** @typedef {import('./summary.js').Game} Game */
 /** @typedef {import('./carry.js').Next} Next */
@@ -22,8 +24,10 @@ import { describeGame } from './summary.js';
  * @param {Promise<Game[]>} with_.listed   the kept games, as listed at the start
  * @param {string[]} with_.seedKeys        typed once the game runs (index.html?seed=17)
  * @param {{ close: () => void, say: (text: string) => void }} with_.games  the games dialog
+ * @param {{ begin: (name: string, bytes: Uint8Array) => void, end: () => void }} with_.watchBar
+ * @param {string | null} with_.sharedLink  the page's address when it holds a game to watch (share.js)
  */
-export function createStartup({ store, keeper, carry, listed, seedKeys, games }) {
+export function createStartup({ store, keeper, carry, listed, seedKeys, games, watchBar, sharedLink }) {
   const machine = createMachine('loading', (to) => {
     showState(to);
     if (to === 'running') {
@@ -31,6 +35,7 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games })
       canvas.focus();
       seedKeys.forEach(bridge.queueText);
     } else if (to === 'ended') {
+      watchBar.end();
       leaveFullscreen();
       byId('again').focus();
     }
@@ -45,6 +50,7 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games })
   function fail(text) {
     if (machine.state() === 'failed') return;
     bridge.stop();
+    watchBar.end();
     showFailure(text);
     machine.step('fail');
   }
@@ -94,14 +100,38 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games })
     });
   }
 
-  /** @param {string} name @param {Uint8Array} recording */
-  function watch(name, recording) {
+  /**
+   * Watches `recording`, from `turn` when one is given (a shared link's).
+   * @param {string} name @param {Uint8Array} recording @param {number} [turn]
+   */
+  function watch(name, recording, turn) {
     const file = path('watched');
     try {
       bridge.putFile(file, recording);
     } catch (error) { /* the program says it cannot be watched */ }
     note('Watching ' + name + ': Space pauses, + and - change the speed, . plays one key while paused, Escape stops.');
-    run(['--play', file]);
+    watchBar.begin(name, recording);
+    const from = turn !== undefined && Number.isSafeInteger(turn) && turn > 1 ? ['--turn', String(turn)] : [];
+    run(['--play', file].concat(from));
+  }
+
+  /**
+   * The game a shared link holds, watched at its turn. A link that holds no
+   * game is said in one note and changes nothing: the choice is offered as
+   * on any visit (never a new game, which would be kept). Either way the
+   * link leaves the address, so a reload does not open it again.
+   * @param {string} href
+   */
+  function watchShared(href) {
+    return openLink(href).catch((error) => ({ problem: bridge.describe(error) })).then((opened) => {
+      history.replaceState(history.state, '', location.pathname + location.search);
+      if ('bytes' in opened) {
+        machine.step('launch');
+        return watch('the shared game', opened.bytes, opened.turn);
+      }
+      note('This link holds no game to watch (' + opened.problem + '); nothing was changed.');
+      return listed.then((games) => offer(games.filter((game) => (game.data || '') === playingName())[0] || null));
+    });
   }
 
   /**
@@ -129,6 +159,10 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games })
 
   // Once the program is ready and a player's own data is in place.
   function choose() {
+    if (sharedLink) {
+      watchShared(sharedLink);
+      return;
+    }
     Promise.all([listed, carry.take()]).then(([games, next]) => {
       if (next) return launch(next);
       const last = games.filter((game) => (game.data || '') === playingName())[0];

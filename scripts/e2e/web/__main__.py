@@ -17,7 +17,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.a
 # The page's files besides its scripts (web/js/*.js, copied as they are).
 PAGE_FILES = ["delve.data", "delve.js", "delve.wasm", "icon-192.png", "icon-512.png", "index.html",
               "manifest.webmanifest", "page.css", "sw.js"]
-GROUPS = ("play", "touch", "own-data", "kept", "app")
+GROUPS = ("play", "touch", "own-data", "kept", "watch", "app")
 
 
 def options(argv):
@@ -107,7 +107,7 @@ def run_groups(run):
     """Each concern in turn; one that stops leaves the others to run."""
     from selenium.common.exceptions import WebDriverException
 
-    from e2e.web import app, kept, kept_more, own_data, play, touch
+    from e2e.web import app, kept, kept_more, own_data, play, touch, watch
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -140,6 +140,8 @@ def run_groups(run):
         for check in (kept.check_kept, kept_more.check_storage_full, kept_more.check_storage_refused,
                       kept_more.check_kept_from_title, kept_more.check_long_continue):
             guarded("kept", check, run)
+    if "watch" in run.only:
+        guarded("watch", watch.check_watch, run)
     if "app" in run.only:
         guarded("app", app.check_app, run)
 

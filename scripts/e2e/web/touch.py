@@ -153,6 +153,19 @@ def check_phone_reach(run, driver, pictures):
     wait_for(driver, "document.getElementById('own-dialog').open", "the own data dialog (phones)")
     check_reach(run, driver, "the own data dialog")
     driver.find_element(By.ID, "own-close").click()
+    # Watching: the watch bar in the touch pad's place, and its Share… dialog.
+    driver.get(run.url)
+    wait_for(driver, "window.Delve && Delve.state === 'choosing'", "the choice (phones, watching)")
+    driver.find_element(By.ID, "choose-games").click()
+    wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the games list (phones, watching)")
+    driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Watch']").click()
+    wait_for(driver, "Delve.state === 'running' && !document.getElementById('watch').hidden", "the watch bar (phones)")
+    check_reach(run, driver, "watching")
+    driver.find_element(By.ID, "watch-share").click()
+    wait_for(driver, "document.getElementById('share-dialog').open && "
+                     "!document.getElementById('share-status').textContent.startsWith('Making')", "Share… (phones)")
+    check_reach(run, driver, "the share dialog")
+    driver.find_element(By.ID, "share-close").click()
     if run.touch_screenshot:
         # Portrait playing, portrait with the games list, then landscape,
         # side by side on the page's own black.

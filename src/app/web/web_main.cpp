@@ -7,8 +7,11 @@
 //   --record FILE     a new game, recorded into FILE (a new file)
 //   --continue FILE   plays on the game recorded in FILE, recorded on into it
 //   --play FILE       watches the recording FILE
+//   --turn N          ... from its turn N (a shared link's), 1 up to the
+//                     recording's last; anything but a whole number is turn 1
 // A recording is handed to the page as it grows, which keeps it in the
 // browser (platform/web/wasm/kept_backend.h).
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -32,7 +35,20 @@ struct PageRun {
     std::string record;
     std::string continueFrom;
     std::string play;
+    int32_t turn = 1;  // the turn watching starts at, for the watcher to take
 };
+
+// A turn from the page's arguments: a whole number of at most nine digits
+// (any recording's turns fit), otherwise 1.
+int32_t turnArgument(const std::string& text) {
+    if (text.empty() || text.size() > 9) return 1;
+    int32_t turn = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return 1;
+        turn = turn * 10 + (c - '0');
+    }
+    return turn < 1 ? 1 : turn;
+}
 
 PageRun pageRun(int argc, char** argv) {
     PageRun run;
@@ -44,6 +60,7 @@ PageRun pageRun(int argc, char** argv) {
                              : option == "--play"     ? &run.play
                                                       : nullptr;
         if (value) *value = argv[i + 1];
+        if (option == "--turn") run.turn = turnArgument(argv[i + 1]);
     }
     return run;
 }
