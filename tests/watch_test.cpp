@@ -565,3 +565,35 @@ TEST(WatchWindow, PlayingEndsFinishedOrAtTheMismatch) {
 
 }  // namespace
 }  // namespace delve::test
+
+namespace delve::test {
+namespace {
+
+// delve-replay --turn N is the reference for the watcher's pictures: a
+// playback stopped after N frames shows the watcher's turn N.
+TEST(WatchWindow, PlaybackStoppedAtAFrameIsTheWatchersTurn) {
+    const Kept& k = kept();
+    for (const int32_t turn : {1, 50, 123, static_cast<int32_t>(k.frames.size())}) {
+        HeadlessBackend quiet("");
+        PlaybackBackend pb(quiet, k.recording, false);
+        Platform platform(pb);
+        platform.files.root = k.dir.path();
+        auto game = std::make_unique<Game>(platform);
+        std::ostringstream trace;
+        const PlaybackResult r = playRecording(*game, pb, k.recording, 0, &trace, turn);
+        EXPECT_EQ(r.kind, PlaybackResult::Stopped) << turn;
+        EXPECT_EQ(pageHash(platform.screen, platform.screen.visiblePage), k.frames[turn - 1].shown) << turn;
+        EXPECT_EQ(lines(trace.str()).size(), static_cast<size_t>(turn));
+    }
+    HeadlessBackend quiet("");
+    PlaybackBackend pb(quiet, k.recording, false);
+    Platform platform(pb);
+    platform.files.root = k.dir.path();
+    auto game = std::make_unique<Game>(platform);
+    const auto past = static_cast<int32_t>(k.frames.size()) + 1;
+    EXPECT_EQ(playRecording(*game, pb, k.recording, 0, nullptr, past).kind, PlaybackResult::Finished)
+        << "a recording that ends before the turn plays to its end";
+}
+
+}  // namespace
+}  // namespace delve::test
