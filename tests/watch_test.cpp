@@ -251,6 +251,21 @@ TEST(Watch, FallsAreMarkedOnceEach) {
     EXPECT_EQ(t.marks[2].kind, TimelineMark::PartyFell);
     EXPECT_EQ(t.marks[2].turn, 4);
     EXPECT_EQ(t.lastTurn, 5);
+
+    // Members who have not joined yet start with no health: no fall.
+    Timeline joined;
+    TimelineNotes fresh;
+    g.statCurrent.set(1, kHp, 5);
+    g.statCurrent.set(2, kHp, 0);
+    noteFrame(joined, fresh, g, 1, true);
+    g.partySize = 3;
+    g.statCurrent.resize(1, 3, 1, 6);
+    g.statCurrent.set(1, kHp, 5);
+    g.statCurrent.set(2, kHp, 4);
+    g.statCurrent.set(3, kHp, 0);
+    noteFrame(joined, fresh, g, 2, false);
+    ASSERT_EQ(joined.marks.size(), 1u);
+    EXPECT_EQ(joined.marks[0].kind, TimelineMark::LevelStart);
 }
 
 TEST(Watch, PagesPackAndUnpackExactlyAndRefuseDamage) {
