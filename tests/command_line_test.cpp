@@ -108,7 +108,7 @@ TEST(CommandLine, BadLinesNameTheMistake) {
         {{"--window-scale", "2x"}, "--window-scale: not a whole number from 1 to 8: 2x"},
         {{"--window-scale", "-1"}, "--window-scale: not a whole number from 1 to 8: -1"},
         {{"--fullscreen=yes"}, "--fullscreen takes no value"},
-        {{"--play"}, "--play needs a value (FILE)"},
+        {{"--play"}, "--play needs a value (FILE|LINK)"},
         {{"--play", "a.rec", "--seed", "3"}, "--seed and --play cannot be used together"},
         {{"--continue", "a.rec", "--seed", "3"}, "--continue cannot be used with --seed"},
         {{"--continue", "--no-record"}, "--continue cannot be used with --seed, --play or --no-record"},

@@ -195,7 +195,8 @@ TEST(Replay, RepeatsItselfAndRefusesBadOptions) {
     EXPECT_EQ(trace, dir.read("b.jsonl"));
     EXPECT_EQ(dir.read("a.png"), dir.read("b.png"));
     for (const char* bad : {"--bogus", "--seed", "--seed abc", "--keys '\\q'", "--dir /nonexistent/folder",
-                            "--keys a --keys-file /dev/null"})
+                            "--keys a --keys-file /dev/null", "--turn 5", "--recording x.rec --turn 0",
+                            "--recording x.rec --turn 1e3"})
         EXPECT_EQ(runReplay(bad), 2) << bad;
     EXPECT_EQ(runReplay("--dir " + dir.path() + "/res --keys ' 6 2\\e'"), 0);
 }

@@ -9,6 +9,8 @@
 #endif
 
 #include <cstdio>
+#include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -24,6 +26,8 @@
 #include "watch/page_pack.h"
 #include "watch/play_on.h"
 #include "watch/watch.h"
+#include "watch/watch_controls.h"
+#include "watch/watch_window.h"
 
 namespace delve::test {
 namespace {
@@ -252,6 +256,21 @@ TEST(Watch, FallsAreMarkedOnceEach) {
     EXPECT_EQ(t.marks[2].kind, TimelineMark::PartyFell);
     EXPECT_EQ(t.marks[2].turn, 4);
     EXPECT_EQ(t.lastTurn, 5);
+
+    // Members who have not joined yet start with no health: no fall.
+    Timeline joined;
+    TimelineNotes fresh;
+    g.statCurrent.set(1, kHp, 5);
+    g.statCurrent.set(2, kHp, 0);
+    noteFrame(joined, fresh, g, 1, true);
+    g.partySize = 3;
+    g.statCurrent.resize(1, 3, 1, 6);
+    g.statCurrent.set(1, kHp, 5);
+    g.statCurrent.set(2, kHp, 4);
+    g.statCurrent.set(3, kHp, 0);
+    noteFrame(joined, fresh, g, 2, false);
+    ASSERT_EQ(joined.marks.size(), 1u);
+    EXPECT_EQ(joined.marks[0].kind, TimelineMark::LevelStart);
 }
 
 TEST(Watch, PagesPackAndUnpackExactlyAndRefuseDamage) {
@@ -331,6 +350,269 @@ TEST(Watch, PlayingOnFromAnyTurnIsANewGameThatReplaysAsOne) {
         for (int32_t t = 0; t < turn; ++t) ASSERT_EQ(after[t], k.frames[t].trace) << "turn " << t + 1;
     }
     EXPECT_EQ(watch->recording.text, k.text) << "the watched recording is never changed";
+}
+
+}  // namespace
+}  // namespace delve::test
+
+namespace delve::test {
+namespace {
+
+Timeline threeLevels() {
+    Timeline t;
+    t.lastTurn = 4020;
+    t.marks = {{TimelineMark::LevelStart, 1, 1},
+               {TimelineMark::LevelStart, 300, 2},
+               {TimelineMark::MemberFell, 640, 2},
+               {TimelineMark::LevelStart, 700, 3}};
+    return t;
+}
+
+// Where each key sends the watcher, from the same place, paused or not.
+TEST(WatchControls, KeysGiveTurnsSpeedsAndTypedTurns) {
+    const Timeline t = threeLevels();
+    auto press = [&](WatchControls& c, const std::string& key) { return watchKey(c, t, key); };
+    auto target = [&](bool paused, int32_t turn, const std::string& key) {
+        WatchControls c;
+        c.paused = paused, c.turn = turn;
+        const WatchAction a = press(c, key);
+        return a.kind == WatchAction::Show ? a.turn : -a.kind;
+    };
+    EXPECT_EQ(target(true, 812, kKeyLeft), 811);
+    EXPECT_EQ(target(true, 1, kKeyLeft), 1);
+    EXPECT_EQ(target(true, 812, kKeyRight), 813);
+    EXPECT_EQ(target(true, 4020, kKeyRight), 4021) << "past the end, for the watcher to tell";
+    EXPECT_EQ(target(true, 812, "."), 813);
+    EXPECT_EQ(target(false, 812, kKeyLeft), -WatchAction::None) << "stepping is for a paused watcher";
+    EXPECT_EQ(target(false, 812, "."), -WatchAction::None);
+    EXPECT_EQ(target(false, 812, kKeyPageUp), 700);
+    EXPECT_EQ(target(false, 700, kKeyPageUp), 300) << "at a level's start: the one before";
+    EXPECT_EQ(target(false, 5, kKeyPageUp), 1);
+    EXPECT_EQ(target(false, 301, kKeyPageDown), 700);
+    EXPECT_EQ(target(false, 812, kKeyPageDown), 4020) << "no level after: the end";
+    EXPECT_EQ(target(false, 812, kKeyHome), 1);
+    EXPECT_EQ(target(false, 812, kKeyEnd), 4020);
+    EXPECT_EQ(target(true, 812, "p"), -WatchAction::PlayOn);
+    EXPECT_EQ(target(false, 812, "p"), -WatchAction::None) << "play on only from a paused picture";
+    EXPECT_EQ(target(false, 812, "\x01"), -WatchAction::None) << "the game's no-command key";
+
+    WatchControls c;
+    c.turn = 812;
+    for (int i = 0; i < 10; ++i) press(c, "+");
+    EXPECT_EQ(c.speedStep, kPlaybackFastestStep);
+    for (int i = 0; i < 10; ++i) press(c, "-");
+    EXPECT_EQ(c.speedStep, kPlaybackSlowestStep);
+    EXPECT_DOUBLE_EQ(watchInterval(0), 0.1);
+    EXPECT_DOUBLE_EQ(watchInterval(kPlaybackFastestStep), 0.1 / 64);
+
+    // A typed turn: leading zeros dropped, Backspace takes one back, Enter
+    // goes there (clamped to the end), Escape drops the digits before it
+    // would stop the watcher.
+    for (const char* key : {"0", "1", "2", "9", "\b", "0"}) EXPECT_EQ(press(c, key).kind, WatchAction::None);
+    EXPECT_EQ(c.typed, "120");
+    const WatchAction went = press(c, "\r");
+    EXPECT_EQ(went.kind, WatchAction::Show);
+    EXPECT_EQ(went.turn, 120);
+    EXPECT_EQ(c.typed, "");
+    EXPECT_EQ(press(c, "\r").kind, WatchAction::None) << "Enter with nothing typed";
+    for (int i = 0; i < 12; ++i) press(c, "9");
+    EXPECT_EQ(c.typed, "999999999");
+    EXPECT_EQ(press(c, "\r").turn, 4020);
+    press(c, "7");
+    EXPECT_EQ(press(c, "\x1b").kind, WatchAction::None);
+    EXPECT_EQ(c.typed, "");
+    EXPECT_EQ(press(c, "\x1b").kind, WatchAction::Stop);
+
+    // Space at the end of a finished recording plays it again from the start.
+    WatchControls end;
+    end.paused = true, end.turn = 4020;
+    EXPECT_EQ(press(end, " ").turn, 1);
+    EXPECT_FALSE(end.paused);
+}
+
+TEST(WatchControls, TitleSaysTurnLevelSpeedStateAndWhatIsTyped) {
+    const Timeline t = threeLevels();
+    WatchControls c;
+    c.turn = 812, c.paused = true;
+    EXPECT_EQ(watchTitle(c, t), "Playback \xe2\x80\x94 turn 812 of 4,020, level 3, \xc3\x97" "1, paused");
+    c.typed = "12";
+    c.speedStep = -2;
+    EXPECT_EQ(watchTitle(c, t),
+              "Playback \xe2\x80\x94 turn 812 of 4,020, level 3, \xc3\x97\xc2\xbc, paused \xe2\x80\x94 go to turn 12_");
+    c.typed.clear();
+    c.finished = true, c.speedStep = 4, c.turn = 4020;
+    EXPECT_EQ(watchTitle(c, t), "Playback \xe2\x80\x94 turn 4,020 of 4,020, level 3, \xc3\x97" "16, finished");
+    Timeline none;
+    EXPECT_EQ(watchTitle(WatchControls{}, none), "Playback \xe2\x80\x94 turn 1 of 0, \xc3\x97" "1");
+    EXPECT_EQ(groupedNumber(1234567), "1,234,567");
+    EXPECT_EQ(groupedNumber(999), "999");
+}
+
+TEST(WatchControls, StripColumnsAndClicksAgree) {
+    TimelineStrip s;
+    s.lastTurn = 4020;
+    EXPECT_EQ(timelineColumn(s, 1, 960), kTimelineStripMargin);
+    EXPECT_EQ(timelineColumn(s, 4020, 960), 960 - kTimelineStripMargin - 1);
+    EXPECT_EQ(timelineTurnAt(s, 0, 960), 1) << "the margin gives the first turn";
+    EXPECT_EQ(timelineTurnAt(s, 959, 960), 4020);
+    for (int32_t turn : {1, 2, 500, 2010, 4019, 4020})
+        EXPECT_LE(std::abs(timelineTurnAt(s, timelineColumn(s, turn, 960), 960) - turn), 4020 / 943 + 1) << turn;
+    // Fewer turns than columns: every turn's column gives it back.
+    s.lastTurn = 37;
+    for (int32_t turn = 1; turn <= 37; ++turn) EXPECT_EQ(timelineTurnAt(s, timelineColumn(s, turn, 960), 960), turn);
+    s.lastTurn = 1;
+    EXPECT_EQ(timelineTurnAt(s, 500, 960), 1);
+    EXPECT_EQ(timelineColumn(s, 1, 4), 3) << "a strip narrower than its margins";
+}
+
+}  // namespace
+}  // namespace delve::test
+
+namespace delve::test {
+namespace {
+
+// A viewer at the window: one scripted event per look at the keys ("" for
+// none, "click N" for a click on the timeline's turn N), then the window is
+// closed. It keeps what the watcher showed.
+class Viewer : public Backend {
+public:
+    explicit Viewer(std::deque<std::string> script) : script_(std::move(script)) {}
+    void windowOpened(int, int) override {}
+    void setTitle(const std::string& t) override { title = t; }
+    void present(const Screen& screen) override { shown = pageHash(screen, screen.visiblePage); }
+    void pumpKeys(KeyQueue& queue, KeyWait) override { pumpKeysWithin(queue, 0); }
+    void pumpKeysWithin(KeyQueue& queue, double) override {
+        seen.push_back({shown, strip.turn, title});
+        if (script_.empty()) throw EndRequested();
+        const std::string next = script_.front();
+        script_.pop_front();
+        if (next.rfind("click ", 0) == 0) clicked_ = std::stoi(next.substr(6));
+        else if (!next.empty()) pushKey(queue, next);
+    }
+    bool takeTimelineClick(int32_t& turn) override {
+        if (clicked_ == 0) return false;
+        turn = clicked_;
+        clicked_ = 0;
+        return true;
+    }
+    void showTimeline(const TimelineStrip& s) override { strip = s; }
+    double timerSeconds() override { return clock += 0.03; }
+    std::string clockTime() override { return "12:00:00"; }
+    std::string clockDate() override { return "01-01-2026"; }
+
+    std::string title;
+    uint64_t shown = 0;
+    TimelineStrip strip;
+    double clock = 100;
+    // What the window showed at each look at the keys.
+    struct Seen {
+        uint64_t shown;
+        int32_t stripTurn;
+        std::string title;
+    };
+    std::vector<Seen> seen;
+
+private:
+    std::deque<std::string> script_;
+    int32_t clicked_ = 0;
+};
+
+// Each key, click and typed turn of a paused watcher lands on the turn it
+// names, showing exactly the plain replay's picture there, with the title
+// and the strip following.
+TEST(WatchWindow, SeeksByKeyAndClickShowTheReplaysPictures) {
+    const Kept& k = kept();
+    const auto last = static_cast<int32_t>(k.frames.size());
+    Timeline t = openWatch(k.recording, k.dir.path(), 0)->timeline;
+    const int32_t secondLevel = nextLevelStart(t, 1);
+    struct Step {
+        std::string key;
+        int32_t turn;
+    };
+    const std::vector<Step> steps = {
+        {kKeyLeft, 99},      {kKeyRight, 100}, {".", 101},   {kKeyEnd, last}, {kKeyRight, last},
+        {kKeyHome, 1},       {kKeyPageDown, secondLevel},    {kKeyPageUp, 1}, {"click 77", 77},
+        {"2", 77},           {"1", 77},        {"5", 77},    {"\r", 215},    {"\x01", 215}};
+    std::deque<std::string> script;
+    for (const Step& s : steps) script.insert(script.end(), {s.key, "", ""});  // idle between: indexing
+    WatchWindowOptions options;
+    options.path = "watched.rec";
+    options.dataRoot = k.dir.path();
+    options.startTurn = 100;
+    options.startPaused = true;
+    Viewer viewer(script);
+    ASSERT_EQ(watchInWindow(viewer, k.recording, options), 0);
+    ASSERT_EQ(viewer.seen.size(), script.size() + 1);
+    for (size_t done = 0; done <= steps.size(); ++done) {
+        const Viewer::Seen& seen = viewer.seen[3 * done];
+        const int32_t turn = done == 0 ? 100 : steps[done - 1].turn;
+        const std::string how = done == 0 ? "the start" : "after " + steps[done - 1].key;
+        EXPECT_EQ(seen.shown, k.frames[turn - 1].shown) << how;
+        EXPECT_EQ(seen.stripTurn, turn) << how;
+        EXPECT_NE(seen.title.find("turn " + groupedNumber(turn) + " of " + groupedNumber(last)), std::string::npos)
+            << how << ": " << seen.title;
+        EXPECT_NE(seen.title.find("paused"), std::string::npos) << how;
+    }
+    EXPECT_EQ(viewer.strip.lastTurn, last);
+    EXPECT_NE(viewer.seen[3 * 9 + 1].title.find("go to turn 2_"), std::string::npos) << "what is typed shows";
+}
+
+// Played at full speed, a recording that stops matching stops where the
+// timeline ends, with status 3; one that matches ends finished, on the
+// picture a plain replay ends on.
+TEST(WatchWindow, PlayingEndsFinishedOrAtTheMismatch) {
+    const Kept& k = kept();
+    std::deque<std::string> script(6, "+");
+    script.insert(script.end(), 400, "");
+    WatchWindowOptions options;
+    options.path = "watched.rec";
+    options.dataRoot = k.dir.path();
+
+    Viewer played(script);
+    EXPECT_EQ(watchInWindow(played, k.recording, options), 0);
+    EXPECT_NE(played.title.find("finished"), std::string::npos) << played.title;
+    const Played plain = play(k.dir.path(), k.text);
+    EXPECT_EQ(played.shown, plain.shownHash);
+
+    std::string forged = k.text;
+    const size_t at = forged.find("\np 50 ");
+    ASSERT_NE(at, std::string::npos);
+    forged[at + 6] = forged[at + 6] == '0' ? '1' : '0';
+    Viewer stopped(script);
+    EXPECT_EQ(watchInWindow(stopped, parsed(forged), options), 3);
+    EXPECT_NE(stopped.title.find("turn 50 does not match"), std::string::npos) << stopped.title;
+}
+
+}  // namespace
+}  // namespace delve::test
+
+namespace delve::test {
+namespace {
+
+// delve-replay --turn N is the reference for the watcher's pictures: a
+// playback stopped after N frames shows the watcher's turn N.
+TEST(WatchWindow, PlaybackStoppedAtAFrameIsTheWatchersTurn) {
+    const Kept& k = kept();
+    for (const int32_t turn : {1, 50, 123, static_cast<int32_t>(k.frames.size())}) {
+        HeadlessBackend quiet("");
+        PlaybackBackend pb(quiet, k.recording, false);
+        Platform platform(pb);
+        platform.files.root = k.dir.path();
+        auto game = std::make_unique<Game>(platform);
+        std::ostringstream trace;
+        const PlaybackResult r = playRecording(*game, pb, k.recording, 0, &trace, turn);
+        EXPECT_EQ(r.kind, PlaybackResult::Stopped) << turn;
+        EXPECT_EQ(pageHash(platform.screen, platform.screen.visiblePage), k.frames[turn - 1].shown) << turn;
+        EXPECT_EQ(lines(trace.str()).size(), static_cast<size_t>(turn));
+    }
+    HeadlessBackend quiet("");
+    PlaybackBackend pb(quiet, k.recording, false);
+    Platform platform(pb);
+    platform.files.root = k.dir.path();
+    auto game = std::make_unique<Game>(platform);
+    const auto past = static_cast<int32_t>(k.frames.size()) + 1;
+    EXPECT_EQ(playRecording(*game, pb, k.recording, 0, nullptr, past).kind, PlaybackResult::Finished)
+        << "a recording that ends before the turn plays to its end";
 }
 
 }  // namespace

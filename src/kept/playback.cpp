@@ -53,21 +53,24 @@ std::string likelyMismatchCause(const Recording& r, uint64_t dataDigest) {
 }
 
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
-                             std::ostream* trace) {
+                             std::ostream* trace, int32_t lastFrame) {
     Program program;
+    int32_t frames = 0;
     try {
         while (program.stage != Stage::Ended) {
             const Stage stage = program.stage;
             advanceProgram(g, program);
             if (stage != Stage::Frame) continue;
             if (trace) *trace << traceLine(g, program.shownMessage) << '\n';
-            if (!isCheckpointTurn(g.turnCount)) continue;
-            if (auto checkpoint = pb.takeCheckpoint()) {
-                if (!matches(g, *checkpoint, program.shownMessage))
-                    return mismatch(g, r, dataDigest, "the game does not match the recording");
-            } else if (!pb.usedUp()) {
-                return mismatch(g, r, dataDigest, "the recording has no checkpoint where the game has one");
+            if (isCheckpointTurn(g.turnCount)) {
+                if (auto checkpoint = pb.takeCheckpoint()) {
+                    if (!matches(g, *checkpoint, program.shownMessage))
+                        return mismatch(g, r, dataDigest, "the game does not match the recording");
+                } else if (!pb.usedUp()) {
+                    return mismatch(g, r, dataDigest, "the recording has no checkpoint where the game has one");
+                }
             }
+            if (++frames == lastFrame) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
         }
         if (auto checkpoint = pb.takeCheckpoint()) {
             if (!matches(g, *checkpoint, program.shownMessage))

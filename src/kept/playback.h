@@ -24,8 +24,10 @@ struct PlaybackResult {
 
 // `dataDigest` is the digest of the data folder the game runs on, to name
 // the likely cause of a mismatch. Writes a trace line per frame to `trace`.
+// With `lastFrame` it stops (Stopped) once that many frames were shown and
+// checked: the picture a watcher shows at that turn.
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
-                             std::ostream* trace);
+                             std::ostream* trace, int32_t lastFrame = 0);
 
 // Why a recording may not match here: other data files or another program,
 // or nothing known.

@@ -7,6 +7,7 @@
 
 #include "platform/key_queue.h"
 #include "platform/screen.h"
+#include "platform/timeline_strip.h"
 
 namespace delve {
 
@@ -56,6 +57,17 @@ public:
     // The report the message panel showed with the latest turn's frame, ""
     // when none. Only a backend that can speak it (the page) listens.
     virtual void messageShown(const std::string& text) { (void)text; }
+    // A watcher's timeline under the picture (one with lastTurn 0 takes it
+    // away). While one is shown, keys without a character come as the
+    // named key texts of platform/timeline_strip.h instead of
+    // kNoCommandKey. Only the window shows one; others ignore it.
+    virtual void showTimeline(const TimelineStrip& strip) { (void)strip; }
+    // The turn under the latest click or drag on the timeline since the
+    // last call; a pump that brought one returns as if a key had come.
+    virtual bool takeTimelineClick(int32_t& turn) {
+        (void)turn;
+        return false;
+    }
     virtual double timerSeconds() = 0;
     virtual std::string clockTime() = 0;
     virtual std::string clockDate() = 0;

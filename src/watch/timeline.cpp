@@ -8,7 +8,11 @@ void noteFrame(Timeline& t, TimelineNotes& notes, const Game& g, int32_t turn, b
     t.lastTurn = turn;
     if (newLevel) t.marks.push_back({TimelineMark::LevelStart, turn, g.levelNumber});
     const int32_t members = std::max(g.partySize, 0);
-    if (static_cast<int32_t>(notes.health.size()) != members) notes.health.assign(members, 1);
+    // A member first seen (the first frame, or one who just joined) is taken
+    // as found: one who has not joined yet has no health, and never fell.
+    const auto seen = static_cast<int32_t>(notes.health.size());
+    notes.health.resize(static_cast<size_t>(members));
+    for (int32_t m = seen + 1; m <= members; ++m) notes.health[m - 1] = g.statCurrent.get(m, kHp);
     bool anyAlive = false;
     bool fell = false;
     for (int32_t m = 1; m <= members; ++m) {

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_keys.h"
+#include "platform/timeline_strip.h"
 #include "video_or_skip.h"
 
 namespace delve {
@@ -106,6 +107,27 @@ TEST(KeyTranslation, EveryPressGivesOneKeyWhateverEventsItSends) {
         std::string keys;
         while (hasKey(queue)) keys += (keys.empty() ? "" : "|") + takeKey(queue);
         EXPECT_EQ(keys, press.keys);
+    }
+}
+
+// A watcher reads the keys without a character by name; the game, at any
+// other time, gets the one "no command" key for all of them, as before.
+TEST(SdlKeys, KeysWithoutACharacterAreNamedOnlyForAWatcher) {
+    const std::pair<SDL_Keycode, std::string> keys[] = {
+        {SDLK_LEFT, kKeyLeft}, {SDLK_RIGHT, kKeyRight}, {SDLK_PAGEUP, kKeyPageUp},
+        {SDLK_PAGEDOWN, kKeyPageDown}, {SDLK_HOME, kKeyHome}, {SDLK_END, kKeyEnd},
+        {SDLK_UP, "\x01"}, {SDLK_F5, "\x01"}};
+    for (const bool watching : {false, true}) {
+        KeyTranslator translator;
+        translator.namedKeys = watching;
+        KeyQueue queue;
+        for (const auto& [sym, named] : keys) {
+            translateKeyDown(translator, {SDL_SCANCODE_UNKNOWN, sym, 0, 0}, queue);
+            EXPECT_EQ(takeKey(queue), watching ? named : "\x01") << named;
+        }
+        // The keypad's arrows with NumLock off still type their digits.
+        translateKeyDown(translator, {SDL_SCANCODE_KP_4, SDLK_LEFT, 0, 0}, queue);
+        EXPECT_EQ(takeKey(queue), "4");
     }
 }
 

@@ -26,7 +26,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: delve-replay [--dir DIR] [--seed N] [--keys TEXT | --keys-file FILE] [--trace FILE] "
     "[--screenshot FILE.png] [--timer SECONDS]\n"
-    "       delve-replay [--dir DIR] --recording FILE [--trace FILE] [--screenshot FILE.png]";
+    "       delve-replay [--dir DIR] --recording FILE [--turn N] [--trace FILE] [--screenshot FILE.png]";
 
 }  // namespace
 
@@ -38,7 +38,9 @@ int main(int argc, char** given) {
     if (argc == 2 && std::string(argv[1]) == "--help") {
         std::printf("%s\n\nRuns the game headless in DIR (default: the current folder) on a key script\n"
                     "(\\e Escape, \\r Enter, \\\\ a backslash, \\xHH any byte), writing one JSON line\n"
-                    "per frame and a PNG of the last visible page. --seed N types @N and Enter first.\n",
+                    "per frame and a PNG of the last visible page. --seed N types @N and Enter first.\n"
+                    "--turn N stops a recording once its Nth frame (counted from its start, as the\n"
+                    "window's watcher counts turns) is shown: the picture the watcher shows there.\n",
                     kUsage);
         return 0;
     }
@@ -88,8 +90,13 @@ int main(int argc, char** given) {
     int status = 0;
     if (playback) {
         const uint64_t digest = delve::dataFolderDigest(options->dir);
-        const delve::PlaybackResult result = delve::playRecording(*game, *playback, *recording, digest, trace);
-        if (result.kind == delve::PlaybackResult::Mismatch) {
+        const delve::PlaybackResult result =
+            delve::playRecording(*game, *playback, *recording, digest, trace, options->turn);
+        if (options->turn > 0 && result.kind == delve::PlaybackResult::Finished) {
+            std::fprintf(stderr, "delve-replay: %s: the recording ends before turn %d\n",
+                         options->recordingPath.c_str(), options->turn);
+            status = 2;
+        } else if (result.kind == delve::PlaybackResult::Mismatch) {
             std::fprintf(stderr, "delve-replay: %s: %s\n", options->recordingPath.c_str(), result.message.c_str());
             status = 3;
         } else if (recording->dataDigest != digest) {

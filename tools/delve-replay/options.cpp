@@ -35,7 +35,7 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
         };
         std::optional<std::string> v;
         if (arg == "--dir" || arg == "--seed" || arg == "--keys" || arg == "--keys-file" || arg == "--trace" ||
-            arg == "--screenshot" || arg == "--timer" || arg == "--recording") {
+            arg == "--screenshot" || arg == "--timer" || arg == "--recording" || arg == "--turn") {
             v = value();
             if (!v) return std::nullopt;
         } else {
@@ -72,6 +72,13 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
             }
         } else if (arg == "--recording") {
             o.recordingPath = *v;
+        } else if (arg == "--turn") {
+            const long long turn = isWholeNumberText(*v) && v->size() <= 9 ? std::stoll(*v) : 0;
+            if (turn < 1) {
+                error = "--turn: not a turn (1 to 999999999): " + *v;
+                return std::nullopt;
+            }
+            o.turn = static_cast<int32_t>(turn);
         } else if (arg == "--trace") {
             o.tracePath = *v;
         } else if (arg == "--screenshot") {
@@ -88,6 +95,10 @@ std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::stri
     }
     if (!o.recordingPath.empty() && (haveKeys || !seed.empty() || timerGiven)) {
         error = "--recording brings its own keys and clock: no --keys, --keys-file, --seed or --timer";
+        return std::nullopt;
+    }
+    if (o.turn > 0 && o.recordingPath.empty()) {
+        error = "--turn counts the turns of a recording: give --recording";
         return std::nullopt;
     }
     if (!seed.empty()) o.keys = "@" + seed + "\r" + o.keys;

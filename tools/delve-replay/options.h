@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@ struct ReplayOptions {
     std::string screenshotPath;
     double timer = 1000.5;
     std::string recordingPath;  // play this recording instead of keys
+    int32_t turn = 0;           // with a recording: stop once its Nth frame is shown
 };
 
 // Parses the command line; on a mistake returns nothing and sets `error`.

@@ -15,9 +15,10 @@
 #include "kept/continue_game.h"
 #include "app/start/data_folder.h"
 #include "kept/game_list.h"
-#include "kept/playback.h"
 #include "kept/recorded_run.h"
 #include "platform/system.h"
+#include "watch/watch_window.h"
+#include "app/desktop/watched_source.h"
 
 int main(int argc, char** given) {
     delve::useParentConsole();
@@ -57,13 +58,15 @@ int main(int argc, char** given) {
         if (lines.empty()) std::fprintf(stderr, "delve: no games kept yet\n");
         return 0;
     }
-    // A recording that cannot be read is refused before a window opens.
-    std::optional<delve::Recording> recording;
+    // A recording (or a shared link) that cannot be read is refused before
+    // a window opens.
+    std::optional<delve::WatchedSource> watched;
     if (!options.playPath.empty()) {
         std::string error;
-        recording = delve::loadRecording(options.playPath, error);
-        if (!recording) {
-            std::fprintf(stderr, "delve: %s: %s\n", options.playPath.c_str(), error.c_str());
+        watched = delve::openWatchedSource(options.playPath, error);
+        if (!watched) {
+            std::fprintf(stderr, "delve: %s: %s\n", delve::watchedSourceName(options.playPath).c_str(),
+                         error.c_str());
             return 2;
         }
     }
@@ -100,8 +103,16 @@ int main(int argc, char** given) {
         std::fprintf(stderr, "delve: %s\n", problem.c_str());
         return 1;
     }
-    if (recording) return delve::playInWindow(*backend, *recording, options.playPath, *dataFolder);
     const std::optional<std::string> trace = delve::environmentValue("DELVE_TRACE");
+    if (watched) {
+        delve::WatchWindowOptions watching;
+        watching.path = delve::watchedSourceName(options.playPath);
+        watching.dataRoot = *dataFolder;
+        watching.startTurn = watched->turn;
+        watching.startPaused = watched->fromLink;
+        watching.tracePath = trace.value_or("");
+        return delve::watchInWindow(*backend, std::move(watched->recording), watching);
+    }
     if (options.continueGame) return delve::continueGame(*backend, continued, *dataFolder, trace.value_or(""));
     delve::WindowRunOptions run;
     run.dataRoot = *dataFolder;

@@ -63,7 +63,7 @@ const std::vector<OptionRow>& optionTable() {
              o.windowScale = n;
              return std::string();
          }},
-        {"--play", "FILE", "watch the recording FILE (Space pause, + - speed, . step, Escape stop)",
+        {"--play", "FILE|LINK", "watch the recording FILE, or a shared game's LINK (keys below)",
          [](CommandLine& o, const std::string& v) {
              if (v.empty()) return std::string("--play: the file name is empty");
              o.playPath = v;
@@ -168,6 +168,11 @@ std::string helpText() {
         text += left + row.help + "\n";
     }
     text +=
+        "\nWatching (--play): Space pause/play, + - speed (x1/4 to x64), Escape stop;\n"
+        "while paused . or Right one turn on, Left one turn back, p play on from here (a new kept game).\n"
+        "PageUp/PageDown the start of this (or the previous) / the next level, Home/End the first / last turn;\n"
+        "type a turn's number, then Enter, to go there (Backspace corrects, Escape drops it);\n"
+        "click or drag on the timeline under the picture to go anywhere.\n"
         "\nThe data folder is DIR from --data, else the program's own folder when it holds res/,\n"
         "else $XDG_DATA_HOME/delve (~/.local/share/delve), filled from the installed data on first run.\n";
     return text;

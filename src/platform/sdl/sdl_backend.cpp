@@ -154,6 +154,19 @@ public:
         return click_.take(frameX, frameY);
     }
 
+    void showTimeline(const TimelineStrip& strip) override {
+        keys_.namedKeys = strip.lastTurn > 0;
+        if (!keys_.namedKeys) dragging_ = false, timelineTurn_ = 0;
+        setTimelineStrip(video_, strip);
+    }
+
+    bool takeTimelineClick(int32_t& turn) override {
+        if (timelineTurn_ <= 0) return false;
+        turn = timelineTurn_;
+        timelineTurn_ = 0;
+        return true;
+    }
+
     double timerSeconds() override { return static_cast<double>(SDL_GetPerformanceCounter()) / frequency_; }
     std::string clockTime() override { return formatClockTime(localNow()); }
     std::string clockDate() override { return formatClockDate(localNow()); }
@@ -188,11 +201,28 @@ private:
                 // A click on the frame wakes a wait as a key does; a click on
                 // the border around it is nothing.
                 if (event.button.button != SDL_BUTTON_LEFT) return 0;
+                // On the timeline it seeks, and so does dragging from there.
+                if (int32_t turn = 0; timelineTurnAtWindowPoint(video_, event.button.x, event.button.y, turn)) {
+                    dragging_ = true;
+                    timelineTurn_ = turn;
+                    return 1;
+                }
                 if (int x = 0, y = 0; framePixelAtWindowPoint(video_, event.button.x, event.button.y, x, y)) {
                     click_.put(x, y);
                     return 1;
                 }
                 return 0;
+            case SDL_MOUSEBUTTONUP:
+                if (event.button.button == SDL_BUTTON_LEFT) dragging_ = false;
+                return 0;
+            case SDL_MOUSEMOTION: {
+                if (!dragging_ || !(event.motion.state & SDL_BUTTON_LMASK)) return 0;
+                // Dragged off the strip, the turn follows the pointer's column.
+                const int32_t turn = timelineTurnAtWindowColumn(video_, event.motion.x);
+                if (turn <= 0) return 0;
+                timelineTurn_ = turn;
+                return 1;
+            }
             case SDL_WINDOWEVENT:
                 switch (event.window.event) {
                     case SDL_WINDOWEVENT_EXPOSED:
@@ -223,6 +253,8 @@ private:
     SdlPads pads_;
     bool padsStarted_ = false;
     PendingClick click_;
+    bool dragging_ = false;     // the left button went down on the timeline
+    int32_t timelineTurn_ = 0;  // the turn clicked or dragged to, not yet taken
     double frequency_;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/timeline_strip.h"
 
 namespace delve {
 
@@ -54,6 +55,19 @@ bool typesCharacter(const SDL_Keysym& key) {
     return key.sym >= 32 && key.sym != SDLK_DELETE && (key.sym & SDLK_SCANCODE_MASK) == 0;
 }
 
+// A watcher's own text for a key without a character, or "".
+std::string namedKey(SDL_Keycode sym) {
+    switch (sym) {
+        case SDLK_LEFT: return kKeyLeft;
+        case SDLK_RIGHT: return kKeyRight;
+        case SDLK_PAGEUP: return kKeyPageUp;
+        case SDLK_PAGEDOWN: return kKeyPageDown;
+        case SDLK_HOME: return kKeyHome;
+        case SDLK_END: return kKeyEnd;
+        default: return "";
+    }
+}
+
 // Bytes in the UTF-8 sequence that starts with `lead` (1 for stray bytes).
 size_t sequenceLength(unsigned char lead) {
     if (lead >= 0xF0 && lead < 0xF8) return 4;
@@ -98,7 +112,8 @@ KeyDownResult translateKeyDown(KeyTranslator& t, const SDL_Keysym& key, KeyQueue
         return KeyDownResult::Ignored;
     }
     // Arrows, function keys, Tab, Delete and the rest have no character.
-    pushKey(queue, kNoCommandKey);
+    const std::string named = t.namedKeys ? namedKey(key.sym) : "";
+    pushKey(queue, named.empty() ? kNoCommandKey : named);
     return KeyDownResult::Queued;
 }
 

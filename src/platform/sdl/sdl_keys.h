@@ -14,6 +14,10 @@ struct KeyTranslator {
     // A keypad key queued from its key-down: the text input that may follow
     // for the same press must not queue it a second time.
     char pendingKeypadCharacter = 0;
+    // A watcher is reading the keys: the arrows, Page Up/Down, Home and End
+    // come as their own key texts (platform/timeline_strip.h), not as the
+    // game's kNoCommandKey.
+    bool namedKeys = false;
 };
 
 enum class KeyDownResult {

@@ -20,6 +20,60 @@ void uploadFrame(SdlVideo& v) {
     SDL_UpdateTexture(v.texture, nullptr, v.frame.data(), v.frameWidth * 4);
 }
 
+// What is fitted into the window: the frame, and the strip under it when
+// one is shown.
+int contentHeight(const SdlVideo& v) {
+    return v.frameHeight + (v.strip.lastTurn > 0 ? kTimelineStripHeight : 0);
+}
+
+// The content's place in the output, or false when there is none.
+bool contentFit(const SdlVideo& v, FrameRect& fit) {
+    int outputWidth = 0, outputHeight = 0;
+    if (!v.renderer || SDL_GetRendererOutputSize(v.renderer, &outputWidth, &outputHeight) != 0) return false;
+    fit = fitFrame(outputWidth, outputHeight, v.frameWidth, contentHeight(v));
+    return fit.width > 0;
+}
+
+// The point of the content under a point of the window.
+bool contentPixelAt(const SdlVideo& v, int windowX, int windowY, int& x, int& y) {
+    if (!v.renderer || !v.window) return false;
+    int outputWidth = 0, outputHeight = 0, windowWidth = 0, windowHeight = 0;
+    if (SDL_GetRendererOutputSize(v.renderer, &outputWidth, &outputHeight) != 0) return false;
+    SDL_GetWindowSize(v.window, &windowWidth, &windowHeight);
+    if (windowWidth <= 0 || windowHeight <= 0) return false;
+    const int outputX = static_cast<int>(int64_t{windowX} * outputWidth / windowWidth);
+    const int outputY = static_cast<int>(int64_t{windowY} * outputHeight / windowHeight);
+    const FrameRect fit = fitFrame(outputWidth, outputHeight, v.frameWidth, contentHeight(v));
+    return framePixelAt(fit, v.frameWidth, contentHeight(v), outputX, outputY, x, y);
+}
+
+// The strip in the content's bottom `kTimelineStripHeight` rows, drawn with
+// plain rectangles in strip pixels scaled as the frame is.
+void drawStrip(SdlVideo& v, const FrameRect& fit) {
+    const TimelineStrip& s = v.strip;
+    const int width = v.frameWidth;
+    const int height = contentHeight(v);
+    auto fill = [&](int x, int y, int w, int h, Uint8 r, Uint8 g, Uint8 b) {
+        const int top = v.frameHeight + y;
+        const int left = static_cast<int>(int64_t{x} * fit.width / width);
+        const int right = static_cast<int>(int64_t{x + w} * fit.width / width);
+        const int upper = static_cast<int>(int64_t{top} * fit.height / height);
+        const int lower = static_cast<int>(int64_t{top + h} * fit.height / height);
+        const SDL_Rect rect{fit.x + left, fit.y + upper, std::max(right - left, 1), std::max(lower - upper, 1)};
+        SDL_SetRenderDrawColor(v.renderer, r, g, b, 255);
+        SDL_RenderFillRect(v.renderer, &rect);
+    };
+    auto column = [&](int32_t turn) { return timelineColumn(s, turn, width); };
+    fill(0, 0, width, kTimelineStripHeight, 20, 20, 28);
+    const int barLeft = column(1), barRight = column(s.lastTurn), shown = column(s.turn);
+    fill(barLeft, 16, barRight - barLeft + 1, 8, 64, 64, 80);
+    fill(barLeft, 16, shown - barLeft + 1, 8, 96, 136, 200);
+    for (const int32_t turn : s.levelStarts) fill(column(turn), 8, 1, 24, 200, 200, 200);
+    for (const int32_t turn : s.memberFalls) fill(column(turn) - 1, 2, 3, 10, 240, 160, 40);
+    for (const int32_t turn : s.partyFalls) fill(column(turn) - 1, 2, 3, 36, 230, 40, 40);
+    fill(shown - 1, 4, 3, 32, 255, 255, 255);
+}
+
 }  // namespace
 
 bool openVideo(SdlVideo& v, int scale, bool fullscreen) {
@@ -89,31 +143,65 @@ void renderFrame(SdlVideo& v) {
     SDL_RenderSetViewport(v.renderer, nullptr);
     SDL_SetRenderDrawColor(v.renderer, 0, 0, 0, 255);
     SDL_RenderClear(v.renderer);
-    int outputWidth = 0, outputHeight = 0;
     // In pixels, which on a high-density display is more than the window's size.
-    if (v.texture && SDL_GetRendererOutputSize(v.renderer, &outputWidth, &outputHeight) == 0) {
-        const FrameRect fit = fitFrame(outputWidth, outputHeight, v.frameWidth, v.frameHeight);
-        if (fit.width > 0) {
-            // Whole factors stay sharp; only a frame squeezed into a window too
-            // small for it is smoothed, so thin lines do not vanish.
-            SDL_SetTextureScaleMode(v.texture, fit.wholeScale ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
-            const SDL_Rect target{fit.x, fit.y, fit.width, fit.height};
-            SDL_RenderCopy(v.renderer, v.texture, nullptr, &target);
-        }
+    if (FrameRect fit; v.texture && contentFit(v, fit)) {
+        // Whole factors stay sharp; only a frame squeezed into a window too
+        // small for it is smoothed, so thin lines do not vanish.
+        SDL_SetTextureScaleMode(v.texture, fit.wholeScale ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+        const int frameOutputHeight = static_cast<int>(int64_t{fit.height} * v.frameHeight / contentHeight(v));
+        const SDL_Rect target{fit.x, fit.y, fit.width, frameOutputHeight};
+        SDL_RenderCopy(v.renderer, v.texture, nullptr, &target);
+        if (v.strip.lastTurn > 0) drawStrip(v, fit);
     }
     SDL_RenderPresent(v.renderer);
 }
 
 bool framePixelAtWindowPoint(const SdlVideo& v, int windowX, int windowY, int& frameX, int& frameY) {
-    if (!v.renderer || !v.window) return false;
-    int outputWidth = 0, outputHeight = 0, windowWidth = 0, windowHeight = 0;
-    if (SDL_GetRendererOutputSize(v.renderer, &outputWidth, &outputHeight) != 0) return false;
+    return contentPixelAt(v, windowX, windowY, frameX, frameY) && frameY < v.frameHeight;
+}
+
+bool timelineTurnAtWindowPoint(const SdlVideo& v, int windowX, int windowY, int32_t& turn) {
+    int x = 0, y = 0;
+    if (v.strip.lastTurn <= 0 || !contentPixelAt(v, windowX, windowY, x, y) || y < v.frameHeight) return false;
+    turn = timelineTurnAt(v.strip, x, v.frameWidth);
+    return true;
+}
+
+int32_t timelineTurnAtWindowColumn(const SdlVideo& v, int windowX) {
+    FrameRect fit;
+    int windowWidth = 0, windowHeight = 0, outputWidth = 0, outputHeight = 0;
+    if (v.strip.lastTurn <= 0 || !v.window || !contentFit(v, fit)) return 0;
     SDL_GetWindowSize(v.window, &windowWidth, &windowHeight);
-    if (windowWidth <= 0 || windowHeight <= 0) return false;
-    const int outputX = static_cast<int>(int64_t{windowX} * outputWidth / windowWidth);
-    const int outputY = static_cast<int>(int64_t{windowY} * outputHeight / windowHeight);
-    const FrameRect fit = fitFrame(outputWidth, outputHeight, v.frameWidth, v.frameHeight);
-    return framePixelAt(fit, v.frameWidth, v.frameHeight, outputX, outputY, frameX, frameY);
+    SDL_GetRendererOutputSize(v.renderer, &outputWidth, &outputHeight);
+    if (windowWidth <= 0) return 0;
+    const int64_t outputX = int64_t{windowX} * outputWidth / windowWidth;
+    const int64_t x = std::clamp<int64_t>((outputX - fit.x) * v.frameWidth / fit.width, 0, v.frameWidth - 1);
+    return timelineTurnAt(v.strip, static_cast<int>(x), v.frameWidth);
+}
+
+void setTimelineStrip(SdlVideo& v, const TimelineStrip& strip) {
+    const bool wasShown = v.strip.lastTurn > 0;
+    v.strip = strip;
+    const bool shown = strip.lastTurn > 0;
+    if (v.window && wasShown != shown) {
+        // The window makes room for the strip at the scale the frame has,
+        // unless the desktop decides its size (full screen, maximised).
+        const Uint32 flags = SDL_GetWindowFlags(v.window);
+        int w = 0, h = 0;
+        SDL_GetWindowSize(v.window, &w, &h);
+        const int frameWidth = v.frameWidth > 0 ? v.frameWidth : kWindowWidth;
+        const int frameHeight = v.frameHeight > 0 ? v.frameHeight : kWindowHeight;
+        const int scale = std::max(std::min(w / frameWidth, h / frameHeight), 1);
+        if (shown && !(flags & (SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_MAXIMIZED))) {
+            v.stripGrowth = kTimelineStripHeight * scale;
+            SDL_SetWindowSize(v.window, w, h + v.stripGrowth);
+        } else if (!shown && v.stripGrowth > 0) {
+            if (!(flags & (SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_MAXIMIZED)))
+                SDL_SetWindowSize(v.window, w, std::max(h - v.stripGrowth, 100));
+            v.stripGrowth = 0;
+        }
+    }
+    renderFrame(v);
 }
 
 void toggleFullscreen(SdlVideo& v) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/screen.h"
+#include "platform/timeline_strip.h"
 
 namespace delve {
 
@@ -22,6 +23,10 @@ struct SdlVideo {
     // be rebuilt when the renderer loses it.
     std::vector<uint32_t> frame;
     std::array<uint32_t, 256> colours{};
+    // A watcher's timeline, drawn under the frame while lastTurn > 0; the
+    // window grew by `stripGrowth` window pixels to make room for it.
+    TimelineStrip strip;
+    int stripGrowth = 0;
 };
 
 // Creates the hidden 960 x 720 window and its renderer; false when either
@@ -41,6 +46,14 @@ void renderFrame(SdlVideo& v);
 // The frame pixel under a point of the window (in window coordinates, which
 // a high-density display scales to more output pixels); false off the frame.
 bool framePixelAtWindowPoint(const SdlVideo& v, int windowX, int windowY, int& frameX, int& frameY);
+// Shows the timeline under the frame, or takes it away (lastTurn 0); the
+// window grows by the strip when it is shown first, and shrinks back.
+void setTimelineStrip(SdlVideo& v, const TimelineStrip& strip);
+// The turn under a point of the window on the timeline; false off it.
+bool timelineTurnAtWindowPoint(const SdlVideo& v, int windowX, int windowY, int32_t& turn);
+// The turn at a column of the window wherever the pointer is (a drag that
+// left the strip); 0 without a strip.
+int32_t timelineTurnAtWindowColumn(const SdlVideo& v, int windowX);
 // After the renderer lost its textures.
 void rebuildTexture(SdlVideo& v);
 void toggleFullscreen(SdlVideo& v);

@@ -1,0 +1,53 @@
+#pragma once
+// What a viewer's key does to a watched game, apart from any window: the
+// turn to show next, the pace, a turn number being typed, stopping, playing
+// on. The window's watcher (watch/watch_window) only carries it out.
+//
+//   Space       pause / play            +  -      speed x1/4 .. x64
+//   .  Right    one turn on (paused)    Left      one turn back (paused)
+//   PageUp      start of this level, or of the one before when already there
+//   PageDown    start of the next level Home End  the first / last turn
+//   digits, Enter   that turn (Backspace takes a digit back, Escape drops them)
+//   p           play on from here (paused): a new game from this turn
+//   Escape      stop watching
+#include <cstdint>
+#include <string>
+
+#include "watch/timeline.h"
+
+namespace delve {
+
+struct WatchControls {
+    int32_t turn = 1;        // the turn shown
+    bool paused = false;
+    int speedStep = 0;       // 2^speedStep turns per base interval
+    std::string typed;       // digits of a turn being typed
+    bool finished = false;   // played to the end
+    std::string note;        // why the last key did nothing, till the next key
+};
+
+struct WatchAction {
+    enum Kind {
+        None,     // nothing to do but show the title again
+        Show,     // show `turn`; past the last turn means the end was passed
+        PlayOn,   // start a new game from the turn shown
+        Stop      // the viewer leaves
+    } kind = None;
+    int32_t turn = 0;
+};
+
+// The most digits a typed turn takes (a turn fits in 32 bits).
+constexpr size_t kTypedTurnDigits = 9;
+
+WatchAction watchKey(WatchControls& c, const Timeline& t, const std::string& key);
+
+// Seconds between turns at `speedStep` (10 turns a second at x1).
+double watchInterval(int speedStep);
+
+// "Playback — turn 812 of 4,020, level 3, ×1, paused", and what is typed.
+std::string watchTitle(const WatchControls& c, const Timeline& t);
+
+// 4020 as "4,020".
+std::string groupedNumber(int64_t n);
+
+}  // namespace delve
