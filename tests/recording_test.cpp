@@ -197,63 +197,6 @@ TEST(Recording, ReaderRefusesMalformedFilesWhole) {
     EXPECT_FALSE(nextEvent(c));
 }
 
-// The window behind a paced playback: a clock that moves a millisecond per
-// reading, and the viewer's keys, all that wait in each pump.
-class ViewerWindow : public Backend {
-public:
-    void windowOpened(int, int) override {}
-    void setTitle(const std::string& t) override { title = t; }
-    void present(const Screen&) override {}
-    void pumpKeys(KeyQueue& queue, KeyWait) override {
-        for (const auto& key : viewer) pushKey(queue, key);
-        viewer.clear();
-    }
-    double timerSeconds() override { return now += 0.001; }
-    std::string clockTime() override { return ""; }
-    std::string clockDate() override { return ""; }
-    std::deque<std::string> viewer;
-    std::string title;
-    double now = 0;
-};
-
-TEST(Playback, ViewerKeysSteerThePlaybackAndNeverReachTheGame) {
-    std::string error;
-    auto r = parseRecording("delve-recording 1\nprogram x\ndata 0000000000000000\nk 0 x\nk 3 6\nk 4 8\nk 9 2\nk 12 4\n", error);
-    ASSERT_TRUE(r) << error;
-    ViewerWindow window;
-    PlaybackBackend pb(window, *r, true);
-    KeyQueue game;
-    pb.pumpKeys(game, KeyWait::Block);  // the first key comes at once
-    EXPECT_EQ(takeKey(game), "x");
-    EXPECT_EQ(window.title, "Playback \xe2\x80\x94 turn 0 of 12, \xc3\x97" "1");
-
-    // At x1 the next key waits a tenth of a second; "+" past x64 stays x64.
-    double before = window.now;
-    pb.pumpKeys(game, KeyWait::Block);
-    EXPECT_GE(window.now - before, 0.09);
-    EXPECT_EQ(takeKey(game), "6");
-    for (int i = 0; i < 9; ++i) window.viewer.push_back("+");
-    pb.pumpKeys(game, KeyWait::Block);
-    EXPECT_EQ(takeKey(game), "8");
-    EXPECT_NE(window.title.find("\xc3\x97" "64"), std::string::npos) << window.title;
-    // At high speed the viewer is heard every 50 ms, not at every key.
-    window.now += 1;
-    for (int i = 0; i < 12; ++i) window.viewer.push_back("-");
-
-    // Paused, only "." plays a key; other keys (a move, Enter) go nowhere.
-    window.viewer.insert(window.viewer.end(), {" ", "6", "\r", "."});
-    pb.pumpKeys(game, KeyWait::Block);
-    EXPECT_EQ(takeKey(game), "2");
-    EXPECT_FALSE(hasKey(game));
-    EXPECT_NE(window.title.find("turn 9 of 12, \xc3\x97\xc2\xbc, paused"), std::string::npos) << window.title;
-
-    // Escape stops it, as the end of the recording would.
-    window.viewer.push_back("\x1b");
-    EXPECT_THROW(pb.pumpKeys(game, KeyWait::Block), RunEnded);
-    EXPECT_TRUE(pb.stoppedByViewer());
-    EXPECT_FALSE(hasKey(game));
-}
-
 TEST(RecordingFiles, NamedByTimeAndSeed) {
     ScratchDir dir;
     RecordingFile f;

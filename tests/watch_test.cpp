@@ -55,7 +55,7 @@ struct Frame {
 // The plain replay: each turn's trace line and shown page, in order.
 std::vector<Frame> replayEveryTurn(const std::string& root, const Recording& r) {
     HeadlessBackend quiet("");
-    PlaybackBackend pb(quiet, r, false);
+    PlaybackBackend pb(quiet, r);
     Platform platform(pb);
     platform.files.root = root;
     auto game = std::make_unique<Game>(platform);
@@ -595,7 +595,7 @@ TEST(WatchWindow, PlaybackStoppedAtAFrameIsTheWatchersTurn) {
     const Kept& k = kept();
     for (const int32_t turn : {1, 50, 123, static_cast<int32_t>(k.frames.size())}) {
         HeadlessBackend quiet("");
-        PlaybackBackend pb(quiet, k.recording, false);
+        PlaybackBackend pb(quiet, k.recording);
         Platform platform(pb);
         platform.files.root = k.dir.path();
         auto game = std::make_unique<Game>(platform);
@@ -606,7 +606,7 @@ TEST(WatchWindow, PlaybackStoppedAtAFrameIsTheWatchersTurn) {
         EXPECT_EQ(lines(trace.str()).size(), static_cast<size_t>(turn));
     }
     HeadlessBackend quiet("");
-    PlaybackBackend pb(quiet, k.recording, false);
+    PlaybackBackend pb(quiet, k.recording);
     Platform platform(pb);
     platform.files.root = k.dir.path();
     auto game = std::make_unique<Game>(platform);

@@ -81,37 +81,11 @@ PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, u
         // The window was closed or the program told to end: the viewer left.
         return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
     } catch (const RunEnded&) {
-        if (pb.stoppedByViewer()) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
+        // The recording is used up: it was played to its end.
     } catch (const RecordingDiverged& e) {
         return mismatch(g, r, dataDigest, std::string("the game no longer follows the recording: ") + e.what());
     }
     return PlaybackResult{PlaybackResult::Finished, g.turnCount, ""};
-}
-
-int playInWindow(Backend& window, const Recording& r, const std::string& path, const std::string& dataRoot) {
-    PlaybackBackend pb(window, r, true);
-    Platform platform(pb);
-    platform.files.root = dataRoot;
-    auto game = std::make_unique<Game>(platform);
-    pb.setTitle("");
-    const uint64_t digest = dataFolderDigest(dataRoot);
-    const PlaybackResult result = playRecording(*game, pb, r, digest, nullptr);
-    switch (result.kind) {
-        case PlaybackResult::Stopped:
-            return 0;
-        case PlaybackResult::Finished:
-            if (r.dataDigest != digest)
-                std::fprintf(stderr, "delve: %s: recorded with other data files, yet every checkpoint matched\n",
-                             path.c_str());
-            pb.waitForViewerToLeave(pb.playbackTitle() + ", finished");
-            return 0;
-        case PlaybackResult::Mismatch:
-            break;
-    }
-    showMismatch(platform, "Playback stopped", path, r, digest, result.turn, result.message);
-    pb.waitForViewerToLeave("Playback stopped \xe2\x80\x94 turn " + std::to_string(result.turn) +
-                            " does not match the recording");
-    return 3;
 }
 
 void showMismatch(Platform& p, const std::string& what, const std::string& path, const Recording& r,

@@ -41,7 +41,4 @@ void showMismatch(Platform& p, const std::string& what, const std::string& path,
 // Shows `title` and waits until the window brings Escape, or is closed.
 void waitForEscape(Backend& window, const std::string& title);
 
-// Watching in the window; returns the exit status (3 for a mismatch).
-int playInWindow(Backend& window, const Recording& r, const std::string& path, const std::string& dataRoot);
-
 }  // namespace delve

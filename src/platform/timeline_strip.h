@@ -15,6 +15,8 @@ struct TimelineStrip {
     int32_t turn = 0;
     int32_t lastTurn = 0;  // 0: no strip
     std::vector<int32_t> levelStarts;
+    std::vector<int32_t> levels;  // the level each of those starts
+
     std::vector<int32_t> memberFalls;
     std::vector<int32_t> partyFalls;
 };

@@ -1,12 +1,8 @@
 #pragma once
 // A backend in front of another that gives the game what a recording says
-// it read, in the order it read it: clock readings and key batches. Pages
-// and the title still go to the backend behind it. Unpaced (the replay
-// tool) the keys come as fast as the game takes them; paced (the window)
-// they come at a chosen speed, and the viewer's own keys steer the playback
-// instead of reaching the game: Space pauses and resumes, "+" and "-"
-// double and halve the speed (x1/4 to x64 of 10 keys a second), "." plays
-// one key while paused, Escape stops.
+// it read, in the order it read it: clock readings and key batches, as fast
+// as the game takes them. Pages and the title still go to the backend
+// behind it. (Watching at a pace, with seeking, is watch/watch_window's.)
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -25,12 +21,12 @@ struct RecordingDiverged : std::runtime_error {
 
 class PlaybackBackend final : public Backend {
 public:
-    PlaybackBackend(Backend& inner, const Recording& recording, bool paced);
+    PlaybackBackend(Backend& inner, const Recording& recording);
 
     void windowOpened(int width, int height) override { inner_.windowOpened(width, height); }
-    void setTitle(const std::string& title) override;
+    void setTitle(const std::string& title) override { inner_.setTitle(title); }
     void present(const Screen& screen) override { inner_.present(screen); }
-    // Throws RunEnded when the recording is used up or the viewer stopped.
+    // Throws RunEnded when the recording is used up.
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
     double timerSeconds() override;
     std::string clockTime() override;
@@ -44,7 +40,6 @@ public:
     // the next event (past the comments after what was taken).
     size_t position() const { return cursor_.position; }
     size_t nextEventStart() const { return delve::nextEventStart(cursor_); }
-    bool stoppedByViewer() const { return stopped_; }
     int32_t recordedTurn() const { return turn_; }
 
     // Where the playback stands in the recording, to come back to it (a
@@ -63,36 +58,13 @@ public:
         batchStart_ = place.batchStart;
     }
 
-    // Paced only: shows `title` and waits for Escape (the window stays).
-    void waitForViewerToLeave(const std::string& title);
-    // "Playback — turn N of M, ×S" with ", paused" while paused.
-    std::string playbackTitle() const;
-
 private:
     RecordedEvent take(RecordedKind kind);
-    void waitForNextKey();
-    // Reads the viewer's keys, sleeping at most `seconds` when none came.
-    void readViewerKeys(double seconds);
-    void showTitle();
 
     Backend& inner_;
-    const Recording& recording_;
     RecordingCursor cursor_;
-    bool paced_;
     int32_t turn_ = 0;
     size_t batchStart_ = 0;
-    // Pacing: speed 2^speedStep_ times the base rate.
-    int speedStep_ = 0;
-    bool paused_ = false;
-    bool step_ = false;
-    bool stopped_ = false;
-    double nextDue_ = 0;
-    double nextViewerCheck_ = 0;
-    KeyQueue viewerKeys_;
 };
-
-constexpr double kPlaybackKeysPerSecond = 10;
-constexpr int kPlaybackSlowestStep = -2;  // x1/4
-constexpr int kPlaybackFastestStep = 6;   // x64
 
 }  // namespace delve

@@ -14,7 +14,7 @@ ResumeBackend::ResumeBackend(RecordingBackend& live, const Recording& recording,
                              uint64_t keepBytes, std::string extra)
     : live_(live),
       recording_(recording),
-      playback_(live, recording, false),
+      playback_(live, recording),
       file_(file),
       keepBytes_(keepBytes),
       extra_(std::move(extra)) {}

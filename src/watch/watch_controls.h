@@ -17,6 +17,11 @@
 
 namespace delve {
 
+// Playing goes at 10 turns a second times 2^speedStep, from x1/4 to x64.
+constexpr double kPlaybackKeysPerSecond = 10;
+constexpr int kPlaybackSlowestStep = -2;  // x1/4
+constexpr int kPlaybackFastestStep = 6;   // x64
+
 struct WatchControls {
     int32_t turn = 1;        // the turn shown
     bool paused = false;

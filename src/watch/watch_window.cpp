@@ -39,7 +39,10 @@ void showStrip(Watcher& v) {
     if (v.stripLastTurn != t.lastTurn) {
         v.strip = {};
         for (const TimelineMark& m : t.marks) {
-            if (m.kind == TimelineMark::LevelStart) v.strip.levelStarts.push_back(m.turn);
+            if (m.kind == TimelineMark::LevelStart) {
+                v.strip.levelStarts.push_back(m.turn);
+                v.strip.levels.push_back(m.level);
+            }
             else if (m.kind == TimelineMark::MemberFell) v.strip.memberFalls.push_back(m.turn);
             else v.strip.partyFalls.push_back(m.turn);
         }
@@ -102,6 +105,11 @@ std::optional<int> playOn(Watcher& v, std::string& problem) {
     if (!start) return std::nullopt;
     const std::string path = keepPlayOn(v.options.dataRoot, *start, problem);
     if (path.empty()) return std::nullopt;
+    if (v.options.playOnPath) {
+        *v.options.playOnPath = path;
+        v.window.showTimeline({});
+        return 0;
+    }
     ContinueTarget target;
     std::string error;
     if (openToContinue(v.options.dataRoot, path, target, error) != 0) {
@@ -193,7 +201,7 @@ int runWatcher(Watcher& v) {
 }  // namespace
 
 int watchInWindow(Backend& window, Recording recording, const WatchWindowOptions& options) {
-    auto watch = openWatch(std::move(recording), options.dataRoot, kWatchMemoryBytes);
+    auto watch = openWatch(std::move(recording), options.dataRoot, options.memoryBytes);
     Watcher v{window, *watch, options, {}, true, -1, {}};
     v.controls.paused = options.startPaused;
     try {

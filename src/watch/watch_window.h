@@ -17,10 +17,14 @@ struct WatchWindowOptions {
     int32_t startTurn = 1;   // the turn shown first
     bool startPaused = false;
     std::string tracePath;   // a game played on writes its frames' trace here
+    // The moments a watcher keeps to seek fast take at most about this much
+    // memory (watch/watch.h).
+    size_t memoryBytes = size_t{256} << 20;
+    // When given, a game played on is only made, and its file named here,
+    // for the caller to continue as it continues any kept game (the page
+    // keeps it in the browser's storage first); the watcher then ends.
+    std::string* playOnPath = nullptr;
 };
-
-// The moments a watcher keeps to seek fast take at most this much memory.
-constexpr size_t kWatchMemoryBytes = size_t{256} << 20;
 
 // Returns the exit status: 0 when the viewer leaves, 3 when playing reached
 // the point where the game stops matching the recording, or a game played

@@ -6,7 +6,7 @@
 namespace delve {
 
 WatchedRun::WatchedRun(const Recording& r, const std::string& dataRoot, uint64_t digest, bool drawn)
-    : recording(r), dataDigest(digest), quiet(""), playback(quiet, r, false), platform(playback) {
+    : recording(r), dataDigest(digest), quiet(""), playback(quiet, r), platform(playback) {
     platform.files.root = dataRoot;
     platform.files.memo = std::make_shared<Files::Memo>();
     platform.screen.skipDrawing = !drawn;

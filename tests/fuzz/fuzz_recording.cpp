@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (recording->keyLines > kMaxPlayedKeyLines) return 0;
     HeadlessBackend screen;
-    PlaybackBackend pb(screen, *recording, false);
+    PlaybackBackend pb(screen, *recording);
     Platform platform(pb);
     platform.files.root = folder;
     auto game = std::make_unique<Game>(platform);

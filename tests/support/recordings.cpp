@@ -65,7 +65,7 @@ Played play(const std::string& root, const std::string& text) {
     EXPECT_TRUE(recording) << error;
     if (!recording) return {};
     BatchBackend screen({});
-    PlaybackBackend pb(screen, *recording, false);
+    PlaybackBackend pb(screen, *recording);
     Platform platform(pb);
     platform.files.root = root;
     auto game = std::make_unique<Game>(platform);

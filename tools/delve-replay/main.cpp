@@ -83,7 +83,7 @@ int main(int argc, char** given) {
 
     delve::HeadlessBackend backend(options->keys, options->timer);
     std::unique_ptr<delve::PlaybackBackend> playback;
-    if (recording) playback = std::make_unique<delve::PlaybackBackend>(backend, *recording, false);
+    if (recording) playback = std::make_unique<delve::PlaybackBackend>(backend, *recording);
     delve::Platform platform(playback ? static_cast<delve::Backend&>(*playback) : backend);
     platform.files.root = options->dir;
     auto game = std::make_unique<delve::Game>(platform);

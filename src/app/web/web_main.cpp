@@ -27,8 +27,21 @@
 #include "kept/playback.h"
 #include "kept/recorded_run.h"
 #include "walk/walk_backend.h"
+#include "watch/watch_window.h"
+
+#include <emscripten/emscripten.h>
+
+// The page starts keeping a new game: the one played on from a watched turn
+// (web/js/watch-bar.js).
+EM_JS(void, pagePlayingOn, (), {
+    if (typeof globalThis.delvePlayingOn === 'function') globalThis.delvePlayingOn();
+});
 
 namespace {
+
+// What a watcher's kept moments may take in the page: a 10,000-turn game's
+// moments spaced 64 turns apart, within the page's memory ceiling.
+constexpr size_t kWatchMemoryBytes = size_t{6} << 20;
 
 struct PageRun {
     std::string root = delve::kWebGameRoot;
@@ -92,7 +105,9 @@ int playNewGame(delve::Backend& page, const PageRun& run) {
     return status;
 }
 
-int continueKeptGame(delve::Backend& page, const PageRun& run) {
+// `alreadyKept`: the bytes of the recording the page holds already (all of
+// a game it handed over; none of a game just played on from a watched one).
+int continueKeptGame(delve::Backend& page, const PageRun& run, bool pageHoldsIt = true) {
     delve::ContinueTarget target;
     std::string error;
     if (const int status = delve::openToContinue(run.root, run.continueFrom, target, error); status != 0) {
@@ -102,7 +117,7 @@ int continueKeptGame(delve::Backend& page, const PageRun& run) {
     }
     delve::KeptBackend kept(page);
     // The page wrote the file from what it keeps: it holds all of it.
-    kept.keep(target.file, target.recording.text.size());
+    kept.keep(target.file, pageHoldsIt ? target.recording.text.size() : 0);
     kept.keepPictures(delve::keptPicturePath(target.path));
     const int status = delve::continueGame(kept, target, run.root);
     kept.handOverNewBytes();
@@ -119,7 +134,24 @@ int watchRecording(delve::Backend& page, const PageRun& run) {
         delve::tellPage("This recording cannot be watched: " + error);
         return 2;
     }
-    return delve::playInWindow(page, *recording, run.play, run.root);
+    delve::WatchWindowOptions options;
+    options.path = run.play;
+    options.dataRoot = run.root;
+    options.startTurn = run.turn;
+    options.startPaused = run.turn > 1;  // a shared link shows its turn first
+    // A phone's page has little memory to spare: the watcher keeps fewer
+    // moments there, and a seek draws a few more turns.
+    options.memoryBytes = kWatchMemoryBytes;
+    std::string playOnPath;
+    options.playOnPath = &playOnPath;
+    const int status = delve::watchInWindow(page, *recording, options);
+    if (playOnPath.empty()) return status;
+    // Played on from a turn: a new game, kept by the page as any new one is,
+    // from its first byte on.
+    pagePlayingOn();
+    PageRun playOn = run;
+    playOn.continueFrom = playOnPath;
+    return continueKeptGame(page, playOn, false);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "platform/platform.h"
+#include "platform/timeline_strip.h"
 
 namespace delve {
 
@@ -99,6 +100,16 @@ DomKeyResult translateDomKey(const DomKeyEvent& e, KeyQueue& queue) {
         return {queueText(e.key, queue), !altShortcut, false};
     }
     if (keypadTypingKey(e.code)) return {};
+    if (e.namedKeys) {
+        const std::string named = e.key == "ArrowLeft"   ? kKeyLeft
+                                  : e.key == "ArrowRight" ? kKeyRight
+                                  : e.key == "PageUp"     ? kKeyPageUp
+                                  : e.key == "PageDown"   ? kKeyPageDown
+                                  : e.key == "Home"       ? kKeyHome
+                                  : e.key == "End"        ? kKeyEnd
+                                                          : "";
+        if (!named.empty()) return taken(queue, named);
+    }
     // Arrows, function keys, Tab, Delete and the rest have no character.
     pushKey(queue, kNoCommandKey);
     return {1, false, false};

@@ -16,6 +16,7 @@
 #include "platform/web/dom_keys.h"
 #include "platform/web/report_text.h"
 #include "platform/web/shown_frame.h"
+#include "platform/web/timeline_json.h"
 
 // The page side of the seam. The page's script puts an object `page` on
 // Module before loading the program; these calls are all the game asks of it.
@@ -44,6 +45,14 @@ EM_ASYNC_JS(void, pageWait, (int milliseconds), { await Module.page.wait(millise
 EM_ASYNC_JS(void, pageBreathe, (), { await Module.page.breathe(); });
 EM_JS(void, pageEnded, (), { Module.page.ended(); });
 EM_JS(void, pageReport, (const char* text), { Module.page.report(UTF8ToString(text)); });
+// The watch bar's side (web/js/watch-bar.js), there only while a recording
+// is watched: the timeline to show, and a turn the viewer chose on it.
+EM_JS(void, pageTimeline, (const char* json), {
+    if (typeof globalThis.delveTimeline === 'function') globalThis.delveTimeline(JSON.parse(UTF8ToString(json)));
+});
+EM_JS(int, pageChosenTurn, (), {
+    return typeof globalThis.delveTakeChosenTurn === 'function' ? (globalThis.delveTakeChosenTurn() | 0) : 0;
+});
 
 namespace delve {
 
@@ -117,6 +126,22 @@ public:
         return click_.take(frameX, frameY);
     }
 
+    void showTimeline(const TimelineStrip& strip) override {
+        namedKeys_ = strip.lastTurn > 0;
+        pageTimeline(timelineJson(strip).c_str());
+    }
+
+    bool takeTimelineClick(int32_t& turn) override {
+        const int chosen = pageChosenTurn();
+        if (chosen <= 0) return false;
+        turn = chosen;
+        return true;
+    }
+
+    // While a watcher's timeline is shown, keys without a character that
+    // steer it come by name.
+    bool namedKeys() const { return namedKeys_; }
+
     void messageShown(const std::string& text) override {
         if (text.empty()) return;
         const std::string spoken = speakableReport(text);
@@ -177,6 +202,7 @@ private:
     std::array<PadMapper, 16> pads_{};
     PendingClick click_;
     double heldSince_;  // when the program last took the thread back
+    bool namedKeys_ = false;
 };
 
 }  // namespace
@@ -208,6 +234,7 @@ EMSCRIPTEN_KEEPALIVE int delve_web_key_down(void* backend, const char* key, cons
     event.altGraph = (modifiers & 8) != 0;
     event.repeat = (modifiers & 16) != 0;
     auto& web = *static_cast<delve::WebBackend*>(backend);
+    event.namedKeys = web.namedKeys();
     return delve::domKeyResultBits(delve::translateDomKey(event, web.pending()));
 }
 

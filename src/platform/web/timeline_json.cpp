@@ -1,0 +1,32 @@
+#include "platform/web/timeline_json.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace delve {
+
+std::string timelineJson(const TimelineStrip& s) {
+    if (s.lastTurn <= 0) return "null";
+    int32_t level = 0;
+    std::string starts;
+    for (size_t i = 0; i < s.levelStarts.size(); ++i) {
+        const int32_t number = i < s.levels.size() ? s.levels[i] : static_cast<int32_t>(i + 1);
+        if (s.levelStarts[i] <= s.turn) level = number;
+        if (!starts.empty()) starts += ',';
+        starts += "{\"turn\":" + std::to_string(s.levelStarts[i]) + ",\"level\":" + std::to_string(number) + "}";
+    }
+    // Falls in the order of their turns, a member's before the party's at one turn.
+    std::vector<std::pair<int32_t, bool>> falls;
+    for (int32_t t : s.memberFalls) falls.emplace_back(t, false);
+    for (int32_t t : s.partyFalls) falls.emplace_back(t, true);
+    std::sort(falls.begin(), falls.end());
+    std::string fallText;
+    for (const auto& [turn, party] : falls) {
+        if (!fallText.empty()) fallText += ',';
+        fallText += "{\"turn\":" + std::to_string(turn) + ",\"party\":" + (party ? "true" : "false") + "}";
+    }
+    return "{\"turn\":" + std::to_string(s.turn) + ",\"lastTurn\":" + std::to_string(s.lastTurn) +
+           ",\"level\":" + std::to_string(level) + ",\"levelStarts\":[" + starts + "],\"falls\":[" + fallText + "]}";
+}
+
+}  // namespace delve

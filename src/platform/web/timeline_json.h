@@ -1,0 +1,15 @@
+#pragma once
+// A watcher's timeline as the page's watch bar takes it (web/js/watch-bar.js):
+//   {"turn":812,"lastTurn":4020,"level":3,"levelStarts":[{"turn":1,"level":1},...],
+//    "falls":[{"turn":90,"party":false},...]}
+// or "null" when no timeline is shown. Plain C++, so it is tested without
+// a browser.
+#include <string>
+
+#include "platform/timeline_strip.h"
+
+namespace delve {
+
+std::string timelineJson(const TimelineStrip& strip);
+
+}  // namespace delve
