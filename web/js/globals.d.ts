@@ -4,3 +4,8 @@ declare class DecompressionStream {
   readonly readable: ReadableStream<Uint8Array>;
   readonly writable: WritableStream<BufferSource>;
 }
+declare class CompressionStream {
+  constructor(format: 'deflate' | 'deflate-raw' | 'gzip');
+  readonly readable: ReadableStream<Uint8Array>;
+  readonly writable: WritableStream<BufferSource>;
+}
