@@ -3,7 +3,9 @@
 #
 # Compiled into every build: the platform's services and the headless
 # backend, the pure browser helpers (tested natively), and every concern
-# above the platform.
+# above the platform. Not here, as the page has none of them: the picture
+# writer (platform/png, libpng) and shared links (share, zlib; the page
+# reads and writes links in its own JavaScript).
 set(DELVE_SHARED_FOLDERS
   platform platform/headless platform/web
   render game data data/check level rules recording walk flow kept watch own_data)

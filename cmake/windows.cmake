@@ -13,6 +13,8 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 find_package(SDL2 CONFIG REQUIRED)
 set(DELVE_SDL2_LIBRARIES SDL2::SDL2-static)
 find_package(PNG REQUIRED)
+# Shared links are packed with zlib itself, the same static library libpng uses.
+find_package(ZLIB REQUIRED)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -18,3 +18,4 @@ declare var delveTimeline: ((timeline: import('./watch-timeline.js').ReportedTim
 declare var delvePlayingOn: (() => void) | undefined;
 /** The program takes the turn the player chose on the page: 1..lastTurn, or 0 for none. */
 declare var delveTakeChosenTurn: (() => number) | undefined;
+
