@@ -11,6 +11,7 @@
 
 #include "recording/recording_format.h"
 #include "share/base64url.h"
+#include "share/link_text.h"
 #include "share/shared_link.h"
 #include "share/zlib_packing.h"
 #include "support/recordings.h"
@@ -79,6 +80,32 @@ TEST(SharedLink, AGameAndItsTurnComeBackWhateverElseTheLinkHolds) {
         EXPECT_EQ(opened->text, game());
         EXPECT_EQ(opened->turn, turn);
     }
+}
+
+// Turns counted up are left out of a link's text and written back on the
+// way out, byte for byte, whatever the lines; a game of single keys packs
+// to a link well within the limit.
+TEST(SharedLink, KeyLinesLeaveOutTheTurnsTheyCountUpTo) {
+    const std::string text =
+        "delve-recording 1\nprogram x\ndata 0000000000000000\nk 0 x @ 1 \\r\nk 0 \\x20\nt 0x1p+3\nk 1 6\nk 2 6 8\n"
+        "p 4 00000000000000ff\nk 4 v\nk 057 6\nk 58 6\n# k 99 a comment\nk 9 2\nk 10 2";
+    const std::string link = toLinkText(text);
+    EXPECT_NE(link.find("\nK 6 8\n"), std::string::npos) << link;
+    EXPECT_NE(link.find("\nk 0 \\x20\n"), std::string::npos) << "a turn not counted up is kept";
+    EXPECT_NE(link.find("\nk 057 6\nk 58 6\n"), std::string::npos) << "a turn written oddly is kept as written";
+    EXPECT_EQ(fromLinkText(link), text);
+
+    std::string single = "delve-recording 1\nprogram x\ndata 0000000000000000\n";
+    uint32_t state = 7;
+    for (int turn = 0; turn < 10'000; ++turn) {
+        state = state * 1103515245u + 12345u;
+        single += "k " + std::to_string(turn) + " " + std::string(1, "8888666622224444vh+f"[(state >> 16) % 20]) + "\n";
+        if (turn % 50 == 49) single += "p " + std::to_string(turn + 1) + " " + hex16(fnv1a64(single)) + "\n";
+    }
+    EXPECT_EQ(fromLinkText(toLinkText(single)), single);
+    const std::string shared = makeSharedLink("https://example.invalid/delve/", single, 812);
+    ASSERT_FALSE(shared.empty());
+    EXPECT_LE(shared.size(), 24u * 1024) << "a 10,000-turn game of single keys";
 }
 
 TEST(SharedLink, NeedsAFragmentWithAGameAndATurnFromOne) {

@@ -1,8 +1,11 @@
 #include "share/shared_link.h"
 
+#include "share/link_text.h"
+
 #include <string_view>
 
 #include "share/base64url.h"
+#include "share/link_text.h"
 #include "share/zlib_packing.h"
 
 namespace delve {
@@ -80,13 +83,18 @@ std::optional<SharedGame> openSharedLink(const std::string& link, std::string& p
         problem = turnText ? kBadTurn : kNoTurn;
         return std::nullopt;
     }
+    std::string text = fromLinkText(unpacked.bytes);
+    if (text.size() > kRecordingMaxBytes) {
+        problem = kTooLarge;
+        return std::nullopt;
+    }
     std::string why;
-    auto recording = parseRecording(unpacked.bytes, why);
+    auto recording = parseRecording(text, why);
     if (!recording) {
         problem = kNotKept + why;
         return std::nullopt;
     }
-    return SharedGame{std::move(unpacked.bytes), std::move(*recording), *turn};
+    return SharedGame{std::move(text), std::move(*recording), *turn};
 }
 
 std::string makeSharedLink(const std::string& base, const std::string& recordingText, int32_t turn) {
@@ -94,7 +102,7 @@ std::string makeSharedLink(const std::string& base, const std::string& recording
         turn > kSharedLinkMaxTurn) {
         return "";
     }
-    const std::string packed = packZlib(recordingText);
+    const std::string packed = packZlib(toLinkText(recordingText));
     const std::string turnText = std::to_string(turn);
     const size_t length = base.size() + 7 + (packed.size() * 4 + 2) / 3 + 6 + turnText.size();
     if (packed.empty() || length > kSharedLinkMaxChars) return "";

@@ -149,6 +149,96 @@ async function pass(transform, input, cap) {
   return out;
 }
 
+// A recording as a link carries it (as src/share/link_text.h does it): a
+// key line whose turn is the one expected (the turn of the key line before
+// plus that line's keys; 0 for the first) is written "K keys" rather than
+// "k turn keys", since counting turns up is most of what a packed game of
+// single keys holds. Every other line is carried as it is, byte for byte.
+const LF = 10;
+const BLANK = 32;
+
+/** @param {Uint8Array} bytes @param {number} from @param {number} to */
+function keyCount(bytes, from, to) {
+  let count = 0;
+  let inKey = false;
+  for (let i = from; i < to; i++) {
+    if (bytes[i] === BLANK) inKey = false;
+    else if (!inKey) { inKey = true; count++; }
+  }
+  return count;
+}
+
+/**
+ * The turn of "k TURN KEYS" written as the game writes it, and where its
+ * keys start; null for any other line.
+ * @param {Uint8Array} bytes @param {number} from @param {number} to
+ */
+function plainTurn(bytes, from, to) {
+  if (to - from < 2 || bytes[from] !== 107 /* k */ || bytes[from + 1] !== BLANK) return null;
+  let i = from + 2;
+  let turn = 0;
+  while (i < to && bytes[i] >= 48 && bytes[i] <= 57 && i - from < 12) turn = turn * 10 + bytes[i++] - 48;
+  if (i === from + 2 || i >= to || bytes[i] !== BLANK) return null;
+  if (bytes[from + 2] === 48 && i > from + 3) return null;
+  return { turn, keysAt: i + 1 };
+}
+
+/**
+ * Each line of `bytes` (with its LF) through `line`, which pushes byte runs.
+ * @param {Uint8Array} bytes
+ * @param {(from: number, to: number, out: (Uint8Array | number[])[]) => void} line
+ */
+function eachLine(bytes, line) {
+  /** @type {(Uint8Array | number[])[]} */
+  const out = [];
+  for (let at = 0; at < bytes.length;) {
+    const lf = bytes.indexOf(LF, at);
+    const stop = lf < 0 ? bytes.length : lf;
+    line(at, stop, out);
+    if (lf < 0) break;
+    out.push([LF]);
+    at = lf + 1;
+  }
+  let length = 0;
+  for (const run of out) length += run.length;
+  const joined = new Uint8Array(length);
+  let at = 0;
+  for (const run of out) { joined.set(run, at); at += run.length; }
+  return joined;
+}
+
+/** @param {string} text */
+const ascii = (text) => Array.from(text, (c) => c.charCodeAt(0));
+
+/** @param {Uint8Array} bytes */
+export function toLinkText(bytes) {
+  let expected = 0;
+  return eachLine(bytes, (from, to, out) => {
+    const plain = plainTurn(bytes, from, to);
+    if (!plain) { out.push(bytes.subarray(from, to)); return; }
+    if (plain.turn === expected) out.push(ascii('K '));
+    else out.push(bytes.subarray(from, plain.keysAt));
+    out.push(bytes.subarray(plain.keysAt, to));
+    expected = plain.turn + keyCount(bytes, plain.keysAt, to);
+  });
+}
+
+/** @param {Uint8Array} bytes */
+export function fromLinkText(bytes) {
+  let expected = 0;
+  return eachLine(bytes, (from, to, out) => {
+    if (to - from >= 2 && bytes[from] === 75 /* K */ && bytes[from + 1] === BLANK) {
+      out.push(ascii('k ' + expected + ' '));
+      out.push(bytes.subarray(from + 2, to));
+      expected += keyCount(bytes, from + 2, to);
+      return;
+    }
+    out.push(bytes.subarray(from, to));
+    const plain = plainTurn(bytes, from, to);
+    if (plain) expected = plain.turn + keyCount(bytes, plain.keysAt, to);
+  });
+}
+
 /**
  * What the game's reader says of a recording's first line, or '' when it is
  * right. Only the header is checked here: the game checks every line again
@@ -183,9 +273,11 @@ export async function openLink(href) {
   const packed = fromBase64url(watch);
   if (!packed) return { problem: NOT_BASE64URL };
   if (typeof DecompressionStream !== 'function') return { problem: "this browser cannot unpack the link's game" };
-  const bytes = await pass(new DecompressionStream('deflate'), packed, MAX_UNPACKED);
-  if (bytes === 'too large') return { problem: TOO_LARGE };
-  if (bytes === 'damaged') return { problem: DAMAGED };
+  const unpacked = await pass(new DecompressionStream('deflate'), packed, MAX_UNPACKED);
+  if (unpacked === 'too large') return { problem: TOO_LARGE };
+  if (unpacked === 'damaged') return { problem: DAMAGED };
+  const bytes = fromLinkText(unpacked);
+  if (bytes.length > MAX_UNPACKED) return { problem: TOO_LARGE };
   const turnText = parameter(href, 'turn');
   const turn = turnText === null ? null : turnOf(turnText);
   if (turn === null) return { problem: turnText === null ? NO_TURN : BAD_TURN };
@@ -212,7 +304,7 @@ export async function makeLink(base, recordingBytes, turn) {
   const tail = '&turn=' + turn;
   // Packed bytes that would make a longer link are not worth waiting for.
   const room = Math.floor(((MAX_LINK - head.length - tail.length) * 6) / 8);
-  const packed = await pass(new CompressionStream('deflate'), recordingBytes, Math.max(room, 0));
+  const packed = await pass(new CompressionStream('deflate'), toLinkText(recordingBytes), Math.max(room, 0));
   const tooLong = { problem: 'the link would be longer than 32,768 characters' };
   if (typeof packed === 'string') return packed === 'too large' ? tooLong : { problem: 'the game could not be packed' };
   const link = head + toBase64url(packed) + tail;

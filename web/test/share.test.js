@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { deflateSync } from 'node:zlib';
-import { makeLink, openLink, hasLink, toBase64url } from '../js/share.js';
+import { makeLink, openLink, hasLink, toBase64url, toLinkText, fromLinkText } from '../js/share.js';
 
 const BASE = 'https://example.invalid/delve/';
 /** @param {string} text */
@@ -124,4 +124,15 @@ test('a link is not made when it could not be opened', async () => {
   assert.deepEqual(await makeLink(BASE, new Uint8Array((16 << 20) + 1), 1),
                    { problem: "the link's game is larger than 16 MiB unpacked" });
   assert.ok('problem' in (await makeLink(BASE + '#old', recording(3), 1)));
+});
+
+test('key lines leave out the turns they count up to, and get them back byte for byte', () => {
+  const text = 'delve-recording 1\nprogram x\ndata 0000000000000000\nk 0 x @ 1 \\r\nk 0 \\x20\nt 0x1p+3\nk 1 6\n' +
+    'k 2 6 \u00e9\np 4 00000000000000ff\nk 4 v\nk 057 6\nk 58 6\n# k 99 a comment\nk 9 2\nk 10 2';
+  const bytes = new TextEncoder().encode(text);
+  const link = new TextDecoder().decode(toLinkText(bytes));
+  assert.ok(link.includes('\nK 6 \u00e9\n'), link);
+  assert.ok(link.includes('\nk 0 \\x20\n'));
+  assert.ok(link.includes('\nk 057 6\nk 58 6\n'));
+  assert.deepEqual(fromLinkText(toLinkText(bytes)), bytes);
 });
