@@ -16,6 +16,8 @@ struct TimelineStrip {
     int32_t lastTurn = 0;  // 0: no strip
     std::vector<int32_t> levelStarts;
     std::vector<int32_t> levels;  // the level each of those starts
+    bool paused = false;
+    std::string speed;  // as the title says it: "\xc3\x97" "1" (x1)
 
     std::vector<int32_t> memberFalls;
     std::vector<int32_t> partyFalls;

@@ -1,6 +1,7 @@
 #include "watch/play_on.h"
 
 #include "kept/recording_files.h"
+#include "platform/system.h"
 
 namespace delve {
 
@@ -39,6 +40,17 @@ std::optional<PlayOnStart> playOnStart(const Watch& w, std::string& problem) {
     start.picture.playedDigest = playedTextDigest(*checked, start.text.size(), "");
     start.picture.screen = run.platform.screen;
     return start;
+}
+
+bool keepPlayOnAt(const std::string& path, const PlayOnStart& start, std::string& problem) {
+    std::FILE* file = openFile(path, "wb");
+    bool written = file && std::fwrite(start.text.data(), 1, start.text.size(), file) == start.text.size();
+    if (file && std::fclose(file) != 0) written = false;
+    if (!written || !writeKeptPicture(keptPicturePath(path), start.picture)) {
+        problem = "cannot write the new game " + path;
+        return false;
+    }
+    return true;
 }
 
 std::string keepPlayOn(const std::string& dataRoot, const PlayOnStart& start, std::string& problem) {

@@ -24,5 +24,7 @@ std::optional<PlayOnStart> playOnStart(const Watch& w, std::string& problem);
 // Writes the new game into the data folder's recordings/, with its picture
 // beside it, ready to be continued; returns its path ("" with `problem`).
 std::string keepPlayOn(const std::string& dataRoot, const PlayOnStart& start, std::string& problem);
+// The same into the file `path` (the page names the files it keeps).
+bool keepPlayOnAt(const std::string& path, const PlayOnStart& start, std::string& problem);
 
 }  // namespace delve

@@ -13,7 +13,7 @@ namespace {
 
 WatchAction show(int32_t turn) { return {WatchAction::Show, turn}; }
 
-std::string speedText(int step) {
+std::string speedTextOf(int step) {
     if (step == -2) return "\xc2\xbc";  // ¼
     if (step == -1) return "\xc2\xbd";  // ½
     return std::to_string(1 << std::clamp(step, 0, 30));
@@ -66,6 +66,8 @@ WatchAction watchKey(WatchControls& c, const Timeline& t, const std::string& key
     return {};
 }
 
+std::string watchSpeedText(int speedStep) { return "\xc3\x97" + speedTextOf(speedStep); }
+
 double watchInterval(int speedStep) { return 1.0 / (kPlaybackKeysPerSecond * std::ldexp(1.0, speedStep)); }
 
 std::string groupedNumber(int64_t n) {
@@ -77,7 +79,7 @@ std::string groupedNumber(int64_t n) {
 std::string watchTitle(const WatchControls& c, const Timeline& t) {
     std::string title = "Playback \xe2\x80\x94 turn " + groupedNumber(c.turn) + " of " + groupedNumber(t.lastTurn);
     if (const int32_t level = levelAtTurn(t, c.turn); level > 0) title += ", level " + std::to_string(level);
-    title += ", \xc3\x97" + speedText(c.speedStep);
+    title += ", \xc3\x97" + speedTextOf(c.speedStep);
     if (c.finished) title += ", finished";
     else if (c.paused) title += ", paused";
     // What is typed shows as it is typed: Enter goes there.

@@ -51,6 +51,8 @@ double watchInterval(int speedStep);
 
 // "Playback — turn 812 of 4,020, level 3, ×1, paused", and what is typed.
 std::string watchTitle(const WatchControls& c, const Timeline& t);
+// The speed as the title says it: "×1", "×¼", "×64".
+std::string watchSpeedText(int speedStep);
 
 // 4020 as "4,020".
 std::string groupedNumber(int64_t n);

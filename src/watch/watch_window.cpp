@@ -50,6 +50,8 @@ void showStrip(Watcher& v) {
         v.stripLastTurn = t.lastTurn;
     }
     v.strip.turn = v.controls.turn;
+    v.strip.paused = v.controls.paused;
+    v.strip.speed = watchSpeedText(v.controls.speedStep);
     v.window.showTimeline(v.strip);
 }
 
@@ -103,11 +105,13 @@ void finish(Watcher& v) {
 std::optional<int> playOn(Watcher& v, std::string& problem) {
     const auto start = playOnStart(v.watch, problem);
     if (!start) return std::nullopt;
-    const std::string path = keepPlayOn(v.options.dataRoot, *start, problem);
+    const std::string path = v.options.playOnFile.empty() ? keepPlayOn(v.options.dataRoot, *start, problem)
+                             : keepPlayOnAt(v.options.playOnFile, *start, problem) ? v.options.playOnFile
+                                                                                    : "";
     if (path.empty()) return std::nullopt;
     if (v.options.playOnPath) {
+        // The caller takes the timeline down once it has taken the game.
         *v.options.playOnPath = path;
-        v.window.showTimeline({});
         return 0;
     }
     ContinueTarget target;
@@ -185,6 +189,7 @@ int runWatcher(Watcher& v) {
         if (moved) {
             if (!showControlsTurn(v)) return stopAtMismatch(v);
         } else if (changed) {
+            showStrip(v);
             showTitle(v);
         } else if (roomToIndex) {
             // Nothing came: draw ahead, so later seeks put back a kept

@@ -22,8 +22,12 @@ struct WatchWindowOptions {
     size_t memoryBytes = size_t{256} << 20;
     // When given, a game played on is only made, and its file named here,
     // for the caller to continue as it continues any kept game (the page
-    // keeps it in the browser's storage first); the watcher then ends.
+    // keeps it in the browser's storage first); the watcher then ends with
+    // its timeline still up, for the caller to take down.
     std::string* playOnPath = nullptr;
+    // Where that game is written; "" for a new file in the data folder's
+    // recordings/, as every game played in the window is.
+    std::string playOnFile;
 };
 
 // Returns the exit status: 0 when the viewer leaves, 3 when playing reached

@@ -109,10 +109,12 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games, w
     try {
       bridge.putFile(file, recording);
     } catch (error) { /* the program says it cannot be watched */ }
-    note('Watching ' + name + ': Space pauses, + and - change the speed, . plays one key while paused, Escape stops.');
+    note('Watching ' + name + ': Space pauses, Left and Right step, Page Up and Page Down go by level, ' +
+      'p plays on from the turn shown, Escape stops.');
     watchBar.begin(name, recording);
     const from = turn !== undefined && Number.isSafeInteger(turn) && turn > 1 ? ['--turn', String(turn)] : [];
-    run(['--play', file].concat(from));
+    // Where a game played on from a watched turn is written, to be kept.
+    run(['--play', file, '--record', path('game')].concat(from));
   }
 
   /**

@@ -230,7 +230,9 @@ def check_watch(run):
                             " done(!document.getElementById('watch-turn').disabled); }, 3000); });")
         turn = 1
         if merged:
-            turn = check_timeline(run, driver, game["turn"])
+            # The list gives the turn of the game's last key; the watcher's
+            # last turn is the frame that key led to, as the game counts it.
+            turn = check_timeline(run, driver, game["turn"] + 1)
         else:
             run.report.fail("the program reports no timeline to the page (the watcher's report is not in this "
                             "build): the range, the buttons' turns and the link's turn are not checked")

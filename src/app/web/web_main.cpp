@@ -144,11 +144,13 @@ int watchRecording(delve::Backend& page, const PageRun& run) {
     options.memoryBytes = kWatchMemoryBytes;
     std::string playOnPath;
     options.playOnPath = &playOnPath;
+    options.playOnFile = run.record;
     const int status = delve::watchInWindow(page, *recording, options);
     if (playOnPath.empty()) return status;
     // Played on from a turn: a new game, kept by the page as any new one is,
     // from its first byte on.
     pagePlayingOn();
+    page.showTimeline({});
     PageRun playOn = run;
     playOn.continueFrom = playOnPath;
     return continueKeptGame(page, playOn, false);

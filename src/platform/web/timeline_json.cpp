@@ -5,6 +5,19 @@
 
 namespace delve {
 
+namespace {
+
+// The speed is the watcher's own short text; anything that would end the
+// JSON string is left out rather than escaped.
+std::string jsonSafe(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20) out += c;
+    return out;
+}
+
+}  // namespace
+
 std::string timelineJson(const TimelineStrip& s) {
     if (s.lastTurn <= 0) return "null";
     int32_t level = 0;
@@ -26,7 +39,8 @@ std::string timelineJson(const TimelineStrip& s) {
         fallText += "{\"turn\":" + std::to_string(turn) + ",\"party\":" + (party ? "true" : "false") + "}";
     }
     return "{\"turn\":" + std::to_string(s.turn) + ",\"lastTurn\":" + std::to_string(s.lastTurn) +
-           ",\"level\":" + std::to_string(level) + ",\"levelStarts\":[" + starts + "],\"falls\":[" + fallText + "]}";
+           ",\"level\":" + std::to_string(level) + ",\"levelStarts\":[" + starts + "],\"falls\":[" + fallText +
+           "],\"paused\":" + (s.paused ? "true" : "false") + ",\"speed\":\"" + jsonSafe(s.speed) + "\"}";
 }
 
 }  // namespace delve
