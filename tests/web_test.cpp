@@ -10,6 +10,8 @@
 #include "platform/web/canvas_fit.h"
 #include "platform/web/dom_keys.h"
 #include "platform/web/report_text.h"
+#include "platform/web/timeline_json.h"
+#include "platform/platform.h"
 
 namespace delve {
 namespace {
@@ -75,6 +77,55 @@ TEST(DomKeys, EveryPressGivesTheWindowsKeyTextAndKeepsBrowserShortcuts) {
         EXPECT_EQ(result.preventDefault, press.prevented);
         EXPECT_FALSE(result.toggleFullscreen);
     }
+}
+
+// While a watcher's timeline is shown, the keys that steer it come by name
+// and the browser does not scroll the page with them; at any other time
+// they are the one non-command key they always were, left to the browser.
+TEST(DomKeys, WatchingKeysComeByNameOnlyWhileATimelineIsShown) {
+    const std::pair<const char*, std::string> named[] = {{"ArrowLeft", kKeyLeft},   {"ArrowRight", kKeyRight},
+                                                         {"PageUp", kKeyPageUp},    {"PageDown", kKeyPageDown},
+                                                         {"Home", kKeyHome},        {"End", kKeyEnd}};
+    for (const auto& [key, text] : named) {
+        DomKeyEvent e;
+        e.key = key;
+        e.code = key;
+        KeyQueue watching, playing;
+        e.namedKeys = true;
+        const DomKeyResult w = translateDomKey(e, watching);
+        EXPECT_EQ(takeKey(watching), text) << key;
+        EXPECT_TRUE(w.preventDefault) << key;
+        e.namedKeys = false;
+        const DomKeyResult p = translateDomKey(e, playing);
+        EXPECT_EQ(takeKey(playing), std::string(kNoCommandKey)) << key;
+        EXPECT_FALSE(p.preventDefault) << key;
+    }
+    // Keys with a character and the arrows' neighbours are as ever.
+    DomKeyEvent up;
+    up.key = "ArrowUp";
+    up.code = "ArrowUp";
+    up.namedKeys = true;
+    KeyQueue q;
+    translateDomKey(up, q);
+    EXPECT_EQ(takeKey(q), std::string(kNoCommandKey));
+}
+
+TEST(TimelineJson, WhatTheWatchBarIsToldOfTheTimeline) {
+    TimelineStrip s;
+    EXPECT_EQ(timelineJson(s), "null") << "no timeline: the bar goes";
+    s.turn = 812;
+    s.lastTurn = 4020;
+    s.levelStarts = {1, 300, 800, 2000};
+    s.levels = {1, 2, 3, 1};
+    s.memberFalls = {900, 50};
+    s.partyFalls = {900};
+    s.paused = true;
+    s.speed = "\xc3\x97" "4\"";
+    EXPECT_EQ(timelineJson(s),
+              "{\"turn\":812,\"lastTurn\":4020,\"level\":3,\"levelStarts\":[{\"turn\":1,\"level\":1},"
+              "{\"turn\":300,\"level\":2},{\"turn\":800,\"level\":3},{\"turn\":2000,\"level\":1}],"
+              "\"falls\":[{\"turn\":50,\"party\":false},{\"turn\":900,\"party\":false},{\"turn\":900,\"party\":true}],"
+              "\"paused\":true,\"speed\":\"\xc3\x97" "4\"}");
 }
 
 TEST(CanvasFit, WholeDevicePixelFactorsCentredInCssPixels) {
