@@ -38,6 +38,8 @@ def options(argv):
                         "player's own data")
     parser.add_argument("--loading-screenshot", metavar="FILE.png", help="save the page as it loads, its files "
                         "slowed down")
+    parser.add_argument("--watch-screenshot", metavar="FILE.png", help="save the page watching a kept game, "
+                        "paused mid-game with the watch bar")
     parser.add_argument("--only", metavar="GROUPS", help="only these checks, comma-separated: " + ", ".join(GROUPS))
     args = parser.parse_args(argv)
     if args.seed < 0 or args.turns < 0:
@@ -45,7 +47,8 @@ def options(argv):
     args.only = args.only.split(",") if args.only else list(GROUPS)
     if set(args.only) - set(GROUPS):
         parser.error("--only takes some of " + ", ".join(GROUPS))
-    for name in ("page_screenshot", "touch_screenshot", "own_data_screenshot", "loading_screenshot", "build", "web"):
+    for name in ("page_screenshot", "touch_screenshot", "own_data_screenshot", "loading_screenshot", "watch_screenshot",
+                 "build", "web"):
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))
     return args

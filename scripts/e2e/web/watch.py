@@ -1,10 +1,13 @@
 """Watching like a video, in browsers of their own: a kept game watched shows
 the watch bar, its range the game's turns; the bar's buttons and the range
 move the turn shown; Share… makes a link that a fresh browser opens at that
-turn; a garbled link is said in one note and changes nothing kept."""
+turn; a garbled link is said in one note and changes nothing kept. The
+turns the bar lands on, and a game played on from one, are pictured as
+delve-replay pictures the same recording, pixel for pixel."""
 
 import os
 import re
+import subprocess
 import tempfile
 import urllib.parse
 
@@ -12,11 +15,11 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-from e2e.browser import console_errors, js, start_browser
-from e2e.report import wait_until
+from e2e.browser import canvas_png, console_errors, differing_pixels, js, start_browser
+from e2e.report import Stop, wait_until
 from e2e.web.app import wait_for_version
-from e2e.web.common import new_game_if_offered, press_all, settle, wait_for
-from e2e.web.kept_store import kept_games, wait_for_kept
+from e2e.web.common import new_game_if_offered, press_all, resize, settle, wait_for
+from e2e.web.kept_store import kept_games, kept_recording, wait_for_kept
 
 LONGEST_LINK = 32768
 VALUE_TEXT = r"turn [0-9,]+ of [0-9,]+(, level [0-9,]+)?"
@@ -63,9 +66,32 @@ def wait_for_turn(driver, turn, what, timeout=20):
                      "(document.getElementById('watch-turn'))" % turn, what, timeout)
 
 
-def check_timeline(run, driver, last_turn):
+def differs_from_replay(run, driver, recording, turn, name):
+    """How many pixels the canvas, once quiet, differs from delve-replay's
+    picture of `recording` at `turn` (at its end for None), as compare says
+    it: "0" for none. The pictures and their difference stay in run.work."""
+    settle(driver)
+    page, expected, difference = (os.path.join(run.work, "%s-%s.png" % (name, kind))
+                                  for kind in ("page", "replay", "difference"))
+    canvas_png(driver, page)
+    command = [run.replay, "--dir", run.game, "--recording", recording, "--screenshot", expected]
+    subprocess.run(command + (["--turn", str(turn)] if turn else []), check=True, stdout=subprocess.DEVNULL)
+    return differing_pixels(page, expected, difference)
+
+
+def check_pictures(run, differences, what):
+    """One check over many landings: {landing: differing pixels}."""
+    wrong = ["%s in %s pixels" % (landing, n) for landing, n in differences.items() if n != "0"]
+    run.report.check(not wrong, "%s: the canvas equals delve-replay's picture pixel for pixel at %s"
+                     % (what, ", ".join(differences)),
+                     "%s: the canvas differs from delve-replay's picture at %s (see %s)"
+                     % (what, "; ".join(wrong), run.work))
+
+
+def check_timeline(run, driver, last_turn, recording):
     """What the merged watcher reports: the range's max is the game's last
-    turn; the buttons and the range move the turn shown; the range says it."""
+    turn; the buttons and the range move the turn shown; the range says it;
+    the turns landed on are drawn as delve-replay --turn draws them."""
     wait_for(driver, "!document.getElementById('watch-turn').disabled", "the program's timeline", 20)
     seen = bar(driver)
     run.report.check(seen["max"] == last_turn and re.fullmatch(VALUE_TEXT, seen["text"]),
@@ -77,15 +103,23 @@ def check_timeline(run, driver, last_turn):
     wait_for(driver, "/^Play/.test(document.getElementById('watch-pause').getAttribute('aria-label'))",
              "the watcher paused by its button", 10)
     moves = []
-    for key, expected in (("Home", 1), ("ArrowRight", 2), ("ArrowRight", 3), ("ArrowLeft", 2),
-                          ("End", last_turn), ("Home", 1)):
+    # Pictured: a step back, the end, and the start after the end (a seek
+    # backwards the length of the game).
+    pictured = {}
+    for key, expected, picture in (("Home", 1, False), ("ArrowRight", 2, False), ("ArrowRight", 3, False),
+                                   ("ArrowLeft", 2, True), ("End", last_turn, True), ("Home", 1, True)):
         button(driver, key).click()
         wait_for_turn(driver, expected, "turn %d after the %s button" % (expected, key))
         moves.append("%s %d" % (key, expected))
+        if picture:
+            name = "watch-%s-%d" % (key, expected)
+            pictured["%s (turn %d)" % (key, expected)] = differs_from_replay(run, driver, recording, expected, name)
     run.report.ok("paused, the bar's buttons show the turns their keys do: %s" % ", ".join(moves))
     button(driver, "PageDown").click()
     wait_for(driver, "Number(document.getElementById('watch-turn').value) > 1", "the next level's start", 10)
     level_start = bar(driver)["value"]
+    pictured["PageDown (turn %d)" % level_start] = differs_from_replay(run, driver, recording, level_start,
+                                                                      "watch-PageDown-%d" % level_start)
     button(driver, "PageUp").click()
     wait_for(driver, "Number(document.getElementById('watch-turn').value) < %d" % level_start,
              "the previous level's start", 10)
@@ -101,6 +135,8 @@ def check_timeline(run, driver, last_turn):
              "the turn clicked on the range", 10)
     middle = bar(driver)["value"]
     wait_for_turn(driver, middle, "the program showing the turn clicked")
+    pictured["the range clicked (turn %d)" % middle] = differs_from_replay(run, driver, recording, middle,
+                                                                          "watch-range-%d" % middle)
     # And by keyboard: the range's own keys.
     range_.send_keys(Keys.ARROW_LEFT)
     wait_for_turn(driver, middle - 1, "the program showing one turn less")
@@ -108,7 +144,22 @@ def check_timeline(run, driver, last_turn):
     run.report.check(re.fullmatch(VALUE_TEXT, text) and ("turn %s of" % format(middle - 1, ",")) in text,
                      "the range moved by mouse (turn %d of %d px) and by keyboard: \"%s\"" % (middle, width, text),
                      "after the range moved to turn %d it says %r" % (middle - 1, text))
+    check_pictures(run, pictured, "paused")
+    if run.watch_screenshot:
+        save_watching(run, driver)
     return middle - 1
+
+
+def save_watching(run, driver):
+    """The page watching a game, paused mid-game with the bar under the
+    picture: the window just large enough for the frame at one screen pixel
+    per game pixel and both bars."""
+    inner = js(driver, "return [outerWidth - innerWidth, outerHeight - innerHeight, "
+                       "document.getElementById('bar').offsetHeight + document.getElementById('watch').offsetHeight];")
+    resize(driver, 984 + inner[0], 736 + inner[1] + inner[2])
+    driver.save_screenshot(run.watch_screenshot)
+    run.report.ok("saved the page watching a game as %s" % run.watch_screenshot)
+    resize(driver, 1200, 1000)
 
 
 def share_link(run, driver, turn):
@@ -181,13 +232,46 @@ def check_play_on(run, driver, turn):
     button(driver, "p").click()
     wait_for(driver, "document.getElementById('watch').hidden && Delve.state === 'running'", "playing on", 20)
     settle(driver)
-    press_all(driver, "6")
+    keys = "6622"
+    press_all(driver, keys)
     after = wait_until(lambda: (lambda games: games if len(games) == len(before) + 1 else None)(kept_games(driver)),
                        "the game played on kept", 10, 0.2)
     kept_before = {g["id"]: g["length"] for g in before}
     run.report.check(all(kept_before.get(g["id"], g["length"]) == g["length"] for g in after),
                      "Play on from here at turn %d: the bar goes and a new game is kept, the others untouched" % turn,
                      "after Play on: kept %r, were %r" % (after, before))
+    # The game played on is its recording: delve-replay, playing every key
+    # of it, ends on the picture the page shows.
+    new_id = [g["id"] for g in after if g["id"] not in kept_before][0]
+    recording = os.path.join(run.work, "played-on.rec")
+    with open(recording, "wb") as out:
+        out.write(kept_whole(driver, new_id))
+    differing = differs_from_replay(run, driver, recording, None, "played-on")
+    run.report.check(differing == "0",
+                     "played on from turn %d with %r: the canvas equals delve-replay's picture of the kept "
+                     "recording's end pixel for pixel" % (turn, keys),
+                     "played on from turn %d with %r: the canvas differs from delve-replay's picture of the kept "
+                     "recording in %s pixels (see %s)" % (turn, keys, differing, run.work))
+
+
+def kept_whole(driver, game_id):
+    """A kept game's recording once the page has stored all it was handed:
+    the program hands over its new bytes before it waits for a key (the
+    caller waited for that), the page stores them a moment later; whole once
+    the list's length is the bytes stored and two looks agree."""
+    seen = [None]
+
+    def whole():
+        text = kept_recording(driver, game_id)[0]
+        listed = [g["length"] for g in kept_games(driver) if g["id"] == game_id]
+        settled = text and listed == [len(text)] and text == seen[0]
+        seen[0] = text
+        return text if settled else None
+    try:
+        return wait_until(whole, "the game played on kept whole", 10, 0.3)
+    except Stop:
+        raise Stop("the game played on: %d bytes stored, listed as %s"
+                   % (len(seen[0] or b""), [g["length"] for g in kept_games(driver) if g["id"] == game_id]))
 
 
 def check_console_clean(run, driver, phase):
@@ -224,6 +308,11 @@ def check_watch(run):
         press_all(driver, run.keys + "6262626262848484")
         game = wait_for_kept(driver, 0, "the game to watch")
         watch_kept_game(driver, run.url)
+        # The bytes watched: what the page keeps, read once the page that
+        # wrote them is gone.
+        recording = os.path.join(run.work, "watched.rec")
+        with open(recording, "wb") as out:
+            out.write(kept_recording(driver, game["id"])[0])
         check_bar_shown(run, driver, "a kept game watched")
         # What needs the watcher that reports its timeline to the page.
         merged = js(driver, "return new Promise(function (done) { setTimeout(function () {"
@@ -232,7 +321,7 @@ def check_watch(run):
         if merged:
             # The list gives the turn of the game's last key; the watcher's
             # last turn is the frame that key led to, as the game counts it.
-            turn = check_timeline(run, driver, game["turn"] + 1)
+            turn = check_timeline(run, driver, game["turn"] + 1, recording)
         else:
             run.report.fail("the program reports no timeline to the page (the watcher's report is not in this "
                             "build): the range, the buttons' turns and the link's turn are not checked")
