@@ -10,9 +10,16 @@
   waiting for a key                  under 2% of a core (overview, title, play screen)
   keeping a key batch, median        at most 1 ms of a turn
   a long game continued              10,000 turns, Continue to its picture, at most 3 s
+  a long game watched                10,000 turns drawn throughout, opened from a link
+                                     to its first picture and whole timeline, at most 3 s
+  seeking in it, median of 20        at most 400 ms, and 1500 ms with the processor
+                                     slowed 4x, once drawn ahead (page_watch.py)
+  WebAssembly memory watching it     at most 32 MiB, after the seeks
+  a Share… link to 10,000 keys       at most 24,576 characters
 
     python3 scripts/measure/page.py --web build/web --build build/release --figures FILE
                                     [--seed N] [--turns N] [--long-turns N] [--repeat N]
+                                    [--only watching]
 
 Whatever else runs on the machine only ever adds time, so each timing is
 measured --repeat times and the best counts. Exits 0 once it measured (the
@@ -34,6 +41,8 @@ sys.path.insert(0, SCRIPTS)
 
 from e2e import figures  # noqa: E402
 from e2e.report import Stop  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import page_watch  # noqa: E402
 
 PAGE_LIMIT_KB = 2048
 TITLE_LIMIT_S = 2.0
@@ -54,8 +63,7 @@ KEEP_LIMIT_MS = 1.0
 CONTINUE_LIMIT_S = 3.0  # for 10,000 turns; a game of other length scales it
 
 
-class CannotMeasure(Exception):
-    pass
+CannotMeasure = page_watch.CannotMeasure
 
 
 class Figures:
@@ -277,13 +285,16 @@ def options():
     parser.add_argument("--seed", type=int, default=17)
     parser.add_argument("--keys", default="6688w26 4v", help="the keys played before the turns")
     parser.add_argument("--turns", type=int, default=160, help="move keys in each measure of a turn")
-    parser.add_argument("--long-turns", type=int, default=10000, help="the keys of the long game continued")
+    parser.add_argument("--long-turns", type=int, default=10000,
+                        help="the turns of the long games continued and watched")
     parser.add_argument("--repeat", type=int, default=3, help="measures of each timing; the best counts")
+    parser.add_argument("--only", choices=("watching",), help="measure only the watching budgets")
     args = parser.parse_args()
     if min(args.seed, args.turns - 1, args.long_turns - 1, args.repeat - 1) < 0:
         parser.error("--seed takes 0 or more; --turns, --long-turns and --repeat 1 or more")
     args.web, args.build = os.path.abspath(args.web), os.path.abspath(args.build)
     args.replay, args.game = os.path.join(args.build, "delve-replay"), os.path.join(args.build, "game")
+    args.slowdown, args.memory_limit = PHONE_SLOWDOWN, MEMORY_LIMIT_MIB
     return args
 
 
@@ -299,13 +310,16 @@ def main():
     if not os.access(args.replay, os.X_OK) or not os.path.isdir(args.game):
         raise CannotMeasure("no delve-replay and staged game in %s" % args.build)
     out = Figures(args.figures)
-    page_size(out, args.web)
+    if not args.only:
+        page_size(out, args.web)
     with tempfile.TemporaryDirectory(prefix="delve-measure-page-") as work, StaticServer(args.web) as server:
         args.work = work
         url = server.url + "index.html"
-        title_and_idle(out, args, url)
-        turns_memory_keeping(out, args, url)
-        long_continue(out, args, url)
+        if not args.only:
+            title_and_idle(out, args, url)
+            turns_memory_keeping(out, args, url)
+            long_continue(out, args, url)
+        page_watch.watching(out, args, url)
     return 0
 
 

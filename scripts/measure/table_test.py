@@ -12,6 +12,7 @@ from unittest import mock
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import page_watch  # noqa: E402
 import table  # noqa: E402
 import window  # noqa: E402
 from e2e import figures  # noqa: E402
@@ -103,6 +104,31 @@ class TableTest(unittest.TestCase):
         self.assertEqual(table.main([self.path]), 2)
         with self.assertRaises(ValueError):
             figures.record(self.path, "turn", 1, "ms", 2, "less")
+
+
+class SingleKeyGameTest(unittest.TestCase):
+    """The game the page's link length is measured on: a real game's start,
+    then one key a turn, checkpoints where the game writes them."""
+
+    START = (b"delve-recording 1\nprogram 0.2.0\ndata eaf6be04b032b2a6\nk 0 x @ 4 2 \\r\n"
+             b"t 0x1.f4p+11\n# seed 4242\nk 0 6 2 8\n# level 1\nk 3 6 6\n")
+
+    def test_one_key_a_turn_after_the_real_start(self):
+        game = page_watch.single_key_game(self.START, 120, 5).decode("latin-1")
+        self.assertEqual(game, page_watch.single_key_game(self.START, 120, 5).decode("latin-1"))
+        lines = game.splitlines()
+        self.assertEqual(lines[:6], self.START.decode("latin-1").splitlines()[:6])
+        keys = [line.split(" ") for line in lines[6:] if line.startswith("k ")]
+        self.assertEqual([int(k[1]) for k in keys], list(range(120)))
+        self.assertTrue(all(len(k) == 3 and (k[2] in page_watch.SINGLE_KEYS or k[2] == "\\x20") for k in keys))
+        self.assertIn("\\x20", [k[2] for k in keys])
+        checkpoints = [line.split(" ") for line in lines if line.startswith("p ")]
+        self.assertEqual([int(p[1]) for p in checkpoints], [50, 100, 120])
+        self.assertTrue(all(len(p[2]) == 16 for p in checkpoints))
+        self.assertEqual(lines[-1], "# end closed")
+        self.assertTrue(game.endswith("\n"))
+        # A checkpoint follows the key of the turn it digests.
+        self.assertEqual(lines[lines.index(" ".join(checkpoints[0])) - 1].split(" ")[1], "49")
 
 
 if __name__ == "__main__":
