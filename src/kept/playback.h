@@ -15,7 +15,7 @@ namespace delve {
 struct PlaybackResult {
     enum Kind {
         Finished,  // the recording was played to its last key (or its end) and matched
-        Stopped,   // the viewer stopped it
+        Stopped,   // stopped at the frame asked for, or the window was closed
         Mismatch   // the game stopped matching the recording
     } kind = Finished;
     int32_t turn = 0;
