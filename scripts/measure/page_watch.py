@@ -190,13 +190,15 @@ def wait_until_quiet(driver):
     raise CannotMeasure("the watcher was still busy %.0f s after opening" % QUIET_WAIT_S)
 
 
-def record_seeks(out, name, times, limit, detail):
+def record_seeks(out, name, times, limit, when):
+    """The median (gated when `limit` is given) and the slowest (shown) of a series of seeks."""
     shown = [t[0] for t in times]
     out.record("page: seeking %s, median of %d random turns" % (name, len(shown)),
                round(statistics.median(shown), 1), "ms", limit,
-               "%s; range input to the turn's picture (%s ms)" % (detail, ", ".join("%.0f" % t for t in shown)))
+               "%s: %s; range input to the turn's picture (%s ms)"
+               % ("shown, not gated" if limit is None else "gated", when, ", ".join("%.0f" % t for t in shown)))
     out.record("page: seeking %s, the slowest of %d" % (name, len(shown)), round(max(shown), 1), "ms", None,
-               detail)
+               "shown, not gated: %s" % when)
 
 
 def watching(out, args, url):
@@ -261,8 +263,8 @@ def watching(out, args, url):
         warm = seeks(driver, random_turns(generator, last_turn))
         slowed = seeks(driver, random_turns(generator, last_turn), args.slowdown)
         record_seeks(out, "straight after opening", cold, None,
-                     "shown, not gated: the watcher has drawn little ahead yet")
-        ahead = ("gated: after the watcher drew the whole game ahead (its page went quiet %.0f s after the seeks "
+                     "straight after opening, the watcher has drawn little ahead yet")
+        ahead = ("after the watcher drew the whole game ahead (its page went quiet %.0f s after the seeks "
                  "straight after opening)" % quiet)
         record_seeks(out, "once drawn ahead", warm, SEEK_LIMIT_MS, ahead)
         record_seeks(out, "once drawn ahead, processor slowed %dx" % args.slowdown, slowed, SLOWED_SEEK_LIMIT_MS,
