@@ -41,6 +41,18 @@ void thinMoments(Watch& w) {
     w.momentTurns *= 2;
 }
 
+// Page `page` of moment `index` into `out` (`bytes` long): unpacked over
+// those of the moment it is packed against, back to one packed against
+// nothing.
+void unpackMomentPage(const Watch& w, size_t index, int page, uint8_t* out, size_t bytes) {
+    std::vector<size_t> chain;
+    for (auto at = static_cast<int32_t>(index); at >= 0; at = w.moments[static_cast<size_t>(at)].reference)
+        chain.push_back(static_cast<size_t>(at));
+    std::memset(out, 0, bytes);
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at)
+        unpackPage(w.moments[*at].pages[static_cast<size_t>(page)], out, bytes);
+}
+
 void keepMoment(Watch& w) {
     WatchedRun& run = *w.run;
     Moment m;
@@ -48,17 +60,20 @@ void keepMoment(Watch& w) {
     Screen& screen = run.platform.screen;
     m.pageBytes = pageSize(screen);
     const auto index = static_cast<int32_t>(w.moments.size());
-    const bool sameSize = w.lastKeyframe >= 0 && w.keyframePages[0].size() == m.pageBytes;
+    const bool sameSize =
+        w.lastKeyframe >= 0 && w.moments[static_cast<size_t>(w.lastKeyframe)].pageBytes == m.pageBytes;
     m.keyframe = !sameSize || index - w.lastKeyframe >= kMomentsPerKeyframe;
     m.reference = sameSize ? w.lastKeyframe : -1;
     for (int p = 0; p < kPageCount; ++p) {
-        const uint8_t* reference = sameSize ? w.keyframePages[p].data() : nullptr;
+        const uint8_t* reference = nullptr;
+        if (sameSize && m.pageBytes > 0) {
+            w.scratch.resize(m.pageBytes);
+            unpackMomentPage(w, static_cast<size_t>(w.lastKeyframe), p, w.scratch.data(), m.pageBytes);
+            reference = w.scratch.data();
+        }
         m.pages.push_back(packPage(screen.pages[p].data(), reference, m.pageBytes));
     }
-    if (m.keyframe) {
-        w.keyframePages = screen.pages;
-        w.lastKeyframe = index;
-    }
+    if (m.keyframe) w.lastKeyframe = index;
     w.keptBytes += momentBytes(m);
     w.moments.push_back(std::move(m));
     if (w.keptBytes > w.keptBytesLimit && w.moments.size() > 2) thinMoments(w);
@@ -71,14 +86,7 @@ void putPages(Watch& w, size_t index) {
     const size_t bytes = w.moments[index].pageBytes;
     if (pageSize(screen) != bytes) screen.pages.reset(bytes);
     if (bytes == 0) return;
-    std::vector<size_t> chain;
-    for (auto at = static_cast<int32_t>(index); at >= 0; at = w.moments[static_cast<size_t>(at)].reference)
-        chain.push_back(static_cast<size_t>(at));
-    for (int p = 0; p < kPageCount; ++p) {
-        uint8_t* out = screen.pages[p].data();
-        std::memset(out, 0, bytes);
-        for (auto at = chain.rbegin(); at != chain.rend(); ++at) unpackPage(w.moments[*at].pages[p], out, bytes);
-    }
+    for (int p = 0; p < kPageCount; ++p) unpackMomentPage(w, index, p, screen.pages[p].data(), bytes);
 }
 
 void putMoment(Watch& w, size_t index) {

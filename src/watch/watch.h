@@ -49,8 +49,11 @@ struct Watch {
     Timeline timeline;
     std::unique_ptr<WatchedRun> run;  // drawn; what the screen shows
     std::vector<Moment> moments;      // by turn, every kMomentTurns turns
-    PageSet keyframePages;            // the pages of the latest keyframe, to pack against
-    int32_t lastKeyframe = -1;        // and where it is in the moments
+    int32_t lastKeyframe = -1;        // where the latest keyframe is in the moments
+    // One page of the latest keyframe at a time, unpacked to pack a new
+    // moment against: a whole copy of its pages would cost more memory than
+    // all the moments of a long game.
+    std::vector<uint8_t> scratch;
     int32_t momentTurns = kMomentTurns;  // the spacing of the moments
     size_t keptBytes = 0;             // what the moments hold, roughly
     size_t keptBytesLimit = 0;        // the moments thin out past it
