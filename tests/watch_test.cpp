@@ -96,6 +96,18 @@ Recording parsed(const std::string& text) {
     return r ? *r : Recording{};
 }
 
+// The tests on it replay a 300-turn game several times over, each turn
+// reading a few hundred game files; under Wine every file opened goes
+// through its server, and each test takes minutes. The code is the same on
+// every system and is checked natively; scripts/windows-e2e plays the
+// Windows program itself.
+#ifdef _WIN32
+#define SKIP_LONG_REPLAYS_ON_WINDOWS() \
+    GTEST_SKIP() << "replays a 300-turn game many times: minutes under Wine; the same code is checked natively"
+#else
+#define SKIP_LONG_REPLAYS_ON_WINDOWS() (void)0
+#endif
+
 // One game, recorded and replayed plainly once for every test here.
 struct Kept {
     ScratchDir dir;
@@ -123,6 +135,7 @@ Frame shownFrame(const Watch& w) {
 }
 
 TEST(Watch, EveryTurnByAnyPathIsThePlainReplays) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
     const Kept& k = kept();
     const std::vector<Frame>& frames = k.frames;
     ASSERT_GT(frames.size(), 250u);
@@ -157,6 +170,7 @@ TEST(Watch, EveryTurnByAnyPathIsThePlainReplays) {
 }
 
 TEST(Watch, IndexingInSlicesLeavesTheShownTurnAndKeepsMemoryBounded) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
     const Kept& k = kept();
     const std::vector<Frame>& frames = k.frames;
     auto watch = openWatch(k.recording, k.dir.path(), 64u << 20);
@@ -186,6 +200,7 @@ TEST(Watch, IndexingInSlicesLeavesTheShownTurnAndKeepsMemoryBounded) {
 }
 
 TEST(Watch, TimelineOfRecordingsCutShortQuitAndForged) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
     const Kept& k = kept();
     const std::string& text = k.text;
     const ScratchDir& dir = k.dir;
@@ -320,6 +335,7 @@ std::vector<std::string> lines(const std::string& text) {
 }
 
 TEST(Watch, PlayingOnFromAnyTurnIsANewGameThatReplaysAsOne) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
     const Kept& k = kept();
     ScratchDir dir;
     copyStaged(dir);
@@ -521,6 +537,7 @@ private:
 // names, showing exactly the plain replay's picture there, with the title
 // and the strip following.
 TEST(WatchWindow, SeeksByKeyAndClickShowTheReplaysPictures) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
     const Kept& k = kept();
     const auto last = static_cast<int32_t>(k.frames.size());
     Timeline t = openWatch(k.recording, k.dir.path(), 0)->timeline;
@@ -561,6 +578,7 @@ TEST(WatchWindow, SeeksByKeyAndClickShowTheReplaysPictures) {
 // timeline ends, with status 3; one that matches ends finished, on the
 // picture a plain replay ends on.
 TEST(WatchWindow, PlayingEndsFinishedOrAtTheMismatch) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
     const Kept& k = kept();
     std::deque<std::string> script(6, "+");
     script.insert(script.end(), 400, "");
@@ -592,6 +610,7 @@ namespace {
 // delve-replay --turn N is the reference for the watcher's pictures: a
 // playback stopped after N frames shows the watcher's turn N.
 TEST(WatchWindow, PlaybackStoppedAtAFrameIsTheWatchersTurn) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
     const Kept& k = kept();
     for (const int32_t turn : {1, 50, 123, static_cast<int32_t>(k.frames.size())}) {
         HeadlessBackend quiet("");
