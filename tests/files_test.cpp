@@ -68,6 +68,30 @@ TEST_F(GameFiles, RememberedSpellingsFollowTheFilesAsTheyAreNow) {
     EXPECT_TRUE(dir.exists("game/tiles/party/hero_001.TIL"));
 }
 
+// A watched game reads through a memo: each file from the folder once, then
+// from memory; what it writes stays in memory, and a copy of the memo (kept
+// with a moment of the game) does not see later writes.
+TEST_F(GameFiles, AMemoReadsEachFileOnceAndWritesOnlyToMemory) {
+    dir.write("game/res/gamedata.dat", "on disk");
+    files.memo = std::make_shared<Files::Memo>();
+    EXPECT_EQ(readGameFile(files, "res\\gamedata.dat"), "on disk");
+    dir.write("game/res/gamedata.dat", "changed");
+    EXPECT_EQ(readGameFile(files, "RES\\GameData.DAT"), "on disk") << "one file, whatever the spelling";
+
+    EXPECT_TRUE(replaceGameFile(files, "res\\panel.txt", "written"));
+    EXPECT_FALSE(dir.exists("game/res/panel.txt")) << "the folder is never written";
+    EXPECT_EQ(readGameFile(files, "res\\Panel.txt"), "written");
+    const Files::Memo before = *files.memo;
+    EXPECT_TRUE(replaceGameFile(files, "res\\panel.txt", "later"));
+    files.memo = std::make_shared<Files::Memo>(before);
+    EXPECT_EQ(readGameFile(files, "res\\panel.txt"), "written") << "a kept copy is as it was";
+
+    for (const char* name : {"..\\secret.txt", "\\etc\\passwd", ""}) {
+        EXPECT_FALSE(readGameFile(files, name)) << name;
+        EXPECT_FALSE(replaceGameFile(files, name, "x")) << name;
+    }
+}
+
 KeyValueStore parsed(std::string text) {
     KeyValueStore store;
     parseStoreText(text, store);
