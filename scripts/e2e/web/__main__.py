@@ -128,7 +128,7 @@ def run_groups(run):
         WebSocketException = Stop
 
     from e2e.bidi import BidiError
-    from e2e.web import app, engines, kept, kept_more, own_data, play, touch, watch
+    from e2e.web import app, engines, engines_device, kept, kept_more, own_data, play, touch, watch
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -167,6 +167,10 @@ def run_groups(run):
         guarded("app", app.check_app, run)
     if "engines" in run.only:
         engines.check_engines(run, run.engines, guarded)
+        # Chromium's own checks above cover these in Chromium.
+        for engine in run.engines:
+            if engine != "chromium":
+                guarded(engine, engines_device.check_device, run, engine)
 
 
 def main(argv=None):
