@@ -63,7 +63,6 @@ class Browser:
     ("\\r" Enter, "\\x1b" Escape, "\\b" Backspace).
     click(css): a mouse click at the middle of the element.
     tap(x, y): one finger's tap at CSS pixels of the viewport.
-    touch_screen(): from now on the page sees a touch screen.
     set_viewport(width, height): the page's innerWidth and innerHeight.
     phone(width, height): a phone's screen of that size, as near as the
     engine comes to one.
@@ -87,10 +86,7 @@ class Browser:
         self.__init__(self.profile, *self.size)
 
     def tap(self, x, y):
-        raise Unsupported("%s has no touch input for a test" % self.name)
-
-    def touch_screen(self):
-        raise Unsupported("%s cannot be made to report a touch screen" % self.name)
+        raise Unsupported("%s gives a test no touch input" % self.name)
 
     def console_errors(self):
         raise Unsupported("%s gives a test no console" % self.name)

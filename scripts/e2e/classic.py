@@ -107,9 +107,6 @@ class Chromium(SeleniumBrowser):
         self.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [{"x": x, "y": y}]})
         self.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
 
-    def touch_screen(self):
-        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
-
     def phone(self, width, height):
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                     {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": True})
@@ -189,6 +186,9 @@ class WebKit(SeleniumBrowser):
             RemoteConnection.reset_timeout()
         self.version = self.driver.capabilities.get("browserVersion", "")
         self.set_viewport(width, height)
+
+    def tap(self, x, y):
+        raise Unsupported("WebKitGTK's WebDriver turns a touch into the mouse's events")
 
     def new_tab(self):
         """A window: a tab the driver opens stays in the background, hidden,
