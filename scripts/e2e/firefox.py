@@ -6,7 +6,6 @@ import json
 import os
 import re
 import subprocess
-import time
 
 from e2e import browser
 from e2e.bidi import Bidi, BidiError

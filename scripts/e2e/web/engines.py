@@ -13,7 +13,6 @@ import urllib.parse
 
 from e2e import browser
 from e2e.browser import Unsupported, js
-from e2e.report import Stop
 from e2e.web.common import compare_with_replay, settle, wait_for
 from e2e.web.kept_store import kept_games, kept_recording, wait_for_kept
 from e2e.web.watch import LONGEST_LINK, check_pictures, differs_from_replay, wait_for_turn

@@ -14,7 +14,7 @@ from e2e.browser import Unsupported, js
 from e2e.server import StaticServer
 from e2e.web.app import wait_for_version
 from e2e.web.common import after_frames, compare_with_replay, settle, wait_for
-from e2e.web.engines import check_console, press_all, shown
+from e2e.web.engines import check_console, press_all
 from e2e.web.own_data import delve_check_findings, own_data_folders, own_status, replay_copy, zip_folder
 from e2e.web.touch import PHONE_SIZES, PHONES, REACH_SCRIPT, TOUCH_SEED, TOUCH_TARGET_PX, rects_apart
 
