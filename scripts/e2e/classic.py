@@ -203,5 +203,6 @@ class WebKit(SeleniumBrowser):
     def quit(self):
         try:
             self.driver.quit()
-        finally:
-            self.service.stop()
+        except Exception:  # the driver already gone (the run ended from outside): its service still stops
+            pass
+        self.service.stop()

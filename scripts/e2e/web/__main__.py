@@ -4,6 +4,7 @@ every check of the page on it; see scripts/web-e2e for the options."""
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -175,6 +176,9 @@ def run_groups(run):
 
 def main(argv=None):
     args = options(sys.argv[1:] if argv is None else argv)
+    # Ended from outside (a CI step's timeout), the browsers, their drivers
+    # and WebKit's display are closed on the way out rather than left behind.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     lacking = missing_tools(building=args.web is None, engines=args.engines)
     if not lacking and args.web and not os.path.isfile(os.path.join(args.web, "index.html")):
         lacking = "no built page in %s (scripts/web builds it)" % args.web
