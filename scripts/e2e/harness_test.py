@@ -3,8 +3,11 @@
 all it started and keep its folder; waits must end at their deadline; two
 pictures must not pass as the same when they are not. Needs no display."""
 
+import base64
 import contextlib
+import importlib.util
 import io
+import json
 import os
 import shutil
 import subprocess
@@ -14,7 +17,7 @@ import unittest
 from unittest import mock
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e import program, x11  # noqa: E402
+from e2e import bidi, browser, firefox, program, x11  # noqa: E402
 from e2e.report import Stop  # noqa: E402
 
 
@@ -163,6 +166,120 @@ class PictureTest(unittest.TestCase):
         # inside the larger one.
         self.assertEqual(x11.differing_pixels(self.picture("large.png", "40x30", "red"),
                                               self.picture("small.png", "4x3", "red")), 1200)
+
+
+class CanvasPictureTest(unittest.TestCase):
+    """The canvas's pixels, read back through the page, become the PNG
+    that is held against delve-replay's."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="delve-harness-test-")
+        self.addCleanup(shutil.rmtree, self.folder)
+
+    def canvas(self, width, height, rgba):
+        page = mock.Mock()
+        page.execute_script.return_value = [width, height, base64.b64encode(bytes(rgba)).decode()]
+        path = os.path.join(self.folder, "canvas.png")
+        browser.canvas_png(page, path)
+        return path
+
+    def test_every_pixel_lands_where_it_was(self):
+        # Three by two, every pixel its own colour: a row or channel out of
+        # place would show.
+        pixels = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (1, 2, 3), (250, 128, 7), (0, 0, 0)]
+        path = self.canvas(3, 2, [c for p in pixels for c in p + (255,)])
+        text = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+        self.assertEqual(list(text), [c for p in pixels for c in p])
+
+    def test_a_canvas_not_opaque_is_refused(self):
+        with self.assertRaises(Stop):
+            self.canvas(1, 1, [10, 20, 30, 128])
+
+    def test_pictures_of_other_sizes_never_match(self):
+        red = os.path.join(self.folder, "red.png")
+        subprocess.run(["convert", "-size", "40x30", "xc:red", red], check=True)
+        small = os.path.join(self.folder, "small.png")
+        subprocess.run(["convert", "-size", "4x3", "xc:red", small], check=True)
+        self.assertEqual(browser.differing_pixels(red, red, os.path.join(self.folder, "d.png")), "0")
+        self.assertNotEqual(browser.differing_pixels(red, small, os.path.join(self.folder, "d.png")), "0")
+
+
+class _Socket:
+    """A websocket that answers from a script: what recv gives, in order."""
+
+    def __init__(self, messages):
+        self.messages = [json.dumps(m) for m in messages]
+        self.sent = []
+
+    def send(self, text):
+        self.sent.append(json.loads(text))
+
+    def recv(self):
+        import websocket
+        if not self.messages:
+            raise websocket.WebSocketTimeoutException("nothing came")
+        return self.messages.pop(0)
+
+    def settimeout(self, _):
+        pass
+
+    def close(self):
+        pass
+
+
+@unittest.skipIf(importlib.util.find_spec("websocket") is None, "python3-websocket is not installed")
+class BidiTest(unittest.TestCase):
+    def client(self, messages):
+        socket = _Socket(messages)
+        with mock.patch("websocket.create_connection", return_value=socket) as connect:
+            client = bidi.Bidi("ws://127.0.0.1:1/session")
+        # Firefox refuses a handshake with an Origin header.
+        self.assertTrue(connect.call_args.kwargs.get("suppress_origin"))
+        return client, socket
+
+    def test_events_before_the_answer_are_kept_and_the_answer_is_the_commands(self):
+        client, socket = self.client([
+            {"type": "event", "method": "log.entryAdded", "params": {"level": "error", "text": "one"}},
+            {"type": "success", "id": 99, "result": {"stale": True}},
+            {"type": "success", "id": 1, "result": {"value": 7}}])
+        self.assertEqual(client.command("script.evaluate", {"x": 1}), {"value": 7})
+        self.assertEqual(socket.sent, [{"id": 1, "method": "script.evaluate", "params": {"x": 1}}])
+        self.assertEqual([e["params"]["text"] for e in client.take_events("log.entryAdded")], ["one"])
+        self.assertEqual(client.take_events("log.entryAdded"), [])
+
+    def test_an_error_answer_raises_and_a_missing_answer_ends_at_the_deadline(self):
+        client, _ = self.client([{"type": "error", "id": 1, "error": "no such frame", "message": "gone"}])
+        with self.assertRaisesRegex(bidi.BidiError, "no such frame"):
+            client.command("browsingContext.navigate")
+        with self.assertRaises(Stop):
+            client.command("session.status", timeout=0.2)
+
+
+@unittest.skipIf(not shutil.which("node"), "node is not installed")
+class FirefoxScriptTest(unittest.TestCase):
+    """The function body a check runs, wrapped as Firefox is handed it, gives
+    back what selenium's execute_script would."""
+
+    def run_in_node(self, declaration, args):
+        program_text = ("var window = globalThis; (%s)(%s).then(function (r) { process.stdout.write(r); });"
+                        % (declaration, json.dumps(json.dumps(args))))
+        return json.loads(subprocess.run(["node", "-e", program_text], capture_output=True, text=True,
+                                         check=True).stdout)
+
+    def test_arguments_results_and_promises_come_through(self):
+        self.assertEqual(self.run_in_node(firefox.CALL % "return [arguments[1], arguments[0].a, '%s 100%'];",
+                                          [{"a": [1, 2]}, "x"]), ["x", [1, 2], "%s 100%"])
+        self.assertIsNone(self.run_in_node(firefox.CALL % "var nothing = 1;", []))
+        later = "return new Promise(function (done) { setTimeout(function () { done(arguments.length); }, 10); });"
+        self.assertEqual(self.run_in_node(firefox.CALL % later, []), 0)
+
+    def test_an_async_body_is_handed_a_callback_last(self):
+        script = []
+        page = firefox.Firefox.__new__(firefox.Firefox)
+        page.execute_script = lambda body, *args: script.append((body, args))
+        page.execute_async_script("var done = arguments[arguments.length - 1]; done(arguments[0] + 1);", 41)
+        body, args = script[0]
+        self.assertEqual(self.run_in_node(firefox.CALL % body, list(args)), 42)
 
 
 if __name__ == "__main__":

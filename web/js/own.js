@@ -3,9 +3,9 @@
 // in the browser (IndexedDB, never sent anywhere) and the page starts again
 // on them, with "--data /own" as the desktop game takes --data.
 import { describe } from './bridge.js';
-import { openDatabase, transact } from './db.js';
 import { Delve } from './hooks.js';
 import { importOwn } from './own-import.js';
+import { createOwnKeep } from './own-keep.js';
 import { byId, note, focusGame } from './screen.js';
 
 /** @typedef {import('./own-import.js').Source} Source */
@@ -17,19 +17,11 @@ let trials = 0;                 // each trial unpacks into a folder of its own
 let chosen = null;              // the source tried last and accepted
 let playing = '';               // the name of the own data this page plays, or ''
 
-/**
- * @template T
- * @param {IDBTransactionMode} mode
- * @param {(store: IDBObjectStore) => (void | (() => T))} act
- */
-function stored(mode, act) {
-  return openDatabase(() => window.indexedDB, 'delve-own-data', 1, (db) => db.createObjectStore('source'))
-    .then((db) => transact(db, ['source'], mode, (s) => act(s.source)).finally(() => db.close()));
-}
+const keep = createOwnKeep(() => window.indexedDB);
 
 function forget() {
   try { localStorage.removeItem(FLAG); } catch (error) { /* nothing kept */ }
-  return stored('readwrite', (store) => { store.delete('current'); }).catch(() => {});
+  return keep.forget().catch(() => {});
 }
 
 /** Which data the game plays: '' for the shipped game, else the own data's name. */
@@ -91,7 +83,7 @@ function tryOwn(source) {
 function playChosen() {
   const source = chosen;
   if (!source) return;
-  stored('readwrite', (store) => { store.put(source, 'current'); }).then(() => {
+  keep.put(source).then(() => {
     localStorage.setItem(FLAG, source.name);
     location.reload();
   }).catch((error) => {
@@ -191,10 +183,7 @@ export function prepareOwn() {
   let name = null;
   try { name = localStorage.getItem(FLAG); } catch (error) { /* no storage: the shipped data */ }
   if (!name) return Promise.resolve();
-  return stored('readonly', (store) => {
-    const request = store.get('current');
-    return () => /** @type {Source | undefined} */ (request.result);
-  }).catch(() => undefined).then((source) => {
+  return keep.get().catch(() => undefined).then((source) => {
     if (!source) return { problem: 'the browser no longer keeps its files' };
     name = source.name;
     return importOwn(source, ROOT);

@@ -4,6 +4,7 @@ every check of the page on it; see scripts/web-e2e for the options."""
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -17,12 +18,13 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.a
 # The page's files besides its scripts (web/js/*.js, copied as they are).
 PAGE_FILES = ["delve.data", "delve.js", "delve.wasm", "icon-192.png", "icon-512.png", "index.html",
               "manifest.webmanifest", "page.css", "sw.js"]
-GROUPS = ("play", "touch", "own-data", "kept", "watch", "app")
+# The checks that need Chromium's own protocol, then those of every engine.
+GROUPS = ("play", "touch", "own-data", "kept", "watch", "app", "engines")
 
 
 def options(argv):
     parser = argparse.ArgumentParser(prog="scripts/web-e2e",
-                                     description="The page, end to end, in headless Chromium.")
+                                     description="The page, end to end, in headless Chromium, WebKitGTK and Firefox.")
     parser.add_argument("--build", metavar="DIR", help="where delve-replay and delve-check are "
                         "(build/release unless given, built there when missing)")
     parser.add_argument("--web", metavar="DIR", help="a page already built (scripts/web's build/web) "
@@ -40,6 +42,9 @@ def options(argv):
                         "slowed down")
     parser.add_argument("--watch-screenshot", metavar="FILE.png", help="save the page watching a kept game, "
                         "paused mid-game with the watch bar")
+    parser.add_argument("--engines", metavar="ENGINES", default=",".join(browser.ENGINES),
+                        help="the engines the engines checks run in, comma-separated: " + ", ".join(browser.ENGINES) +
+                        " (the other checks run in Chromium, when it is listed)")
     parser.add_argument("--only", metavar="GROUPS", help="only these checks, comma-separated: " + ", ".join(GROUPS))
     args = parser.parse_args(argv)
     if args.seed < 0 or args.turns < 0:
@@ -47,6 +52,11 @@ def options(argv):
     args.only = args.only.split(",") if args.only else list(GROUPS)
     if set(args.only) - set(GROUPS):
         parser.error("--only takes some of " + ", ".join(GROUPS))
+    args.engines = args.engines.split(",")
+    if set(args.engines) - set(browser.ENGINES) or not args.engines:
+        parser.error("--engines takes some of " + ", ".join(browser.ENGINES))
+    if "chromium" not in args.engines:
+        args.only = [g for g in args.only if g == "engines"]
     for name in ("page_screenshot", "touch_screenshot", "own_data_screenshot", "loading_screenshot", "watch_screenshot",
                  "build", "web"):
         if getattr(args, name):
@@ -54,11 +64,15 @@ def options(argv):
     return args
 
 
-def missing_tools(building):
+def missing_tools(building, engines):
     for tool in (["em++"] if building else []) + ["compare", "convert", "Xvfb", "xdotool"]:
         if not shutil.which(tool):
             return "%s is missing (scripts/setup installs it)" % tool
-    return browser.missing()
+    for engine in engines:
+        lacking = browser.missing(engine)
+        if lacking:
+            return lacking
+    return None
 
 
 def release_build(build):
@@ -109,14 +123,19 @@ def check_files(report, web):
 def run_groups(run):
     """Each concern in turn; one that stops leaves the others to run."""
     from selenium.common.exceptions import WebDriverException
+    try:
+        from websocket import WebSocketException
+    except ImportError:  # only Firefox's checks need it, and missing_tools asked for it then
+        WebSocketException = Stop
 
-    from e2e.web import app, kept, kept_more, own_data, play, touch, watch
+    from e2e.bidi import BidiError
+    from e2e.web import app, engines, engines_device, kept, kept_more, own_data, play, touch, watch
 
     def guarded(name, check, *args):
         started = time.monotonic()
         try:
             check(*args)
-        except (Stop, WebDriverException, subprocess.CalledProcessError) as error:
+        except (Stop, WebDriverException, BidiError, WebSocketException, subprocess.CalledProcessError) as error:
             text = str(error).strip()
             run.report.fail("%s: %s" % (name, text.splitlines()[0] if text else repr(error)))
             return False
@@ -147,11 +166,20 @@ def run_groups(run):
         guarded("watch", watch.check_watch, run)
     if "app" in run.only:
         guarded("app", app.check_app, run)
+    if "engines" in run.only:
+        engines.check_engines(run, run.engines, guarded)
+        # Chromium's own checks above cover these in Chromium.
+        for engine in run.engines:
+            if engine != "chromium":
+                guarded(engine, engines_device.check_device, run, engine)
 
 
 def main(argv=None):
     args = options(sys.argv[1:] if argv is None else argv)
-    lacking = missing_tools(building=args.web is None)
+    # Ended from outside (a CI step's timeout), the browsers, their drivers
+    # and WebKit's display are closed on the way out rather than left behind.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    lacking = missing_tools(building=args.web is None, engines=args.engines)
     if not lacking and args.web and not os.path.isfile(os.path.join(args.web, "index.html")):
         lacking = "no built page in %s (scripts/web builds it)" % args.web
     if lacking:
