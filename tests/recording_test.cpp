@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <sstream>
 
 #include "platform/file_lock.h"
+#include "platform/system.h"
 #include "recording/data_digest.h"
 #include "recording/playback_backend.h"
 #include "recording/recording_backend.h"
@@ -211,6 +213,81 @@ TEST(RecordingFiles, NamedByTimeAndSeed) {
     closeRecordingFile(second);
     EXPECT_NE(f.path.find("_seed-317.rec"), std::string::npos) << f.path;
     EXPECT_EQ(dir.read("recordings/" + fs::path(f.path).filename().string()), "abc\ndef\n");
+}
+
+std::string fileName(const std::string& path) { return textOf(pathOf(path).filename()); }
+
+// Two starts in one second with one seed: the first, named by its seed,
+// frees its time's name, which the second then gets. Both games stay.
+TEST(RecordingFiles, TwoGamesInOneSecondWithOneSeedAreBothKept) {
+    for (int attempt = 0;; ++attempt) {
+        ScratchDir dir;
+        RecordingFile first, second;
+        ASSERT_TRUE(createRecordingFile(dir.path(), first));
+        nameRecordingBySeed(first, 17.0f);
+        std::fputs("first game\n", first.file);
+        ASSERT_TRUE(createRecordingFile(dir.path(), second));
+        if (fileName(first.path).substr(0, 17) != fileName(second.path).substr(0, 17)) {
+            ASSERT_LT(attempt, 5) << "never two starts in one second";
+            closeRecordingFile(first);
+            closeRecordingFile(second);
+            continue;  // a second began between them
+        }
+        nameRecordingBySeed(second, 17.0f);
+        std::fputs("second game\n", second.file);
+        closeRecordingFile(first);
+        closeRecordingFile(second);
+        EXPECT_NE(first.path, second.path);
+        EXPECT_NE(fileName(second.path).find("_seed-17.rec"), std::string::npos) << second.path;
+        EXPECT_EQ(dir.read("recordings/" + fileName(first.path)), "first game\n");
+        EXPECT_EQ(dir.read("recordings/" + fileName(second.path)), "second game\n");
+        break;
+    }
+}
+
+// With the clock set back (a time zone, the hour repeated in autumn) a new
+// start's time is an earlier game's: that game and its kept picture stay as
+// they are, and the new start's own picture goes with its recording.
+TEST(RecordingFiles, AStartAtAnEarlierGamesTimeTakesNoneOfItsFiles) {
+    ScratchDir dir;
+    RecordingFile f;
+    ASSERT_TRUE(createRecordingFile(dir.path(), f));
+    const std::string stem = fileName(f.path).substr(0, fileName(f.path).size() - 4);
+    const std::string earlier = "recordings/" + stem + "_seed-17.rec";
+    dir.write(earlier, "the earlier game");
+    dir.write(earlier + ".picture", "the earlier game's picture");
+    // And a picture left behind by a game long gone, with no recording.
+    const std::string next = "recordings/" + stem + "-2_seed-17.rec";
+    dir.write(next + ".picture", "a picture of no game");
+    dir.write("recordings/" + fileName(f.path) + ".picture", "the new start's title");
+    std::fputs("the new game\n", f.file);
+    nameRecordingBySeed(f, 17.0f);
+    std::fputs("on the way\n", f.file);
+    closeRecordingFile(f);
+
+    EXPECT_EQ(dir.read(earlier), "the earlier game");
+    EXPECT_EQ(dir.read(earlier + ".picture"), "the earlier game's picture");
+    EXPECT_EQ(dir.read(next + ".picture"), "a picture of no game");
+    EXPECT_FALSE(dir.exists(next));
+    EXPECT_NE(f.path, dir.path() + "/" + earlier);
+    EXPECT_NE(fileName(f.path).find("_seed-17.rec"), std::string::npos) << f.path;
+    EXPECT_EQ(dir.read("recordings/" + fileName(f.path)), "the new game\non the way\n");
+    EXPECT_EQ(dir.read("recordings/" + fileName(f.path) + ".picture"), "the new start's title");
+    EXPECT_FALSE(dir.exists("recordings/" + stem + ".rec.picture"));
+
+    // Nor does a start take a name whose picture is left: here, those of
+    // the next minute's unseeded names, as older versions left them.
+    const std::time_t now = std::time(nullptr);
+    for (int second = 0; second < 60; ++second) {
+        const std::tm t = localTimeOf(now + second);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H%M%S", &t);
+        dir.write(std::string("recordings/") + stamp + ".rec.picture", "left behind");
+    }
+    RecordingFile another;
+    ASSERT_TRUE(createRecordingFile(dir.path(), another));
+    closeRecordingFile(another);
+    EXPECT_FALSE(dir.exists("recordings/" + fileName(another.path) + ".picture")) << another.path;
 }
 
 // Pruning goes by when a game was last played, never by its name (when it
