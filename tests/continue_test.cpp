@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -323,6 +324,43 @@ TEST(Continue, StartsClosedOnTheFirstScreenAreNoGames) {
     ASSERT_EQ(openToContinue(dir.path(), "", last, error), 0) << error;
     EXPECT_TRUE(fs::equivalent(pathOf(last.path), pathOf(game))) << last.path;
     EXPECT_EQ(gameList(dir.path()).size(), 1u);
+}
+
+// The clock set back, or a second start in the same second: earlier games
+// with the same seed hold every name the next minute's starts would take,
+// pictures and all. A new game takes none of them and keeps its own keys.
+TEST(Continue, AGameStartedAtAnEarlierGamesTimeLeavesThatGameWhole) {
+    ScratchDir dir;
+    copyStaged(dir);
+    fs::create_directories(dir.path() + "/recordings");
+    Batches played = {"x", "@317\r"};
+    for (int i = 0; i < 30; ++i) played.push_back(std::string(1, "6822"[i % 4]));
+    const std::string first = startInWindow(dir.path(), played);
+    ASSERT_FALSE(first.empty());
+    const std::string game = fileText(first);
+    const std::string picture = fs::exists(first + ".picture") ? fileText(first + ".picture") : "a picture";
+    std::vector<std::string> earlier;
+    const std::time_t now = std::time(nullptr);
+    for (int second = 0; second < 60; ++second) {
+        const std::tm t = localTimeOf(now + second);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H%M%S", &t);
+        earlier.push_back(std::string("recordings/") + stamp + "_seed-317.rec");
+        dir.write(earlier.back(), game);
+        dir.write(earlier.back() + ".picture", picture);
+    }
+
+    played[2] = "8";
+    const std::string second = startInWindow(dir.path(), played);
+    ASSERT_FALSE(second.empty()) << "the new game took an earlier one's name";
+    EXPECT_NE(second.find("_seed-317.rec"), std::string::npos) << second;
+    EXPECT_NE(fileText(second), game);
+    for (const std::string& name : earlier) {
+        EXPECT_EQ(dir.read(name), game) << name;
+        EXPECT_EQ(dir.read(name + ".picture"), picture) << name;
+    }
+    const Continued cont = continueWith(dir.path(), second, {"4", "8"});
+    EXPECT_EQ(cont.status, 0) << cont.error;
 }
 
 TEST(Continue, GamesAreListedLastPlayedFirst) {

@@ -3,9 +3,14 @@
 // checkpoint; a cut file plays to its last whole key; a malformed one is
 // refused whole; the recordings folder keeps the newest 100.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -13,6 +18,8 @@
 #include <sstream>
 
 #include "platform/file_lock.h"
+#include "platform/files.h"
+#include "platform/system.h"
 #include "recording/data_digest.h"
 #include "recording/playback_backend.h"
 #include "recording/recording_backend.h"
@@ -20,6 +27,7 @@
 #include "kept/playback.h"
 #include "kept/recorded_run.h"
 #include "kept/recording_files.h"
+#include "support/memory_limit.h"
 #include "support/recordings.h"
 #include "support/support.h"
 
@@ -82,6 +90,86 @@ TEST(Recording, DigestReadInPiecesIsTheWholeDigest) {
             files += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(static_cast<size_t>(pieces), files - 1);
 }
+
+// Recordings made before carry the digest of their data, so it keeps its
+// value for every folder the game can read whole, a file right at the
+// game's limit included. A file past the limit is none of the game's: it
+// counts by its name and size, and its bytes are never read.
+TEST(Recording, DigestKeepsItsValueAndNeverReadsPastTheGameFileLimit) {
+    ScratchDir dir;
+    std::string everyByte;
+    for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
+    dir.write("res/a.txt", "abc\r\n");
+    dir.write("res/Sub/b.dat", everyByte);
+    dir.write("tiles/t.til", "");
+    dir.write("res/encounter.txt", "left out");
+    dir.write("res/.~temporary", "left out");
+    makeSparseFile(dir.path() + "/res/atlimit.bin", kMaxGameFileBytes);
+    // Worked out apart from the code, from the bytes above.
+    EXPECT_EQ(dataFolderDigest(dir.path()), 0x2ca8b8f17fcdbbcdull);
+
+    const std::string huge = dir.path() + "/res/huge.bin";
+    const uint64_t without = dataFolderDigest(dir.path());
+    makeSparseFile(huge, kMaxGameFileBytes + 1);
+    const uint64_t with = dataFolderDigest(dir.path());
+    EXPECT_NE(with, without);
+    {
+        std::fstream out(pathOf(huge), std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(1000);
+        out << "changed where the game never looks";
+    }
+    EXPECT_EQ(dataFolderDigest(dir.path()), with);
+    fs::resize_file(pathOf(huge), kMaxGameFileBytes + 2);
+    EXPECT_NE(dataFolderDigest(dir.path()), with);
+}
+
+#ifdef _WIN32
+TEST(Recording, AHugeDataFileCostsNoMemory) {
+    GTEST_SKIP() << "caps a fork()ed child's address space; the limit itself is checked by "
+                    "DigestKeepsItsValueAndNeverReadsPastTheGameFileLimit";
+}
+#else
+// A sparse file of 20 GB in res/ (it takes no disk), under a cap of 1 GiB:
+// the digest, a replay and a window start each go through.
+TEST(Recording, AHugeDataFileCostsNoMemory) {
+    if (!kMemoryCanBeCapped) GTEST_SKIP() << "the address sanitizer leaves no room under a cap on memory";
+    ScratchDir dir;
+    copyStaged(dir);
+    const std::string recordingPath = dir.path() + "/game.rec";
+    record(dir.path(), aGame("@5\r"), recordingPath);
+    makeSparseFile(dir.path() + "/res/huge.bin", uint64_t{20} << 30);
+    constexpr uint64_t cap = uint64_t{1} << 30;
+
+    EXPECT_EQ(exitStatusUnderMemoryCap(cap,
+                                       [&] {
+                                           const uint64_t digest = dataFolderDigest(dir.path());
+                                           return digest == 0 ? 1 : 0;
+                                       }),
+              0);
+    // Played back whole: the game reads none of the file.
+    EXPECT_EQ(exitStatusUnderMemoryCap(cap,
+                                       [&] {
+                                           const std::string tool = DELVE_TOOL_DIR "/delve-replay";
+                                           const int null = ::open("/dev/null", O_WRONLY);
+                                           ::dup2(null, 2);
+                                           ::execl(tool.c_str(), tool.c_str(), "--dir", dir.path().c_str(),
+                                                   "--recording", recordingPath.c_str(), nullptr);
+                                           return 127;
+                                       }),
+              0);
+    EXPECT_EQ(exitStatusUnderMemoryCap(cap,
+                                       [&] {
+                                           BatchBackend window(aGame("@5\r"), true);
+                                           WindowRunOptions options;
+                                           options.dataRoot = dir.path();
+                                           return runWindowGame(window, options);
+                                       }),
+              0);
+    const std::vector<KeptRecording> kept = keptRecordings(dir.path() + "/recordings");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].kind, KeptKind::Game);
+}
+#endif
 
 // A changed tile file caught at turn 50 is shown by scripts/recording-e2e.
 TEST(Recording, ChangedDataStopsAtTheFirstCheckpointNamingTheCause) {
@@ -211,6 +299,81 @@ TEST(RecordingFiles, NamedByTimeAndSeed) {
     closeRecordingFile(second);
     EXPECT_NE(f.path.find("_seed-317.rec"), std::string::npos) << f.path;
     EXPECT_EQ(dir.read("recordings/" + fs::path(f.path).filename().string()), "abc\ndef\n");
+}
+
+std::string fileName(const std::string& path) { return textOf(pathOf(path).filename()); }
+
+// Two starts in one second with one seed: the first, named by its seed,
+// frees its time's name, which the second then gets. Both games stay.
+TEST(RecordingFiles, TwoGamesInOneSecondWithOneSeedAreBothKept) {
+    for (int attempt = 0;; ++attempt) {
+        ScratchDir dir;
+        RecordingFile first, second;
+        ASSERT_TRUE(createRecordingFile(dir.path(), first));
+        nameRecordingBySeed(first, 17.0f);
+        std::fputs("first game\n", first.file);
+        ASSERT_TRUE(createRecordingFile(dir.path(), second));
+        if (fileName(first.path).substr(0, 17) != fileName(second.path).substr(0, 17)) {
+            ASSERT_LT(attempt, 5) << "never two starts in one second";
+            closeRecordingFile(first);
+            closeRecordingFile(second);
+            continue;  // a second began between them
+        }
+        nameRecordingBySeed(second, 17.0f);
+        std::fputs("second game\n", second.file);
+        closeRecordingFile(first);
+        closeRecordingFile(second);
+        EXPECT_NE(first.path, second.path);
+        EXPECT_NE(fileName(second.path).find("_seed-17.rec"), std::string::npos) << second.path;
+        EXPECT_EQ(dir.read("recordings/" + fileName(first.path)), "first game\n");
+        EXPECT_EQ(dir.read("recordings/" + fileName(second.path)), "second game\n");
+        break;
+    }
+}
+
+// With the clock set back (a time zone, the hour repeated in autumn) a new
+// start's time is an earlier game's: that game and its kept picture stay as
+// they are, and the new start's own picture goes with its recording.
+TEST(RecordingFiles, AStartAtAnEarlierGamesTimeTakesNoneOfItsFiles) {
+    ScratchDir dir;
+    RecordingFile f;
+    ASSERT_TRUE(createRecordingFile(dir.path(), f));
+    const std::string stem = fileName(f.path).substr(0, fileName(f.path).size() - 4);
+    const std::string earlier = "recordings/" + stem + "_seed-17.rec";
+    dir.write(earlier, "the earlier game");
+    dir.write(earlier + ".picture", "the earlier game's picture");
+    // And a picture left behind by a game long gone, with no recording.
+    const std::string next = "recordings/" + stem + "-2_seed-17.rec";
+    dir.write(next + ".picture", "a picture of no game");
+    dir.write("recordings/" + fileName(f.path) + ".picture", "the new start's title");
+    std::fputs("the new game\n", f.file);
+    nameRecordingBySeed(f, 17.0f);
+    std::fputs("on the way\n", f.file);
+    closeRecordingFile(f);
+
+    EXPECT_EQ(dir.read(earlier), "the earlier game");
+    EXPECT_EQ(dir.read(earlier + ".picture"), "the earlier game's picture");
+    EXPECT_EQ(dir.read(next + ".picture"), "a picture of no game");
+    EXPECT_FALSE(dir.exists(next));
+    EXPECT_NE(f.path, dir.path() + "/" + earlier);
+    EXPECT_NE(fileName(f.path).find("_seed-17.rec"), std::string::npos) << f.path;
+    EXPECT_EQ(dir.read("recordings/" + fileName(f.path)), "the new game\non the way\n");
+    EXPECT_EQ(dir.read("recordings/" + fileName(f.path) + ".picture"), "the new start's title");
+    EXPECT_FALSE(dir.exists("recordings/" + stem + ".rec.picture"));
+
+    // Nor does a start take a name whose picture is left: here, those of
+    // the next minute's unseeded names, as older versions left them.
+    const std::time_t now = std::time(nullptr);
+    for (int second = 0; second < 60; ++second) {
+        const std::tm t = localTimeOf(now + second);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H%M%S", &t);
+        dir.write(std::string("recordings/") + stamp + ".rec.picture", "left behind");
+    }
+    RecordingFile another;
+    ASSERT_TRUE(createRecordingFile(dir.path(), another));
+    closeRecordingFile(another);
+    EXPECT_FALSE(dir.exists("recordings/" + fileName(another.path) + ".picture")) << another.path;
 }
 
 // Pruning goes by when a game was last played, never by its name (when it

@@ -63,6 +63,31 @@ TEST(System, FilesAreReplacedWholeAndNewOnesRenamedWhileOpen) {
     EXPECT_EQ(dir.read("rec_seed-17.rec"), "one\ntwo\n");  // bytes as written: no CR added
 }
 
+// A recording is named by its seed without ever replacing another game: a
+// rename that finds the name taken leaves both files as they were.
+TEST(System, ARenameThatMayNotReplaceLeavesATakenNameAlone) {
+    test::ScratchDir dir;
+    const std::string open = dir.path() + "/new.rec";
+    const int fd = createNewFile(open);
+    ASSERT_GE(fd, 0);
+    std::FILE* out = ::fdopen(fd, "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("new game\n", out);
+    std::fflush(out);
+    dir.write("taken.rec", "another game");
+    EXPECT_EQ(renameWithoutReplacing(open, dir.path() + "/taken.rec"), RenameResult::NameTaken);
+    EXPECT_EQ(dir.read("taken.rec"), "another game");
+    EXPECT_TRUE(dir.exists("new.rec"));
+    // Free, it is taken while the file is open and written on.
+    EXPECT_EQ(renameWithoutReplacing(open, dir.path() + "/free.rec"), RenameResult::Renamed);
+    std::fputs("written on\n", out);
+    std::fclose(out);
+    EXPECT_FALSE(dir.exists("new.rec"));
+    EXPECT_EQ(dir.read("free.rec"), "new game\nwritten on\n");
+    EXPECT_EQ(renameWithoutReplacing(dir.path() + "/missing.rec", dir.path() + "/other.rec"), RenameResult::Failed);
+    EXPECT_FALSE(dir.exists("other.rec"));
+}
+
 TEST(System, GameFilesAreBytesAndPathsUseTheSystemsSeparator) {
     test::ScratchDir dir;
     dir.write("res/Mixed.DAT", std::string("a=1\r\nb=\x1a\n\0z", 11));

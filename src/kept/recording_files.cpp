@@ -32,6 +32,17 @@ bool isRecordingName(const std::string& name) {
     return true;
 }
 
+// A name counts as another game's while its recording or its kept picture
+// is there: a picture left behind must not become a new game's either.
+bool nameInUse(const std::string& path) {
+    FileStatus status;
+    return statusOf(path, status) || statusOf(keptPicturePath(path), status);
+}
+
+std::string numberedStem(const std::string& stamp, int n) {
+    return n == 1 ? stamp : stamp + "-" + std::to_string(n);
+}
+
 std::string localStamp() {
     const std::tm t = localTimeOf(std::time(nullptr));
     char buf[32];
@@ -49,8 +60,9 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
     // Room for many starts in one second: starts closed at once are pruned
     // only after the next one has its file.
     for (int n = 1; n <= 1000; ++n) {
-        const std::string stem = n == 1 ? stamp : stamp + "-" + std::to_string(n);
+        const std::string stem = numberedStem(stamp, n);
         const std::string path = out.folder + kPathSeparator + stem + ".rec";
+        if (nameInUse(path)) continue;
         const int fd = createNewFile(path);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -75,6 +87,7 @@ bool createRecordingFile(const std::string& dataRoot, RecordingFile& out) {
             out.lock.release();
             continue;
         }
+        out.stamp = stamp;
         out.stem = stem;
         out.path = path;
         return true;
@@ -93,8 +106,26 @@ std::string seedText(float seed) {
 
 void nameRecordingBySeed(RecordingFile& f, float seed) {
     if (!f.file) return;
-    const std::string path = f.folder + kPathSeparator + f.stem + "_seed-" + seedText(seed) + ".rec";
-    if (path != f.path && replaceFileWith(f.path, path)) f.path = path;
+    const std::string stamp = f.stamp.empty() ? f.stem : f.stamp;
+    const std::string seedPart = "_seed-" + seedText(seed) + ".rec";
+    // Its own stem first, then the other run numbers of its second.
+    for (int n = 0; n <= 1000; ++n) {
+        const std::string stem = n == 0 ? f.stem : numberedStem(stamp, n);
+        if (n > 0 && stem == f.stem) continue;
+        const std::string path = f.folder + kPathSeparator + stem + seedPart;
+        if (path == f.path) return;
+        if (nameInUse(path)) continue;
+        const RenameResult renamed = renameWithoutReplacing(f.path, path);
+        if (renamed == RenameResult::NameTaken) continue;
+        if (renamed == RenameResult::Failed) return;  // its first name is its own still
+        const std::string picture = keptPicturePath(f.path);
+        FileStatus status;
+        if (statusOf(picture, status) && renameWithoutReplacing(picture, keptPicturePath(path)) != RenameResult::Renamed)
+            removeFile(picture);  // left under the old name it would be no game's, or the next start's
+        f.stem = stem;
+        f.path = path;
+        return;
+    }
 }
 
 namespace {

@@ -21,7 +21,8 @@ constexpr size_t kRecordingsKept = 100;
 
 struct RecordingFile {
     std::string folder;
-    std::string stem;  // date and time, with "-2", "-3" ... for a second run in the same second
+    std::string stamp;  // the local date and time the run started
+    std::string stem;   // the stamp, with "-2", "-3" ... for a second run in the same second
     std::string path;
     std::FILE* file = nullptr;
     FileLock lock;
@@ -31,6 +32,10 @@ struct RecordingFile {
 // the game then runs unrecorded.
 bool createRecordingFile(const std::string& dataRoot, RecordingFile& out);
 // Renames the open file to carry the seed; it stays open and is written on.
+// Its kept picture, if one was written yet, goes with it. A name another
+// game has (one started in the same second, or before the clock was set
+// back) is never taken: the next run number of that second is; and where no
+// rename can refuse to replace, the file keeps the name it was created with.
 void nameRecordingBySeed(RecordingFile& f, float seed);
 // Keeps `keep` recordings besides those a program holds open (being played,
 // continued, or still at the title): empty starts go first, then the games

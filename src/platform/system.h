@@ -121,6 +121,15 @@ bool pathNamesDescriptor(const std::string& path, int fd);
 // Replaces `to` with `from` in one step (a rename over an existing file).
 bool replaceFileWith(const std::string& from, const std::string& to);
 
+// Gives `from` the name `to` only while no file has it, in one step: a file
+// that takes the name in the meantime is never replaced. `from` may be open
+// (a recording as it is written).
+enum class RenameResult { Renamed, NameTaken, Failed };
+RenameResult renameWithoutReplacing(const std::string& from, const std::string& to);
+
+// fstat of an open descriptor, with a 64-bit size on every system.
+bool descriptorStatus(int fd, FileStatus& status);
+
 // Pushes what was written to the file onto the disk.
 void syncFileToDisk(std::FILE* file);
 

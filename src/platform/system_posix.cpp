@@ -1,9 +1,12 @@
 #ifndef _WIN32
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -112,6 +115,24 @@ bool pathNamesDescriptor(const std::string& path, int fd) {
 bool replaceFileWith(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
+
+RenameResult renameWithoutReplacing(const std::string& from, const std::string& to) {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return RenameResult::Renamed;
+    if (errno == EEXIST) return RenameResult::NameTaken;
+    // Only a file system or kernel without the flag goes on to the link.
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return RenameResult::Failed;
+#endif
+    // A link refuses an existing name as well; the old name goes after it.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno == EEXIST ? RenameResult::NameTaken : RenameResult::Failed;
+    if (::unlink(from.c_str()) != 0) {
+        ::unlink(to.c_str());  // one file under two names would be listed twice
+        return RenameResult::Failed;
+    }
+    return RenameResult::Renamed;
+}
+
+bool descriptorStatus(int fd, FileStatus& status) { return ::fstat(fd, &status) == 0; }
 
 void syncFileToDisk(std::FILE* file) { ::fdatasync(::fileno(file)); }
 

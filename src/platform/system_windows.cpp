@@ -253,6 +253,17 @@ bool replaceFileWith(const std::string& from, const std::string& to) {
     return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+RenameResult renameWithoutReplacing(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING an existing target is refused. A
+    // recording is opened shared for deletion, so it moves while open.
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_WRITE_THROUGH)) return RenameResult::Renamed;
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameResult::NameTaken
+                                                                        : RenameResult::Failed;
+}
+
+bool descriptorStatus(int fd, FileStatus& status) { return ::_fstat64(fd, &status) == 0; }
+
 void syncFileToDisk(std::FILE* file) { ::_commit(::_fileno(file)); }
 
 void useParentConsole() {
