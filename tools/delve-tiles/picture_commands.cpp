@@ -20,9 +20,6 @@ namespace {
 
 // The loader's picture is already doubled; these are pixels of that picture.
 constexpr int kPngZoom = 4;    // 8 times the tile's own pixels
-// A dark grey of the palette's grey ramp, so a tile's black shows its extent.
-constexpr int kSheetBackground = 18;
-constexpr int kLabelColour = 7;
 
 void drawZoomed(Image& target, int left, int top, const Image& image, int zoom) {
     Surface surface = surfaceOf(target);
@@ -58,7 +55,7 @@ int contactSheet(const std::string& folder, const std::string& pngFile) {
     for (size_t i = 0; i < entries.size(); ++i) {
         const SheetPlace& place = layout.places[i];
         drawZoomed(sheet, place.tileLeft, place.tileTop, tiles.images[i], kSheetZoom);
-        drawLabel(sheet, place.labelLeft, place.labelTop, entries[i].label, kSheetLabelScale, kLabelColour);
+        drawLabel(sheet, place.labelLeft, place.labelTop, entries[i].label, kSheetLabelScale, kSheetLabelColour);
     }
     return savePng(sheet, pngFile) ? 0 : 1;
 }

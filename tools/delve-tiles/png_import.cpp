@@ -1,13 +1,16 @@
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 
 #include "commands.h"
+#include "platform/palette.h"
 #include "platform/png/png_reader.h"
 #include "platform/system.h"
 #include "render/tile_image.h"
 #include "render/tile_picture.h"
+#include "sheet_label.h"
 #include "sheet_layout.h"
 #include "sheet_tiles.h"
 #include "tile_art.h"
@@ -107,6 +110,29 @@ int tileFromPng(const std::string& pngFile, const std::string& tileFile, bool ne
     return 0;
 }
 
+// Whether the sheet shows the entry's label where `sheet` draws it: a sheet
+// drawn for other tiles (a tile more, or one renamed) must not be read into
+// these, where it could still be of the same size.
+bool labelMatches(const PngPicture& picture, const SheetEntry& entry, const SheetPlace& place) {
+    const int width = labelWidth(entry.label, kSheetLabelScale);
+    const int height = kLabelGlyphHeight * kSheetLabelScale;
+    Image label = createImage(width, height);
+    std::fill(label.pixels.begin(), label.pixels.end(), static_cast<uint8_t>(kSheetBackground));
+    drawLabel(label, 0, 0, entry.label, kSheetLabelScale, kSheetLabelColour);
+    const auto& palette = defaultPalette();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int px = place.labelLeft + x, py = place.labelTop + y;
+            if (px < 0 || py < 0 || px >= picture.width || py >= picture.height) return false;
+            const uint8_t* p = &picture.rgba[(static_cast<size_t>(py) * static_cast<size_t>(picture.width) +
+                                              static_cast<size_t>(px)) * 4];
+            const Rgb c = palette[getPixel(label, x, y)];
+            if (p[0] != c.r || p[1] != c.g || p[2] != c.b) return false;
+        }
+    }
+    return true;
+}
+
 int sheetFromPng(const std::string& pngFile, const std::string& folder, bool nearest) {
     SheetTiles tiles;
     if (!loadSheetTiles(folder, tiles)) return 1;
@@ -131,6 +157,11 @@ int sheetFromPng(const std::string& pngFile, const std::string& folder, bool nea
     int changed = 0;
     for (size_t i = 0; i < tiles.files.size(); ++i) {
         const SheetEntry& entry = tiles.entries[i];
+        if (!labelMatches(*picture, entry, layout.places[i])) {
+            reportError(pngFile + ": the label of " + textOf(tiles.files[i].filename()) + " does not read \"" +
+                        entry.label + "\" where the sheet of " + folder + " has it: a sheet of other tiles");
+            return 1;
+        }
         const TileFromPicture taken =
             tileFromPictureArea(viewOf(*picture), layout.places[i].tileLeft, layout.places[i].tileTop, kSheetScale,
                                 entry.imageWidth / 2, entry.imageHeight / 2, nearest);

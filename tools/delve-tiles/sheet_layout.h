@@ -11,6 +11,9 @@ namespace delve::tiles {
 constexpr int kSheetZoom = 3;
 constexpr int kSheetScale = 2 * kSheetZoom;
 constexpr int kSheetLabelScale = 2;
+// A dark grey of the palette's grey ramp, so a tile's black shows its extent.
+constexpr int kSheetBackground = 18;
+constexpr int kSheetLabelColour = 7;
 
 struct SheetEntry {
     int imageWidth = 0;  // the loader's (doubled) picture
