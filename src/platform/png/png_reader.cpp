@@ -14,6 +14,7 @@ struct Reader {
     std::string error;
     PngPicture picture;
     std::vector<png_bytep> rows;
+    std::vector<uint8_t> row;
 };
 
 void onError(png_structp png, png_const_charp message) {
@@ -59,9 +60,21 @@ bool decode(png_structp png, png_infop info, Reader& reader) {
     if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 4) png_error(png, "unexpected pixel layout");
     reader.picture.width = static_cast<int>(width);
     reader.picture.height = static_cast<int>(height);
-    reader.picture.rgba.assign(static_cast<size_t>(width) * height * 4, 0);
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
+        // Row by row, so that a file claiming a big picture it does not hold
+        // ends before the memory for all of it is taken.
+        reader.row.resize(rowBytes);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, reader.row.data(), nullptr);
+            reader.picture.rgba.insert(reader.picture.rgba.end(), reader.row.begin(), reader.row.end());
+        }
+        return true;
+    }
+    // Interlaced passes revisit every row, so the whole picture is needed.
+    reader.picture.rgba.assign(rowBytes * height, 0);
     reader.rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y) reader.rows[y] = reader.picture.rgba.data() + static_cast<size_t>(y) * width * 4;
+    for (png_uint_32 y = 0; y < height; ++y) reader.rows[y] = reader.picture.rgba.data() + y * rowBytes;
     png_read_image(png, reader.rows.data());
     return true;
 }
