@@ -244,6 +244,12 @@ TEST(PngReader, HostileBytesAreRefusedWithAReasonAndNeverReadPastTheirEnd) {
         }
     }
 
+    // A chunk that claims two gigabytes and holds a few bytes: libpng would
+    // take the memory first, so it is refused before libpng sees it.
+    const std::string small = chunk("IHDR", be32(8) + be32(8) + std::string("\x08\x03\0\0\0", 5));
+    EXPECT_EQ(readPng(signature + small + be32(0x7FFFFFF0) + "zTXtabc").problem,
+              "a damaged PNG file (cut short: a chunk runs past its end)");
+
     // A real picture cut short anywhere, or with a byte of its pixel data
     // changed: a refusal, never a crash or a half picture (ASan watches the
     // exact-size copies).

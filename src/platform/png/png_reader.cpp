@@ -79,12 +79,36 @@ bool decode(png_structp png, png_infop info, Reader& reader) {
     return true;
 }
 
+uint32_t bigEndian32(std::string_view bytes, size_t at) {
+    auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])); };
+    return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+}
+
+// libpng takes a chunk's memory as its length says before it reads the
+// chunk, so a few bytes claiming a chunk of two gigabytes would take them.
+// Every chunk up to IEND must therefore lie inside the bytes we hold.
+bool chunksFit(std::string_view bytes) {
+    size_t at = 8;
+    while (at < bytes.size()) {
+        if (bytes.size() - at < 8) return false;
+        const uint32_t length = bigEndian32(bytes, at);
+        if (length > 0x7FFFFFFFu || length > bytes.size() - at - 8 || bytes.size() - at - 8 - length < 4) return false;
+        if (bytes.compare(at + 4, 4, "IEND") == 0) return true;
+        at += 12 + static_cast<size_t>(length);
+    }
+    return true;  // no IEND: libpng says what it misses
+}
+
 }  // namespace
 
 PngPicture readPng(std::string_view bytes) {
     PngPicture refused;
     if (bytes.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0) {
         refused.problem = "not a PNG file";
+        return refused;
+    }
+    if (!chunksFit(bytes)) {
+        refused.problem = "a damaged PNG file (cut short: a chunk runs past its end)";
         return refused;
     }
     Reader reader;
