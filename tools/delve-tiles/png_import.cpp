@@ -36,7 +36,8 @@ std::optional<PngPicture> readPicture(const std::string& pngFile) {
     }
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec || size > kMaxPngFileBytes) {
-        reportError(pngFile + ": larger than " + std::to_string(kMaxPngFileBytes / (1024 * 1024)) + " MB");
+        reportError(pngFile + (ec ? std::string(": cannot be read")
+                                  : ": larger than " + std::to_string(kMaxPngFileBytes / (1024 * 1024)) + " MB"));
         return std::nullopt;
     }
     const auto bytes = readWholeFile(path);
