@@ -18,6 +18,12 @@ int contactSheet(const std::string& folder, const std::string& pngFile);
 // nearest-neighbour and centred on black.
 int tileIcon(const std::string& tileFile, const std::string& size, const std::string& pngFile);
 
+// A PNG back into tiles, by the palette rules of render/tile_picture.h: into
+// one tile file (its own size, or 8 by 8 for a new or empty file), or, when
+// the target is a folder, the folder's sheet as `sheet` draws it into every
+// tile of it. Nothing is written unless every tile is taken.
+int fromPng(const std::string& pngFile, const std::string& target, bool nearest);
+
 void reportError(const std::string& message);
 
 }  // namespace delve::tiles

@@ -19,7 +19,8 @@ constexpr const char* kUsage =
     "usage: delve-tiles build SRC_DIR OUT_DIR\n"
     "       delve-tiles png FILE.til OUT.png\n"
     "       delve-tiles sheet DIR OUT.png\n"
-    "       delve-tiles icon FILE.til SIZE OUT.png\n";
+    "       delve-tiles icon FILE.til SIZE OUT.png\n"
+    "       delve-tiles from-png [--nearest] FILE.png TILE.til|DIR\n";
 
 int usage() {
     std::cerr << kUsage;
@@ -42,6 +43,8 @@ int main(int argc, char** given) {
         std::cout << "delve-tiles " << DELVE_VERSION << '\n';
         return 0;
     }
+    if (command == "from-png" && ((argc == 4 && argv[2][0] != '-') || (argc == 5 && std::string(argv[2]) == "--nearest")))
+        return delve::tiles::fromPng(argv[argc - 2], argv[argc - 1], argc == 5);
     if (argc == 5 && command == "icon") return delve::tiles::tileIcon(argv[2], argv[3], argv[4]);
     if (argc != 4) return usage();
     if (command == "build") return delve::tiles::buildTiles(argv[2], argv[3]);

@@ -107,4 +107,29 @@ std::string encodeTile(const TileArt& art) {
     return out;
 }
 
+bool replaceTilePixels(std::string& bytes, const TileArt& art) {
+    auto byteAt = [&](size_t i) -> unsigned { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u; };
+    const size_t width = (byteAt(7) | (byteAt(8) << 8)) & 0x7FFF;
+    const size_t height = (byteAt(9) | (byteAt(10) << 8)) & 0x7FFF;
+    if (bytes.size() < 11 || art.width < 0 || art.height < 0 || static_cast<size_t>(art.width) > width ||
+        static_cast<size_t>(art.height) > height)
+        return false;
+    const size_t rowBytes = (width + 7) / 8;
+    const size_t needed = 11 + height * 4 * rowBytes;
+    if (bytes.size() < needed) bytes.resize(needed, '\0');
+    for (int y = 0; y < art.height; ++y) {
+        for (int x = 0; x < art.width; ++x) {
+            const uint8_t v = art.pixels[static_cast<size_t>(y) * static_cast<size_t>(art.width) + static_cast<size_t>(x)];
+            for (int plane = 0; plane < 4; ++plane) {
+                char& byte = bytes[11 + (static_cast<size_t>(y) * 4 + static_cast<size_t>(plane)) * rowBytes +
+                                   static_cast<size_t>(x) / 8];
+                const unsigned bit = 0x80u >> (x % 8);
+                const unsigned old = static_cast<unsigned char>(byte);
+                byte = static_cast<char>((v & (1u << plane)) ? (old | bit) : (old & ~bit));
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace delve::tiles

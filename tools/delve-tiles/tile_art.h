@@ -32,4 +32,12 @@ bool parseTileArt(const std::string& text, TileArt& art, ArtError& error);
 // row the four plane-rows, most significant bit first.
 std::string encodeTile(const TileArt& art);
 
+// Writes the art's pixels over the top-left of the picture held by the tile
+// file `bytes` (a file the loader takes), and keeps everything else as it
+// was: the header's other bytes, a 25 by 25 tile's hidden last column and row,
+// padding bits, bytes past the picture. A file cut short is first filled out
+// with zero bytes. Returns false, changing nothing, when the art is larger than
+// the stored picture.
+bool replaceTilePixels(std::string& bytes, const TileArt& art);
+
 }  // namespace delve::tiles

@@ -156,13 +156,14 @@ void collectUncountedMembers(const DataFile& file, Definition& d) {
 void checkMembers(DataFile& file, Definition& d, Report& report) {
     collectUncountedMembers(file, d);
     d.memberNames = readNames(file, "party", d.partyCount, "member", report);
-    for (const std::string& name : d.memberNames) {
+    for (size_t i = 0; i < d.memberNames.size(); ++i) {
+        const std::string& name = d.memberNames[i];
         if (!named(name)) {
             d.memberImages.push_back("");
             continue;
         }
         if (name.size() > kNameWidth)
-            add(report, file, 0,
+            add(report, file, lineOfKey(file, numberedKey("party", static_cast<int64_t>(i) + 1, "name")),
                 "the member name " + quotedText(name) + " is " + std::to_string(name.size()) +
                     " characters; the spell panel has room for " + std::to_string(kNameWidth));
         const std::string key = memberKey(name, "image");
