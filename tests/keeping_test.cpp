@@ -138,7 +138,7 @@ TEST(Keeping, AFullDiskIsToldInTheTitleAndTheFreedDiskKeepsTheWholeGame) {
         freeLater(window, 40, [&] { limit.lift(); });
         text = playedInWindow(dir.path(), window);
     }
-    EXPECT_TRUE(window.told(whole.title + " \xe2\x80\x94 " + kNotKept + "its file has reached the size limit"));
+    EXPECT_TRUE(window.told(whole.title + " - " + kNotKept + "its file has reached the size limit"));
     // Told once, and the notice gone once the file had room.
     ASSERT_EQ(window.titles.size(), 3u);
     EXPECT_EQ(window.titles.back(), whole.title);
@@ -176,7 +176,7 @@ TEST(Keeping, APartlyWrittenLineGoesOnWhereItStopped) {
     EXPECT_EQ(rec.endNotice(), "");
     EXPECT_EQ(readWhole(file), "first line\nsecond\n");
     EXPECT_EQ(window.titles, (std::vector<std::string>{
-                                 "Dungeon", "Dungeon \xe2\x80\x94 " + kNotKept + "its file has reached the size limit",
+                                 "Dungeon", "Dungeon - " + kNotKept + "its file has reached the size limit",
                                  "Dungeon"}));
     std::fclose(file);
 }
@@ -207,7 +207,7 @@ TEST(Keeping, AStartThatCannotMakeItsFileMakesItOnceItCan) {
         // Told before the game set its own title, then with it.
         ASSERT_GE(window.titles.size(), 3u);
         EXPECT_EQ(window.titles[0], "This game is not being kept: " + why);
-        EXPECT_EQ(window.titles[1], whole.title + " \xe2\x80\x94 " + kNotKept + why);
+        EXPECT_EQ(window.titles[1], whole.title + " - " + kNotKept + why);
         EXPECT_EQ(window.titles.back(), whole.title);
         EXPECT_EQ(text, whole.text);
         const std::vector<std::string> found = recordingsIn(dir.path());
@@ -223,7 +223,7 @@ TEST(Keeping, AStartThatCannotMakeItsFileMakesItOnceItCan) {
         options.dataRoot = dir.path();
         runWindowGame(window, options);
         ASSERT_FALSE(window.titles.empty());
-        EXPECT_EQ(window.titles.back(), whole.title + " \xe2\x80\x94 this game was not kept: " + why);
+        EXPECT_EQ(window.titles.back(), whole.title + " - this game was not kept: " + why);
         EXPECT_EQ(dir.read("recordings"), "a file of the player's");
     }
 }

@@ -119,7 +119,9 @@ int32_t RecordingBackend::keptTurn() const {
 }
 
 std::string RecordingBackend::titleWithNotice() const {
-    if (!title_.empty()) return title_ + " \xe2\x80\x94 " + shownNotice_;
+    // Plain ASCII: the window's title under X is read in the C locale, where
+    // a dash beyond ASCII leaves the desktop showing the title before it.
+    if (!title_.empty()) return title_ + " - " + shownNotice_;
     std::string alone = shownNotice_;
     if (!alone.empty() && alone[0] >= 'a' && alone[0] <= 'z') alone[0] = static_cast<char>(alone[0] - 'a' + 'A');
     return alone;
