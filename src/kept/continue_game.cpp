@@ -102,6 +102,7 @@ int playOn(Backend& window, ContinueTarget& target, const std::string& dataRoot,
         if (!tracePath.empty()) trace.open(pathOf(tracePath), std::ios::binary | std::ios::trunc);
         WalkBackend walker(window);
         RecordingBackend rec(walker, target.file);
+        rec.tellInTitle();
         ResumeBackend resume(rec, recording, target.file, keep, extra);
         resume.removeAtHandOver(keptPicturePath(target.path));
         // A new picture at the first wait for a key after the hand-over.
@@ -122,6 +123,7 @@ int playOn(Backend& window, ContinueTarget& target, const std::string& dataRoot,
             return kReplayWithDrawing;
         }
         if (picture && run.kind == ResumedRun::Mismatch) return kReplayWithDrawing;
+        rec.tellAtTheEnd(target.path);
         switch (run.kind) {
             case ResumedRun::Played:
                 if (recording.dataDigest != digest)

@@ -34,7 +34,7 @@ const Screen* handOverScreen(const Recording& recording, const Game& g, const Re
 void keepPictureForContinuing(const std::string& path, const Game& g, const RecordingBackend& rec) {
     const std::string picturePath = keptPicturePath(path);
     std::string error;
-    const auto recording = rec.failed() ? std::nullopt : loadRecording(path, error);
+    const auto recording = !rec.kept() ? std::nullopt : loadRecording(path, error);
     uint64_t keep = 0;
     std::string extra;
     const Screen* screen = recording ? handOverScreen(*recording, g, rec, keep, extra) : nullptr;

@@ -1,6 +1,8 @@
 #include "kept/recorded_run.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -16,6 +18,24 @@
 namespace delve {
 
 namespace {
+
+// The game's recording file, made as at every start: the folder is pruned
+// once the new file is there.
+bool makeRecordingFile(const std::string& dataRoot, RecordingFile& file) {
+    if (!createRecordingFile(dataRoot, file)) return false;
+    pruneRecordings(file.folder, kRecordingsKept);
+    return true;
+}
+
+// A file that could not be made at the start is tried again as the game
+// goes on; once made it takes the whole text held so far, under the name
+// the game would have given it by now.
+void retryRecordingFile(Game& g, RecordingBackend& rec, RecordingFile& file, bool seeded) {
+    if (file.file || !rec.waitingForFile() || !makeRecordingFile(g.io.files.root, file)) return;
+    if (seeded) nameRecordingBySeed(file, g.seed);
+    rec.attachFile(file.file);
+    rec.keepPictures(keptPicturePath(file.path));
+}
 
 // One run loop for a new game and a continued one; `resume` is set for the
 // latter. Comments and checkpoints are written only once the player plays.
@@ -38,9 +58,11 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
         if (g.io.screen.skipDrawing) return checkpoint.turn == g.turnCount;
         return checkpoint.turn == g.turnCount && checkpoint.digest == checkpointDigest(g, program.shownMessage);
     };
+    bool seeded = false;
     if (walker) walker->setGame(&g);
     try {
         while (program.stage != Stage::Ended) {
+            if (file) retryRecordingFile(g, rec, *file, seeded);
             const Stage stage = program.stage;
             if (walker) walker->setTurnKeyNext(stage == Stage::Key);
             advanceProgram(g, program);
@@ -48,6 +70,7 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
             rec.setTurn(g.turnCount);
             if (stage == Stage::Title && program.stage != Stage::Ended && !replaying()) {
                 if (file) {
+                    seeded = true;
                     nameRecordingBySeed(*file, g.seed);
                     rec.movePictures(keptPicturePath(file->path));
                 }
@@ -92,6 +115,8 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
     } catch (const RecordingDiverged& e) {
         return mismatch(std::string("the game no longer follows the recording: ") + e.what());
     }
+    // A last chance for a file that could not be made, with the end in it.
+    if (file) retryRecordingFile(g, rec, *file, seeded);
     result.turn = g.turnCount;
     return result;
 }
@@ -110,26 +135,33 @@ ResumedRun runResumed(Game& g, RecordingBackend& rec, ResumeBackend& resume, con
 
 int runWindowGame(Backend& window, const WindowRunOptions& options) {
     RecordingFile file;
-    const bool recording = options.record && createRecordingFile(options.dataRoot, file);
-    if (recording) pruneRecordings(file.folder, kRecordingsKept);
-    else if (options.record)
-        std::fprintf(stderr, "delve: cannot write recordings into %s; this game is not recorded\n",
-                     file.folder.c_str());
+    const bool made = options.record && makeRecordingFile(options.dataRoot, file);
+    const int error = errno;
     // Clicks turn into keys below the recording, which keeps them as keys.
     WalkBackend walker(window);
-    RecordingBackend rec(walker, recording ? file.file : nullptr);
-    if (recording) rec.write(recordingHeader(programVersion(), dataFolderDigest(options.dataRoot)));
-    if (recording) rec.keepPictures(keptPicturePath(file.path));
+    RecordingBackend rec(walker, made ? file.file : nullptr);
+    if (options.record) {
+        rec.tellInTitle();
+        if (!made) {
+            std::fprintf(stderr, "delve: cannot make a recording in %s: %s\n", file.folder.c_str(),
+                         std::strerror(error));
+            // The game is held in memory and kept once a file can be made.
+            rec.holdUntilFile(error == ENOSPC ? "the disk is full" : "recordings/ cannot be written");
+        }
+        rec.write(recordingHeader(programVersion(), dataFolderDigest(options.dataRoot)));
+        if (made) rec.keepPictures(keptPicturePath(file.path));
+    }
 
     std::ofstream traceFile;
     if (!options.tracePath.empty()) traceFile.open(pathOf(options.tracePath), std::ios::binary | std::ios::trunc);
     Platform platform(rec);
     platform.files.root = options.dataRoot;
-    platform.keepScreenAtEscape = recording;
+    platform.keepScreenAtEscape = options.record;
     auto game = std::make_unique<Game>(platform);
-    const int status =
-        runRecorded(*game, rec, recording ? &file : nullptr, traceFile.is_open() ? &traceFile : nullptr, &walker);
-    if (recording) keepPictureForContinuing(file.path, *game, rec);
+    const int status = runRecorded(*game, rec, options.record ? &file : nullptr,
+                                   traceFile.is_open() ? &traceFile : nullptr, &walker);
+    if (file.file) keepPictureForContinuing(file.path, *game, rec);
+    rec.tellAtTheEnd(file.file ? file.path : file.folder);
     closeRecordingFile(file);
     return status;
 }

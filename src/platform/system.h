@@ -133,6 +133,18 @@ bool descriptorStatus(int fd, FileStatus& status);
 // Pushes what was written to the file onto the disk.
 void syncFileToDisk(std::FILE* file);
 
+// Writes straight to the file's descriptor, past the stream's buffer, as
+// much of `data` as the system takes; returns how much that was. Fewer
+// than `size` bytes means it refused the rest, and errno says why. A
+// stream's buffer would drop what it could not write, and the caller could
+// not tell how much of it reached the file.
+size_t writeToFile(std::FILE* file, const char* data, size_t size);
+
+// A write past the file size limit (`ulimit -f`) fails as one on a full
+// disk does, with an error, instead of ending the program. Nothing to do on
+// Windows, which has no such limit.
+void refuseOversizeWrites();
+
 // A program without a console of its own (the windowed game on Windows)
 // writes to the console it was started from, when there is one, so that
 // --help and --version show their text there. Nothing to do elsewhere.

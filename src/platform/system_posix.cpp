@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -135,6 +136,23 @@ RenameResult renameWithoutReplacing(const std::string& from, const std::string& 
 bool descriptorStatus(int fd, FileStatus& status) { return ::fstat(fd, &status) == 0; }
 
 void syncFileToDisk(std::FILE* file) { ::fdatasync(::fileno(file)); }
+
+size_t writeToFile(std::FILE* file, const char* data, size_t size) {
+    const int fd = ::fileno(file);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(fd, data + done, size - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put == 0) errno = EIO;
+            break;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return done;
+}
+
+void refuseOversizeWrites() { std::signal(SIGXFSZ, SIG_IGN); }
 
 void useParentConsole() {}
 

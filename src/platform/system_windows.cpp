@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -265,6 +266,24 @@ RenameResult renameWithoutReplacing(const std::string& from, const std::string& 
 bool descriptorStatus(int fd, FileStatus& status) { return ::_fstat64(fd, &status) == 0; }
 
 void syncFileToDisk(std::FILE* file) { ::_commit(::_fileno(file)); }
+
+size_t writeToFile(std::FILE* file, const char* data, size_t size) {
+    const int fd = ::_fileno(file);
+    size_t done = 0;
+    while (done < size) {
+        // _write takes an unsigned count; a gigabyte at a time is plenty.
+        const unsigned piece = static_cast<unsigned>((std::min<size_t>)(size - done, 1u << 30));
+        const int put = ::_write(fd, data + done, piece);
+        if (put <= 0) {
+            if (put == 0) errno = EIO;
+            break;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return done;
+}
+
+void refuseOversizeWrites() {}
 
 void useParentConsole() {
     // Output already going somewhere (a pipe, a file) stays there.

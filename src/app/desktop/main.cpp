@@ -23,6 +23,8 @@
 int main(int argc, char** given) {
     delve::useParentConsole();
     delve::useUtf8Console();
+    // A recording that meets a file size limit waits for room as on a full disk.
+    delve::refuseOversizeWrites();
     const delve::ProgramArguments args(argc, given);
     argc = args.argc;
     char** argv = args.argv;
