@@ -27,14 +27,22 @@ export function fakeBrowser({ locks = fakeLocks(), now = 1_000_000_000_000 } = {
     indexedDB: new IDBFactory(),
     locks,
     clock: now,
-    /** A tab's store of kept games. @param {{ withoutLocks?: boolean }} [options] */
+    /**
+     * A tab's store of kept games. Its heartbeat, where it has one, is
+     * `tab.beats`, run by the test rather than by a timer.
+     * @param {{ withoutLocks?: boolean, locks?: object }} [options]
+     */
     tab(options = {}) {
-      return createKeptStore({
+      /** @type {(() => void)[]} */
+      const beats = [];
+      const store = createKeptStore({
         indexedDB: () => browser.indexedDB,
         IDBKeyRange,
-        locks: options.withoutLocks ? undefined : /** @type {any} */ (browser.locks),
+        locks: options.withoutLocks ? undefined : /** @type {any} */ (options.locks || browser.locks),
         now: () => browser.clock,
+        every: (beat) => { beats.push(beat); },
       });
+      return Object.assign(store, { beats });
     },
   };
   return browser;
