@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -228,6 +229,15 @@ TEST(OwnDataPlan, WritesTakenFilesBelowTheRootOnly) {
     EXPECT_FALSE(writeOwnFile(dir.path(), "/tmp/escaped", data, 3));
     dir.write("res/taken", "a file where a folder should be");
     EXPECT_FALSE(writeOwnFile(dir.path(), "res/taken/a.dat", data, 3));
+
+    // A try's files go once it is checked, and nothing beside them.
+    const std::string trial = dir.path() + "/trial-1";
+    ASSERT_TRUE(writeOwnFile(trial, "tiles/map/a.til", data, 3));
+    dir.write("trial-10/res/a.dat", "another try's");
+    EXPECT_TRUE(removeOwnFiles(trial));
+    EXPECT_FALSE(std::filesystem::exists(trial));
+    EXPECT_EQ(dir.read("trial-10/res/a.dat"), "another try's");
+    EXPECT_TRUE(removeOwnFiles(trial)) << "nothing there is nothing left";
 }
 
 const uint8_t* bytesOf(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }

@@ -146,4 +146,10 @@ bool writeOwnFile(const std::string& root, const std::string& path, const uint8_
     return std::fclose(out) == 0 && written;
 }
 
+bool removeOwnFiles(const std::string& root) {
+    std::error_code ec;
+    std::filesystem::remove_all(pathOf(root), ec);
+    return !ec && !std::filesystem::exists(pathOf(root), ec) && !ec;
+}
+
 }  // namespace delve
