@@ -232,7 +232,8 @@ TEST(OwnDataPlan, WritesTakenFilesBelowTheRootOnly) {
 
     // A try's files go once it is checked, and nothing beside them.
     const std::string trial = dir.path() + "/trial-1";
-    ASSERT_TRUE(writeOwnFile(trial, "tiles/map/a.til", data, 3));
+    for (int i = 0; i < 300; i++) ASSERT_TRUE(writeOwnFile(trial, "tiles/map/" + std::to_string(i) + ".til", data, 3));
+    ASSERT_TRUE(writeOwnFile(trial, "tiles/a/b/c/d/e/f.til", data, 3));
     dir.write("trial-10/res/a.dat", "another try's");
     EXPECT_TRUE(removeOwnFiles(trial));
     EXPECT_FALSE(std::filesystem::exists(trial));
@@ -287,6 +288,14 @@ TEST(OwnDataImport, TakesAZipsFilesOnlyWhenTheyAreWhatItsListingStates) {
     tool.pop_back();
     EXPECT_EQ(checked.lines, tool);
 #endif
+
+    // Once checked, a try's files go, the folders made for them too, and
+    // nothing else: another try's folder beside it stays.
+    dir.write("own/tiles/map/stray.til", "written by no plan");
+    dir.write("own-2/res/gamedata.dat", data);
+    EXPECT_TRUE(removeImported(import));
+    EXPECT_FALSE(dir.exists("own"));
+    EXPECT_EQ(dir.read("own-2/res/gamedata.dat"), data);
 }
 
 TEST(OwnDataImport, AFoldersFilesAreCheckedAsAZipsAndRefusalsCarryTheirReason) {

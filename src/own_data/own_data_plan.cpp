@@ -5,6 +5,7 @@
 #include <map>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "platform/system.h"
 
@@ -147,9 +148,27 @@ bool writeOwnFile(const std::string& root, const std::string& path, const uint8_
 }
 
 bool removeOwnFiles(const std::string& root) {
+    // Every folder is listed whole before anything goes: the page's file
+    // system skips entries of a folder listed while they are removed (which
+    // std::filesystem::remove_all does), and leaves the rest behind. A list,
+    // not recursion, as a zip's folders may nest thousands deep.
+    namespace fs = std::filesystem;
+    std::vector<std::string> found{root};
+    for (size_t i = 0; i < found.size(); i++) {
+        std::error_code ec;
+        if (fs::symlink_status(pathOf(found[i]), ec).type() != fs::file_type::directory) continue;
+        std::vector<std::string> names;
+        folderEntries(found[i], names);
+        for (const std::string& name : names) found.push_back(found[i] + "/" + name);
+    }
+    bool removed = true;
+    for (auto path = found.rbegin(); path != found.rend(); ++path) {
+        std::error_code ec;
+        fs::remove(pathOf(*path), ec);
+        removed = removed && !ec;
+    }
     std::error_code ec;
-    std::filesystem::remove_all(pathOf(root), ec);
-    return !ec && !std::filesystem::exists(pathOf(root), ec) && !ec;
+    return removed && fs::symlink_status(pathOf(root), ec).type() == fs::file_type::not_found;
 }
 
 }  // namespace delve

@@ -18,7 +18,6 @@ export const Delve = {
   /** @type {number[]} ms each kept batch took the page, the latest 1000 */
   keepTimes: [],
   keptPictures: 0,    // pictures of the game kept so far
-  ownTrials: 0,       // tries of a player's own files finished (and their files removed)
   /** @type {(text: string) => boolean} */
   queueKey: () => false,
 };

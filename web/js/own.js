@@ -2,7 +2,7 @@
 // refusal loses nothing; once the player chooses to play them, they are kept
 // in the browser (IndexedDB, never sent anywhere) and the page starts again
 // on them, with "--data /own" as the desktop game takes --data.
-import { describe, own } from './bridge.js';
+import { describe } from './bridge.js';
 import { openDatabase, transact } from './db.js';
 import { Delve } from './hooks.js';
 import { importOwn } from './own-import.js';
@@ -96,11 +96,7 @@ function tryOwn(source) {
     shownAt = now;
     byId('own-status').textContent = progressLine(step, source.name);
   };
-  importOwn(source, root, { progress, abandoned: () => !current() }).then((result) => {
-    try {
-      own.remove(root);
-    } catch (error) { /* the program has no memory left even for that: the check's outcome still stands */ }
-    Delve.ownTrials++;
+  importOwn(source, root, { progress, abandoned: () => !current(), discard: true }).then((result) => {
     if (!current()) return;
     if (result.problem !== undefined) {
       show('"' + source.name + '" cannot be played: ' + result.problem + '.', true);

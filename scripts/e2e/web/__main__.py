@@ -130,7 +130,8 @@ def run_groups(run):
         driver.set_page_load_timeout(30)
         try:
             for name, checks in (("play", (play.check_play, play.check_missing_files)),
-                                 ("touch", (touch.check_touch,)), ("own-data", (own_data.check_own_data,))):
+                                 ("touch", (touch.check_touch,)),
+                                 ("own-data", (own_data.check_own_data, own_data.check_own_data_tries))):
                 if name in run.only and not all(guarded(name, check, run, driver) for check in checks):
                     try:
                         driver.save_screenshot(os.path.join(run.work, "failure-%s.png" % name))
