@@ -1,11 +1,17 @@
 // Claims on kept games, for browsers without a lock manager (a page served
 // over plain HTTP from another machine has no navigator.locks). A claim is
-// an entry in the storage that names the page holding the game and when it
-// last said it still does; a page renews its claims every BEAT_MS, and one
-// not renewed for STALE_MS belongs to a page that is gone (killed, crashed,
-// or asleep so long that it has to give the game up). Taking a claim reads
-// and writes it in one transaction, and the browser runs transactions over
-// the same store one after another, so of two pages only one takes it.
+// an entry in the storage, one a page and game, that says when the page
+// last said it still plays the game; a page renews its claims every
+// BEAT_MS, and one not renewed for STALE_MS belongs to a page that is gone
+// (killed, crashed, or asleep so long that it has to give the game up).
+// Taking a claim reads the game's claims and writes one in a single
+// transaction, and the browser runs transactions over the same store one
+// after another, so of two pages only one takes it.
+//
+// A page that closes says so in localStorage: a browser drops a write to
+// IndexedDB begun as the page goes as often as not, and a localStorage one
+// is made there and then. Where there is no localStorage, a closed page's
+// claims go stale like a killed one's.
 import { openDatabase, transact } from './db.js';
 
 // A background tab's timers may run as seldom as once a minute, so a claim
@@ -15,24 +21,38 @@ export const STALE_MS = 2 * 60 * 1000;
 
 /**
  * @typedef {{ id: number, page: string, beat: number }} Claim
+ * @typedef {Pick<Storage, 'getItem' | 'setItem' | 'removeItem' | 'key' | 'length'>} Marks
  */
+
+const GONE = 'delve-claims-gone-';  // and the page: it closed, at the time given
 
 /**
  * @param {object} env
  * @param {() => IDBFactory | undefined} env.indexedDB
+ * @param {typeof IDBKeyRange} env.IDBKeyRange
  * @param {() => number} env.now
  * @param {(beat: () => void, ms: number) => void} [env.every]
+ * @param {() => Marks | undefined} [env.marks]  localStorage, where the page has it
  */
 export function createClaims(env) {
   // Which page this is. Not crypto.randomUUID: an insecure page lacks it.
   const page = env.now().toString(36) + '-' + Math.random().toString(36).slice(2);
-  /** @type {Set<number>} */
-  const held = new Set();
+  /** @type {Map<number, number>} */
+  const held = new Map();  // each game this page holds, and when it last renewed its claim
   /** @type {((id: number) => void)[]} */
   const losers = [];
   /** @type {Promise<IDBDatabase> | null} */
   let opened = null;
   let beating = false;
+
+  /** @returns {Marks | undefined} */
+  function marks() {
+    try {
+      return env.marks && env.marks();
+    } catch (error) {
+      return undefined;  // refused, as in some private windows
+    }
+  }
 
   /**
    * @template T
@@ -43,7 +63,7 @@ export function createClaims(env) {
     // A database of its own: the kept games' one is not upgraded for it, so
     // a tab of an older page open meanwhile blocks nothing.
     opened = opened || openDatabase(env.indexedDB, 'delve-claims', 1, (db) => {
-      db.createObjectStore('claims', { keyPath: 'id' });
+      db.createObjectStore('claims', { keyPath: ['id', 'page'] });
     });
     const database = opened;
     return database.then((db) => transact(db, ['claims'], mode, (s) => act(s.claims)), (error) => {
@@ -52,8 +72,33 @@ export function createClaims(env) {
     });
   }
 
-  /** @param {Claim | undefined} claim */
-  const fresh = (claim) => !!claim && env.now() - claim.beat < STALE_MS;
+  /** @param {number} id */
+  const claimsOf = (id) => env.IDBKeyRange.bound([id, ''], [id, '\uffff']);
+
+  /** @param {Claim} claim  whether it still holds its game: renewed lately, by a page that has not closed */
+  function holds(claim) {
+    if (env.now() - claim.beat >= STALE_MS) return false;
+    const marked = marks();
+    try {
+      return !marked || marked.getItem(GONE + claim.page) === null;
+    } catch (error) {
+      return true;
+    }
+  }
+
+  /** Forgets pages closed so long ago that no claim of theirs can be fresh. */
+  function forgetClosed() {
+    const marked = marks();
+    if (!marked) return;
+    try {
+      for (let i = marked.length - 1; i >= 0; i--) {
+        const key = marked.key(i);
+        if (key && key.startsWith(GONE) && !(env.now() - Number(marked.getItem(key)) < STALE_MS)) {
+          marked.removeItem(key);
+        }
+      }
+    } catch (error) { /* kept for another time */ }
+  }
 
   /**
    * Takes the game for this page; false when another page holds it, or the
@@ -62,20 +107,23 @@ export function createClaims(env) {
    * @returns {Promise<boolean>}
    */
   function take(id) {
+    const beat = env.now();
     return claims('readwrite', (store) => {
-      const request = store.get(id);
+      const request = store.getAll(claimsOf(id));
       let taken = false;
       request.onsuccess = () => {
-        /** @type {Claim | undefined} */
-        const claim = request.result;
-        if (claim && claim.page !== page && fresh(claim)) return;
-        store.put({ id, page, beat: env.now() });
+        const others = /** @type {Claim[]} */ (request.result).filter((claim) => claim.page !== page);
+        if (others.some(holds)) return;
+        // What pages gone left behind goes with this claim.
+        for (const claim of others) store.delete([id, claim.page]);
+        store.put({ id, page, beat });
         taken = true;
       };
       return () => taken;
     }).then((taken) => {
       if (taken) {
-        held.add(id);
+        held.set(id, beat);
+        forgetClosed();
         startBeating();
       }
       return !!taken;
@@ -83,27 +131,35 @@ export function createClaims(env) {
   }
 
   /**
-   * Renews this page's claims. A claim another page has taken meanwhile is
-   * lost: this page was asleep past STALE_MS and the game is that page's now.
+   * Renews this page's claims. A game that another page claimed after this
+   * one last renewed its claim is lost: this page was asleep past STALE_MS,
+   * and the game is the other page's now (closed or not since, its turns
+   * are in the recording).
    * @returns {Promise<void>}
    */
   function beat() {
     if (!held.size) return Promise.resolve();
-    const ids = [...held];
+    const now = env.now();
+    const games = [...held];
     return claims('readwrite', (store) => {
       /** @type {number[]} */
       const lost = [];
-      for (const id of ids) {
-        const request = store.get(id);
+      for (const [id, last] of games) {
+        const request = store.getAll(claimsOf(id));
         request.onsuccess = () => {
-          /** @type {Claim | undefined} */
-          const claim = request.result;
-          if (claim && claim.page !== page) lost.push(id);
-          else store.put({ id, page, beat: env.now() });
+          /** @type {Claim[]} */
+          const found = request.result;
+          if (found.some((claim) => claim.page !== page && claim.beat > last)) {
+            store.delete([id, page]);
+            lost.push(id);
+          } else {
+            store.put({ id, page, beat: now });
+          }
         };
       }
       return () => lost;
     }).then((lost) => {
+      for (const [id] of games) if (held.has(id)) held.set(id, now);
       for (const id of lost || []) {
         held.delete(id);
         losers.forEach((tell) => tell(id));
@@ -124,23 +180,21 @@ export function createClaims(env) {
   function live() {
     return claims('readonly', (store) => {
       const request = store.getAll();
-      return () => /** @type {Claim[]} */ (request.result).filter(fresh).map((claim) => claim.id);
+      return () => /** @type {Claim[]} */ (request.result).filter(holds).map((claim) => claim.id);
     }).then((ids) => ids || []);
   }
 
   /** Gives up this page's claims, as the page goes. */
   function release() {
-    if (!held.size) return Promise.resolve();
-    const ids = [...held];
+    if (!held.size) return;
+    const ids = [...held.keys()];
     held.clear();
-    return claims('readwrite', (store) => {
-      for (const id of ids) {
-        const request = store.get(id);
-        request.onsuccess = () => {
-          if (request.result && request.result.page === page) store.delete(id);
-        };
-      }
-    }).catch(() => {});
+    const marked = marks();
+    try {
+      if (marked) marked.setItem(GONE + page, String(env.now()));
+    } catch (error) { /* its claims go stale instead */ }
+    // Tidier where the browser lets it through; the mark above is what counts.
+    claims('readwrite', (store) => { for (const id of ids) store.delete([id, page]); }).catch(() => {});
   }
 
   return {

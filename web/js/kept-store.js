@@ -16,6 +16,7 @@ import { createClaims } from './claims.js';
  * @property {LockManager | undefined} locks
  * @property {() => number} now
  * @property {(beat: () => void, ms: number) => void} [every]  runs `beat` every `ms` while the page lives
+ * @property {() => import('./claims.js').Marks | undefined} [marks]  localStorage, where the page has it
  */
 
 export const KEPT_GAMES = 20;

@@ -46,7 +46,8 @@ function session() {
 keepForOffline();
 const store = createKeptStore({ indexedDB: () => window.indexedDB, IDBKeyRange: window.IDBKeyRange,
                                 locks: navigator.locks, now: Date.now,
-                                every: (beat, ms) => { window.setInterval(beat, ms); } });
+                                every: (beat, ms) => { window.setInterval(beat, ms); },
+                                marks: () => window.localStorage });
 const keeper = createKeeper(store, { note, now: Date.now });
 // Without a lock manager a game is held by a claim that the page renews: one
 // that slept so long that another page took its game writes no more of it.

@@ -4,6 +4,7 @@ import { fakeBrowser, fakeLocks, bytes, text } from './helpers.js';
 import { IDBKeyRange } from 'fake-indexeddb';
 import { KEPT_GAMES, IDLE_MS, createKeptStore } from '../js/kept-store.js';
 import { STALE_MS } from '../js/claims.js';
+import { openDatabase, transact } from '../js/db.js';
 
 /** A kept game entry as the page writes them. */
 function game(id, played, seed = '17') {
@@ -124,13 +125,39 @@ test('without a lock manager a claim in the storage keeps a game to one tab', as
     const browser = fakeBrowser();
     const [first, second] = tabs(browser);
     await first.lock(5);
-    await first.release();
+    first.release();
     assert.equal(await second.lock(5), true);
     const third = browser.tab({ withoutLocks: true });
     browser.clock += STALE_MS - 1000;  // the second is killed: no more beats
     assert.equal(await third.lock(5), false);
     browser.clock += 2000;
     assert.equal(await third.lock(5), true, 'the killed tab\'s game can be continued later');
+  });
+
+  await t.test('a closing tab\'s last write to the storage may be lost: its mark lets go all the same', async () => {
+    const browser = fakeBrowser();
+    const [first, second] = tabs(browser);
+    await first.lock(5);
+    const claimsDb = await openDatabase(() => browser.indexedDB, 'delve-claims', 1, () => {});
+    const all = (mode, act) => transact(claimsDb, ['claims'], mode, (s) => act(s.claims));
+    const before = await all('readonly', (store) => { const r = store.getAll(); return () => r.result; });
+    first.release();
+    await new Promise((resolve) => setTimeout(resolve, 10));
+    await all('readwrite', (store) => { for (const claim of before) store.put(claim); });  // the delete never came
+    assert.equal(await second.lock(5), true);
+    assert.equal(browser.localStorage.length, 1);
+    browser.clock += STALE_MS + 1;
+    await second.lock(6);
+    assert.equal(browser.localStorage.length, 0, 'marks of pages closed long ago are forgotten');
+    claimsDb.close();
+
+    const bare = fakeBrowser();
+    const [one, other] = [bare.tab({ withoutLocks: true, withoutLocalStorage: true }),
+                          bare.tab({ withoutLocks: true, withoutLocalStorage: true })];
+    await one.lock(5);
+    one.release();
+    await new Promise((resolve) => setTimeout(resolve, 10));
+    assert.equal(await other.lock(5), true, 'without localStorage the storage\'s own delete lets go');
   });
 
   await t.test('a tab that slept past its claim learns that it lost the game', async () => {
@@ -146,6 +173,20 @@ test('without a lock manager a claim in the storage keeps a game to one tab', as
     assert.deepEqual(lost, [5]);
     assert.equal(await second.lock(7), false, 'the game it still held is renewed');
     assert.equal(first.beats.length, 1, 'one heartbeat a tab, however many games it holds');
+
+    // It lost the game even when the tab that took it was killed since: that
+    // tab's turns are in the recording now.
+    const [sleeper, taker] = tabs(browser);
+    const told = [];
+    sleeper.onLost((id) => told.push(id));
+    await sleeper.lock(9);
+    browser.clock += STALE_MS + 1;
+    await taker.lock(9);
+    browser.clock += STALE_MS + 1;
+    await sleeper.beat();
+    assert.deepEqual(told, [9]);
+    first.release();
+    assert.equal(await second.lock(7), true, 'a tab that closes lets go of what it still holds');
   });
 
   await t.test('a game on the title that another tab holds is not pruned, however long ago it was kept', async () => {

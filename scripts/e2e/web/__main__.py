@@ -110,7 +110,7 @@ def run_groups(run):
     """Each concern in turn; one that stops leaves the others to run."""
     from selenium.common.exceptions import WebDriverException
 
-    from e2e.web import app, kept, kept_more, own_data, play, touch, watch
+    from e2e.web import app, kept, kept_more, kept_without_locks, own_data, play, touch, watch
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -142,7 +142,8 @@ def run_groups(run):
     # The others each start browsers of their own.
     if "kept" in run.only:
         for check in (kept.check_kept, kept_more.check_storage_full, kept_more.check_storage_refused,
-                      kept_more.check_kept_from_title, kept_more.check_long_continue):
+                      kept_more.check_kept_from_title, kept_more.check_long_continue,
+                      kept_without_locks.check_kept_without_locks):
             guarded("kept", check, run)
     if "watch" in run.only:
         guarded("watch", watch.check_watch, run)
