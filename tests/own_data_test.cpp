@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,7 @@ void put32(std::string& out, uint32_t v) {
 struct ZipFile {
     std::string name, bytes;
     uint16_t method = 0, flags = 0;
+    uint32_t unixMode = 0;  // when set, the entry was made on Unix with this mode
 };
 
 // A zip of stored files, written field by field as any zip tool would; the
@@ -45,10 +47,11 @@ std::string makeZip(const std::vector<ZipFile>& files, uint16_t statedCount = 0x
         put16(zip, f.name.size()), put16(zip, 3);
         zip += f.name + "xyz" + f.bytes;
         put32(listing, 0x02014b50);
-        put16(listing, 20), put16(listing, 20), put16(listing, f.flags), put16(listing, f.method), put32(listing, 0);
+        put16(listing, f.unixMode ? 3 << 8 | 20 : 20), put16(listing, 20), put16(listing, f.flags);
+        put16(listing, f.method), put32(listing, 0);
         put32(listing, crc), put32(listing, f.bytes.size()), put32(listing, f.bytes.size());
         put16(listing, f.name.size()), put16(listing, 0), put16(listing, 0), put16(listing, 0), put16(listing, 0);
-        put32(listing, 0), put32(listing, offset);
+        put32(listing, f.unixMode << 16), put32(listing, offset);
         listing += f.name;
     }
     const uint32_t at = static_cast<uint32_t>(zip.size());
@@ -102,6 +105,8 @@ TEST(ZipDirectory, RefusesWhatIsNoZipOrCannotBeUnpacked) {
         {makeZip({{"res/a.dat", "abc"}}, 0xffff), "it is a 64-bit zip, which is more than a game's data needs"},
         {makeZip({{"a", "1"}, {"b", "2"}, {"c", "3"}}), "it holds 3 files, more than the 2 a game's data may have"},
         {makeZip({{"a", "1"}}, 2), "it is damaged (its listing ends early)"},
+        {makeZip({{"res/a.dat", "abc", 0, 0, 0100644}, {"res/gamedata.dat", "../../secret", 0, 0, 0120777}}),
+         "res/gamedata.dat in it is a symbolic link, which a game's data cannot hold"},
     };
     for (const auto& [zip, problem] : cases) {
         const ZipListing listing = list(zip, 2);
@@ -192,6 +197,22 @@ TEST(OwnDataPlan, RefusesHostileOrUnusableFilesWithTheReason) {
         EXPECT_EQ(plan.problem, problem);
         EXPECT_TRUE(plan.take.empty() && plan.bytes == 0) << problem;
     }
+    // Two files the game could not tell apart, as it finds files in any case.
+    const std::pair<std::vector<OwnFile>, std::string> clashes[] = {
+        {{{"res/a.dat", 1}, {"res/b.dat", 1}, {"res/a.dat", 2}}, "res/a.dat is in it twice"},
+        {{{"res/a.dat", 1}, {"./res//a.dat", 2}}, "res/a.dat is in it twice"},
+        {{{"res/Map.dat", 1}, {"res/map.DAT", 1}},
+         "res/Map.dat and res/map.DAT differ only in case, and the game reads either for both"},
+        {{{"Data/res/a.dat", 1}, {"Data/RES/a.dat", 1}},
+         "res/a.dat and RES/a.dat differ only in case, and the game reads either for both"},
+    };
+    for (const auto& [files, problem] : clashes) {
+        const OwnDataPlan plan = planOwnData(files);
+        EXPECT_EQ(plan.problem, problem);
+        EXPECT_TRUE(plan.take.empty() && plan.bytes == 0) << problem;
+    }
+    // Only what is taken can clash: the rest is never written.
+    EXPECT_EQ(planOwnData({{"res/a", 1}, {"notes.txt", 1}, {"NOTES.txt", 1}, {"res/", 0}, {"RES/", 0}}).problem, "");
     // A large file outside res/ and tiles/ is never unpacked, so it costs nothing.
     EXPECT_EQ(planOwnData({{"res/a", 1}, {"video.mp4", 5u << 20}}, {3, 1 << 20}).problem, "");
 }
@@ -208,6 +229,16 @@ TEST(OwnDataPlan, WritesTakenFilesBelowTheRootOnly) {
     EXPECT_FALSE(writeOwnFile(dir.path(), "/tmp/escaped", data, 3));
     dir.write("res/taken", "a file where a folder should be");
     EXPECT_FALSE(writeOwnFile(dir.path(), "res/taken/a.dat", data, 3));
+
+    // A try's files go once it is checked, and nothing beside them.
+    const std::string trial = dir.path() + "/trial-1";
+    for (int i = 0; i < 300; i++) ASSERT_TRUE(writeOwnFile(trial, "tiles/map/" + std::to_string(i) + ".til", data, 3));
+    ASSERT_TRUE(writeOwnFile(trial, "tiles/a/b/c/d/e/f.til", data, 3));
+    dir.write("trial-10/res/a.dat", "another try's");
+    EXPECT_TRUE(removeOwnFiles(trial));
+    EXPECT_FALSE(std::filesystem::exists(trial));
+    EXPECT_EQ(dir.read("trial-10/res/a.dat"), "another try's");
+    EXPECT_TRUE(removeOwnFiles(trial)) << "nothing there is nothing left";
 }
 
 const uint8_t* bytesOf(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
@@ -257,6 +288,14 @@ TEST(OwnDataImport, TakesAZipsFilesOnlyWhenTheyAreWhatItsListingStates) {
     tool.pop_back();
     EXPECT_EQ(checked.lines, tool);
 #endif
+
+    // Once checked, a try's files go, the folders made for them too, and
+    // nothing else: another try's folder beside it stays.
+    dir.write("own/tiles/map/stray.til", "written by no plan");
+    dir.write("own-2/res/gamedata.dat", data);
+    EXPECT_TRUE(removeImported(import));
+    EXPECT_FALSE(dir.exists("own"));
+    EXPECT_EQ(dir.read("own-2/res/gamedata.dat"), data);
 }
 
 TEST(OwnDataImport, AFoldersFilesAreCheckedAsAZipsAndRefusalsCarryTheirReason) {

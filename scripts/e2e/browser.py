@@ -105,9 +105,9 @@ def start(engine, profile, width=1200, height=1000):
     return classic.Chromium(profile, width, height) if engine == "chromium" else classic.WebKit(profile, width, height)
 
 
-def start_browser(profile, width=1200, height=1000):
-    """A headless Chromium on its own profile folder; a profile used before
-    is that browser started again."""
+def start_browser(profile, width=1200, height=1000, flags=()):
+    """A headless Chromium on its own profile folder, with `flags` besides
+    the usual ones; a profile used before is that browser started again."""
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     options = webdriver.ChromeOptions()
@@ -116,6 +116,8 @@ def start_browser(profile, width=1200, height=1000):
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--disable-dev-shm-usage", "--window-size=%d,%d" % (width, height),
                  "--force-device-scale-factor=1"):
+        options.add_argument(flag)
+    for flag in flags:
         options.add_argument(flag)
     options.add_argument("--user-data-dir=" + profile)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})

@@ -1,9 +1,13 @@
 #include "own_data/own_data_import.h"
 
+#include <filesystem>
+#include <set>
 #include <sstream>
+#include <system_error>
 
 #include "data/check/folder_check.h"
 #include "data/check/report.h"
+#include "platform/system.h"
 
 namespace delve {
 
@@ -80,6 +84,27 @@ bool storeTaken(OwnDataImport& import, size_t k, const uint8_t* bytes, size_t si
         return false;
     }
     return true;
+}
+
+bool removeImported(const OwnDataImport& import) {
+    // By name rather than by listing the folders: the page's file system
+    // copies a folder's whole listing for every few names read from it, so
+    // listing ten thousand files takes seconds.
+    std::set<std::string> folders;
+    for (const auto& [index, path] : import.plan.take) {
+        std::error_code ec;
+        std::filesystem::remove(pathOf(import.root + "/" + path), ec);
+        for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+             slash = path.rfind('/', slash - 1)) {
+            if (!folders.insert(path.substr(0, slash)).second) break;  // and so are the ones above it
+        }
+    }
+    // A folder sorts before everything in it.
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        std::error_code ec;
+        std::filesystem::remove(pathOf(import.root + "/" + *folder), ec);
+    }
+    return removeOwnFiles(import.root);
 }
 
 OwnDataCheck checkImported(const OwnDataImport& import) {

@@ -43,6 +43,11 @@ bool planImport(OwnDataImport& import, const OwnDataLimits& limits = {});
 // set, when they are not what the listing stated or cannot be written.
 bool storeTaken(OwnDataImport& import, size_t k, const uint8_t* bytes, size_t size);
 
+// Removes what the import wrote below its root, and the root: the files by
+// the plan's paths, then the folders made for them, deepest first, then
+// anything else below the root. False when something is left.
+bool removeImported(const OwnDataImport& import);
+
 struct OwnDataCheck {
     std::vector<std::string> lines;  // delve-check's findings, one line each, as it prints them
     int tiles = 0;

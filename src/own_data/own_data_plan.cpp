@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "platform/system.h"
 
@@ -96,19 +98,34 @@ OwnDataPlan planOwnData(const std::vector<OwnFile>& files, const OwnDataLimits& 
         plan.problem = "it has no res folder (the data files go in res/, the tiles in tiles/)";
         return plan;
     }
+    // The game finds a file in any case, so two names that differ only in
+    // case (or one name twice) would leave it to chance which one it reads.
+    std::map<std::string, std::string> seen;  // each taken path in lower case, to the path
+    const auto refuse = [&plan](std::string problem) {
+        plan.problem = std::move(problem);
+        plan.take.clear();
+        plan.bytes = 0;
+        return plan;
+    };
     for (size_t i = 0; i < paths.size(); i++) {
         const std::string& path = paths[i];
         // Folders ("res/", and "./", which is nothing at all) are made as their files need them.
         if (path.empty() || path.back() == '/' || path.compare(0, plan.top.size(), plan.top) != 0) continue;
         const std::string inGame = path.substr(plan.top.size());
         if (!startsWithFolder(inGame, "res") && !startsWithFolder(inGame, "tiles")) continue;
+        std::string folded = inGame;
+        for (char& c : folded) c = lowerAscii(c);
+        const auto [earlier, isNew] = seen.emplace(folded, inGame);
+        if (!isNew) {
+            return refuse(earlier->second == inGame
+                              ? inGame + " is in it twice"
+                              : earlier->second + " and " + inGame +
+                                    " differ only in case, and the game reads either for both");
+        }
         plan.bytes += files[i].size;
         if (plan.bytes > limits.maxBytes || files[i].size > limits.maxBytes) {
-            plan.problem = "its files would take more than " + megabytes(limits.maxBytes) +
-                           " unpacked, more than a game's data may";
-            plan.take.clear();
-            plan.bytes = 0;
-            return plan;
+            return refuse("its files would take more than " + megabytes(limits.maxBytes) +
+                          " unpacked, more than a game's data may");
         }
         plan.take.emplace_back(i, inGame);
     }
@@ -128,6 +145,30 @@ bool writeOwnFile(const std::string& root, const std::string& path, const uint8_
     if (!out) return false;
     const bool written = std::fwrite(bytes, 1, size, out) == size;
     return std::fclose(out) == 0 && written;
+}
+
+bool removeOwnFiles(const std::string& root) {
+    // Every folder is listed whole before anything goes: the page's file
+    // system skips entries of a folder listed while they are removed (which
+    // std::filesystem::remove_all does), and leaves the rest behind. A list,
+    // not recursion, as a zip's folders may nest thousands deep.
+    namespace fs = std::filesystem;
+    std::vector<std::string> found{root};
+    for (size_t i = 0; i < found.size(); i++) {
+        std::error_code ec;
+        if (fs::symlink_status(pathOf(found[i]), ec).type() != fs::file_type::directory) continue;
+        std::vector<std::string> names;
+        folderEntries(found[i], names);
+        for (const std::string& name : names) found.push_back(found[i] + "/" + name);
+    }
+    bool removed = true;
+    for (auto path = found.rbegin(); path != found.rend(); ++path) {
+        std::error_code ec;
+        fs::remove(pathOf(*path), ec);
+        removed = removed && !ec;
+    }
+    std::error_code ec;
+    return removed && fs::symlink_status(pathOf(root), ec).type() == fs::file_type::not_found;
 }
 
 }  // namespace delve

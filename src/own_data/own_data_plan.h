@@ -41,4 +41,9 @@ std::string unsafePathProblem(const std::string& path);
 // must be one the plan gave. False when it cannot be written.
 bool writeOwnFile(const std::string& root, const std::string& path, const uint8_t* bytes, size_t size);
 
+// Removes `root` and everything below it (a try of a player's files, once it
+// is checked: the page's file system would keep them for as long as the page
+// is open). False when something of it is left.
+bool removeOwnFiles(const std::string& root);
+
 }  // namespace delve

@@ -69,6 +69,14 @@ ZipListing readEntries(const uint8_t* directory, const ZipEnd& end, const uint8_
             listing.problem = "it is a 64-bit zip, which is more than a game's data needs";
             return listing;
         }
+        // A link made on a Unix system says so in the file type of its mode;
+        // unpacked, it would be a file holding the name of its target.
+        constexpr uint16_t kUnix = 3;
+        constexpr uint32_t kFileType = 0170000, kSymbolicLink = 0120000;
+        if (read16(e + 4) >> 8 == kUnix && (read32(e + 38) >> 16 & kFileType) == kSymbolicLink) {
+            listing.problem = entry.name + " in it is a symbolic link, which a game's data cannot hold";
+            return listing;
+        }
         if (flags & 1) {
             listing.problem = entry.name + " in it is encrypted";
             return listing;

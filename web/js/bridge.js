@@ -214,6 +214,8 @@ export const own = {
   begin: (root) => /** @type {number} */ (withText(root, (at) => M._delve_web_own_begin(at))),
   /** @param {number} job */
   end: (job) => M._delve_web_own_end(job),
+  /** @param {number} job  a try, once checked: its files go @returns {boolean} false when some are left */
+  remove: (job) => !!M._delve_web_own_remove(job),
   /**
    * A zip's last bytes; where its listing is, or null when it cannot be read.
    * @param {number} job @param {Uint8Array} tail @param {number} fileSize

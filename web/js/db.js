@@ -96,12 +96,24 @@ export function transact(db, stores, mode, act) {
 }
 
 /**
+ * The error as the player reads it. A browser's own words on a full disk
+ * may name the files of its storage on this machine, which mean nothing to
+ * the player and are nobody else's business (a note may be shown or
+ * reported): those become plain words.
  * @param {unknown} error
  * @returns {Error}
  */
 export function asError(error) {
-  if (error instanceof Error) return error;
+  const name = error && typeof error === 'object' ? String(/** @type {{ name?: unknown }} */ (error).name || '') : '';
   const message = error && typeof error === 'object' ? /** @type {{ message?: unknown }} */ (error).message : undefined;
   const text = message !== undefined ? String(message) : String(error);
+  if (name === 'QuotaExceededError' || /quota|no space|disk (is )?full|ENOSPC/i.test(text)) {
+    return new Error('it has no room left');
+  }
+  // A path: a drive or a slash, then at least one more folder.
+  if (/(^|[\s'"(=])([A-Za-z]:)?[\\/][^\s\\/]+[\\/]/.test(text)) {
+    return new Error('its storage could not be written');
+  }
+  if (error instanceof Error) return error;
   return new Error(text || 'unknown error');
 }

@@ -4,6 +4,7 @@
 // game to one page at a time. Nothing here touches the page or the program,
 // so it runs as well on an IndexedDB in memory.
 import { openDatabase, transact } from './db.js';
+import { createClaims } from './claims.js';
 
 /** @typedef {import('./summary.js').Game} Game */
 
@@ -14,6 +15,8 @@ import { openDatabase, transact } from './db.js';
  * @property {typeof IDBKeyRange} IDBKeyRange
  * @property {LockManager | undefined} locks
  * @property {() => number} now
+ * @property {(beat: () => void, ms: number) => void} [every]  runs `beat` every `ms` while the page lives
+ * @property {() => import('./claims.js').Marks | undefined} [marks]  localStorage, where the page has it
  */
 
 export const KEPT_GAMES = 20;
@@ -63,11 +66,14 @@ export function createKeptStore(env) {
   }
 
   /**
-   * The names of the locks held now by any page of this browser, or null
-   * where it cannot tell.
+   * The names of the locks (or claims) held now by any page of this
+   * browser, or null where it cannot tell.
    * @returns {Promise<Set<string> | null>}
    */
   function held() {
+    if (!hasLockManager()) {
+      return claims.live().then((ids) => new Set(ids.map(lockName)), () => null);
+    }
     if (!env.locks || !env.locks.query) return Promise.resolve(null);
     return env.locks.query().then(
       (state) => new Set((state.held || []).map((lock) => String(lock.name))),
@@ -89,7 +95,10 @@ export function createKeptStore(env) {
       /** @param {Game} game */
       const playing = (game) => {
         if (game.id === ownId) return true;
-        if (locks) return locks.has(lockName(game.id));
+        if (locks && locks.has(lockName(game.id))) return true;
+        // Claims are known only of pages that make them: a page of an older
+        // version in another tab may play a game without one.
+        if (locks && hasLockManager()) return false;
         return now - game.played < IDLE_MS;
       };
       return all('readwrite', (s) => {
@@ -192,26 +201,59 @@ export function createKeptStore(env) {
 
   /** @type {Set<number>} */
   const mine = new Set();  // the games this page holds
+  // Where the browser has no lock manager (a page served over plain HTTP
+  // from anywhere but this machine), a claim in the storage stands in.
+  const claims = createClaims(env);
+  const hasLockManager = () => !!(env.locks && env.locks.request);
+
   /**
    * Takes the game for this page, as the window plays a game in one process
    * at a time: two pages writing one recording would spoil it. Resolves to
-   * false when another page holds it; the lock goes with the page.
+   * false when another page holds it, and when the browser cannot say
+   * (a lock it refused to take is never one granted); the lock goes with
+   * the page.
    * @param {number} id
    * @returns {Promise<boolean>}
    */
   function lock(id) {
-    if (mine.has(id) || !env.locks || !env.locks.request) return Promise.resolve(true);
-    const locks = env.locks;
+    if (mine.has(id)) return Promise.resolve(true);
+    if (!hasLockManager()) {
+      return claims.take(id).then((taken) => {
+        if (taken) mine.add(id);
+        return taken;
+      });
+    }
+    const locks = /** @type {LockManager} */ (env.locks);
     return new Promise((resolve) => {
-      locks.request(lockName(id), { ifAvailable: true }, (granted) => {
-        if (granted) mine.add(id);
-        resolve(!!granted);
-        return granted ? new Promise(() => {}) : null;
-      }).catch(() => resolve(true));
+      try {
+        locks.request(lockName(id), { ifAvailable: true }, (granted) => {
+          if (granted) mine.add(id);
+          resolve(!!granted);
+          return granted ? new Promise(() => {}) : null;
+        }).catch(() => resolve(false));
+      } catch (error) {
+        resolve(false);
+      }
     });
   }
 
-  return { database, list, read, readWhole, append, putPicture, remove, lock };
+  return {
+    database, list, read, readWhole, append, putPicture, remove, lock,
+    /**
+     * Tells `then` of a game this page held and another page has taken
+     * since (this page was frozen or asleep past its claim): this page must
+     * write no more of it.
+     * @param {(id: number) => void} then
+     */
+    onLost: (then) => claims.onLost((id) => {
+      mine.delete(id);
+      then(id);
+    }),
+    /** The page goes for good: its claims go with it at once, not once stale. */
+    release: () => claims.release(),
+    /** Renews this page's claims now (a page back from sleep finds out at once whether it lost one). */
+    beat: () => claims.beat(),
+  };
 }
 
 /** @typedef {ReturnType<typeof createKeptStore>} KeptStore */

@@ -45,8 +45,19 @@ function session() {
 
 keepForOffline();
 const store = createKeptStore({ indexedDB: () => window.indexedDB, IDBKeyRange: window.IDBKeyRange,
-                                locks: navigator.locks, now: Date.now });
+                                locks: navigator.locks, now: Date.now,
+                                every: (beat, ms) => { window.setInterval(beat, ms); },
+                                marks: () => window.localStorage });
 const keeper = createKeeper(store, { note, now: Date.now });
+// Without a lock manager a game is held by a claim that the page renews: one
+// that slept so long that another page took its game writes no more of it.
+store.onLost((id) => {
+  const current = keeper.current();
+  if (current && current.id === id) keeper.refuse('another page has taken it on');
+});
+window.addEventListener('pagehide', (event) => { if (!event.persisted) store.release(); });
+window.addEventListener('pageshow', (event) => { if (event.persisted) store.beat(); });
+document.addEventListener('visibilitychange', () => { if (document.visibilityState === 'visible') store.beat(); });
 // Listed (and pruned) while the program loads.
 const listed = store.list(null).catch((error) => {
   keeper.refuse(describe(error));

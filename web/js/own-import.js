@@ -2,12 +2,18 @@
 // the files (a .zip's entries, or a folder's files) and unpacks them; which
 // files are taken, whether they can be trusted and what the check finds is
 // decided by the program (own_data/own_data_import, delve-check's own checks).
-import { own, describe } from './bridge.js';
+import { own, describe, breathe } from './bridge.js';
+import { windows } from './read-windows.js';
 
 /**
  * @typedef {{ kind: 'zip', name: string, files: Blob[] }
  *   | { kind: 'folder', name: string, files: { path: string, file: Blob }[] }} Source
  * @typedef {{ problem: string } | { problem?: undefined, tiles: number, lines: string[] }} Imported
+ * @typedef {{ stage: 'listing' | 'unpacking' | 'checking', done: number, total: number }} Progress
+ * @typedef {object} ImportOptions
+ * @property {(progress: Progress) => void} [progress]  how far it got, now and then
+ * @property {() => boolean} [abandoned]  true once the import is no longer wanted (another try replaced it)
+ * @property {boolean} [discard]  remove the files once checked (a try, not the data played)
  */
 
 // A zip is read a piece at a time, never whole: its last bytes (the end
@@ -18,18 +24,27 @@ import { own, describe } from './bridge.js';
 const ZIP_TAIL = 22 + 0xffff;
 const ZIP_HEADER = 30;
 export const LISTING_LIMIT = 16 * 1024 * 1024;
+// The page's thread is handed back to the browser after this long at work.
+const BUSY_MS = 8;
 
 /**
  * A deflated file, unpacked; stops one byte past `size`, which the program
  * then refuses (a zip bomb that understates its sizes gets no further).
  * Null when it cannot be unpacked.
- * @param {Blob} packed
+ * @param {Uint8Array} packed
  * @param {number} size
  * @returns {Promise<Uint8Array | null>}
  */
 function inflate(packed, size) {
   if (typeof DecompressionStream !== 'function') return Promise.resolve(null);
-  const reader = packed.stream().pipeThrough(new DecompressionStream('deflate-raw')).getReader();
+  // Written to the stream as they are, not piped from a Blob: that costs a
+  // millisecond a file, which ten thousand small files make seconds.
+  const inflater = new DecompressionStream('deflate-raw');
+  const writer = inflater.writable.getWriter();
+  // Once reading stops (a bomb, or damage), writing fails: that is no news.
+  writer.write(packed).catch(() => {});
+  writer.close().catch(() => {});
+  const reader = inflater.readable.getReader();
   const out = new Uint8Array(size + 1);
   let length = 0;
   /** @returns {Promise<Uint8Array>} */
@@ -54,79 +69,113 @@ const bytesOf = (blob) => blob.arrayBuffer().then((buffer) => new Uint8Array(buf
  * Unpacks `source` into `root` and checks it there.
  * @param {Source} source
  * @param {string} root
+ * @param {ImportOptions} [options]
  * @returns {Promise<Imported>}
  */
-export function importOwn(source, root) {
+export async function importOwn(source, root, options = {}) {
   /** @type {number} */
   let job;
   try {
     job = own.begin(root);
   } catch (error) {
-    return Promise.resolve({ problem: 'it could not be read (' + describe(error) + ')' });
+    return { problem: 'it could not be read (' + describe(error) + ')' };
   }
-  let finished = false;
-  /** @param {Imported} result */
-  const finish = (result) => {
-    if (!finished) {
-      finished = true;
-      own.end(job);
-    }
-    return result;
+  const tell = options.progress || (() => {});
+  const abandoned = options.abandoned || (() => false);
+  let busySince = performance.now();
+  // Long imports hand the thread back now and then, so the page answers
+  // (and shows its progress) while they run.
+  const pause = async () => {
+    if (performance.now() - busySince < BUSY_MS) return;
+    await breathe();
+    busySince = performance.now();
   };
-  /** @type {Promise<void>} */
-  let listed;
-  if (source.kind === 'zip') {
-    const zip = source.files[0];
-    listed = bytesOf(zip.slice(Math.max(0, zip.size - ZIP_TAIL))).then((tail) => {
-      const listing = own.zipEnd(job, tail, zip.size);
-      if (!listing) return;  // the program has its problem
-      if (listing.size > LISTING_LIMIT) {
-        throw new Error('its listing is larger than ' + (LISTING_LIMIT >> 20) + ' MB, more than a game\'s data needs');
-      }
-      return bytesOf(zip.slice(listing.at, listing.at + listing.size)).then((directory) => {
-        const count = own.zipEntries(job, directory);
-        /** @param {number} i @returns {Promise<void>} */
-        const header = (i) => {
-          if (i >= count) return Promise.resolve();
-          const at = own.zipHeaderAt(job, i);
-          return bytesOf(zip.slice(at, at + ZIP_HEADER)).then((bytes) => {
-            if (own.zipHeader(job, i, bytes)) return header(i + 1);
-          });
-        };
-        return header(0);
-      });
-    });
-  } else {
-    listed = Promise.resolve(source.files.forEach((entry) => own.addFile(job, entry.path, entry.file.size)));
+  try {
+    return await unpack(job);
+  } catch (error) {
+    return { problem: 'it could not be read (' + describe(error) + ')' };
+  } finally {
+    // This file system keeps what is written for as long as the page lives.
+    if (options.discard) {
+      await breathe();  // removing ten thousand files is work of its own
+      try {
+        own.remove(job);
+      } catch (error) { /* a program that stopped keeps nothing anyway; what the check found stands */ }
+    }
+    own.end(job);
   }
-  return listed.then(() => {
+
+  /** @param {number} job @returns {Promise<Imported>} */
+  async function unpack(job) {
+    if (source.kind === 'zip') {
+      if (!await listZip(job, source.files[0])) return { problem: own.problem(job) };
+    } else {
+      for (const entry of source.files) own.addFile(job, entry.path, entry.file.size);
+    }
     const count = own.plan(job);
-    if (count < 0) return finish({ problem: own.problem(job) });
-    /** @param {number} k @returns {Promise<Imported>} */
-    const next = (k) => {
-      if (k === count) {
-        const report = own.check(job).split('\n');
-        if (report[0].charAt(0) === '!') return Promise.resolve(finish({ problem: report[0].slice(1) }));
-        return Promise.resolve(finish({ tiles: Number(report[0]), lines: report.slice(1) }));
-      }
-      const taken = own.taken(job, k);
+    if (count < 0) return { problem: own.problem(job) };
+    const taken = Array.from({ length: count }, (_, k) => own.taken(job, k));
+    const runs = source.kind === 'zip'
+      ? windows(count, (k) => taken[k].offset, (k) => taken[k].packed)
+      : taken.map((_, k) => ({ from: k, to: k + 1, start: 0, end: 0 }));
+    for (const run of runs) {
+      if (abandoned()) return { problem: 'another try took its place' };
       // Each file's bytes are read from the zip or the folder as they are
       // needed, never all of them at once.
-      const unpacked = source.kind === 'zip'
-        ? (() => {
-            const packed = source.files[0].slice(taken.offset, taken.offset + taken.packed);
-            return taken.method === 8 ? inflate(packed, taken.size) : bytesOf(packed);
-          })()
-        : bytesOf(source.files[taken.index].file);
-      return unpacked.then((bytes) => {
-        if (!bytes || !own.store(job, k, bytes)) {
-          return finish({ problem: bytes ? own.problem(job) : typeof DecompressionStream === 'function'
-            ? 'a file in it could not be unpacked (it is damaged)'
-            : 'this browser cannot unpack a zip (open the folder itself instead)' });
+      const chunk = source.kind === 'zip' ? await bytesOf(source.files[0].slice(run.start, run.end)) : null;
+      for (let k = run.from; k < run.to; k++) {
+        const file = taken[k];
+        /** @type {Uint8Array | null} */
+        let bytes;
+        if (chunk) {
+          const packed = chunk.subarray(file.offset - run.start, file.offset - run.start + file.packed);
+          bytes = file.method === 8 ? await inflate(packed, file.size) : packed;
+        } else {
+          bytes = await bytesOf(/** @type {{ file: Blob }[]} */ (source.files)[file.index].file);
         }
-        return next(k + 1);
-      });
-    };
-    return next(0);
-  }).catch((error) => finish({ problem: 'it could not be read (' + describe(error) + ')' }));
+        if (!bytes || !own.store(job, k, bytes)) {
+          return { problem: bytes ? own.problem(job) : typeof DecompressionStream === 'function'
+            ? 'a file in it could not be unpacked (it is damaged)'
+            : 'this browser cannot unpack a zip (open the folder itself instead)' };
+        }
+        tell({ stage: 'unpacking', done: k + 1, total: count });
+        await pause();
+      }
+    }
+    tell({ stage: 'checking', done: count, total: count });
+    await breathe();
+    const report = own.check(job).split('\n');
+    if (report[0].charAt(0) === '!') return { problem: report[0].slice(1) };
+    return { tiles: Number(report[0]), lines: report.slice(1) };
+  }
+
+  /**
+   * A zip's listing and each entry's header; false when the program found
+   * a problem with them.
+   * @param {number} job @param {Blob} zip
+   * @returns {Promise<boolean>}
+   */
+  async function listZip(job, zip) {
+    const tail = await bytesOf(zip.slice(Math.max(0, zip.size - ZIP_TAIL)));
+    const listing = own.zipEnd(job, tail, zip.size);
+    if (!listing) return false;
+    if (listing.size > LISTING_LIMIT) {
+      throw new Error('its listing is larger than ' + (LISTING_LIMIT >> 20) + ' MB, more than a game\'s data needs');
+    }
+    const directory = await bytesOf(zip.slice(listing.at, listing.at + listing.size));
+    const count = own.zipEntries(job, directory);
+    if (count < 0) return false;
+    const headerAt = Array.from({ length: count }, (_, i) => own.zipHeaderAt(job, i));
+    for (const run of windows(count, (i) => headerAt[i], () => ZIP_HEADER)) {
+      if (abandoned()) throw new Error('another try took its place');
+      const chunk = await bytesOf(zip.slice(run.start, run.end));
+      for (let i = run.from; i < run.to; i++) {
+        const at = headerAt[i] - run.start;
+        if (!own.zipHeader(job, i, chunk.subarray(at, at + ZIP_HEADER))) return false;
+        tell({ stage: 'listing', done: i + 1, total: count });
+        await pause();
+      }
+    }
+    return true;
+  }
 }

@@ -12,7 +12,7 @@ import { byId, note, focusGame } from './screen.js';
 
 const FLAG = 'delve-own-data';  // localStorage: the name of the data chosen
 const ROOT = '/own';
-let trials = 0;                 // each trial unpacks into a folder of its own
+let trials = 0;                 // each trial unpacks into a folder of its own, removed once checked
 /** @type {Source | null} */
 let chosen = null;              // the source tried last and accepted
 let playing = '';               // the name of the own data this page plays, or ''
@@ -52,19 +52,44 @@ function show(status, refused, lines, playable) {
   if (!dialog.open) dialog.showModal();
 }
 
+/** @param {import('./own-import.js').Progress} progress @param {string} name */
+function progressLine(progress, name) {
+  const counted = progress.done.toLocaleString() + ' of ' + progress.total.toLocaleString();
+  if (progress.stage === 'listing') return 'Checking ' + name + '\u2026 reading its listing (' + counted + ' files)';
+  if (progress.stage === 'unpacking') return 'Checking ' + name + '\u2026 unpacked ' + counted + ' files';
+  return 'Checking ' + name + '\u2026 checking ' + progress.total.toLocaleString() + ' files';
+}
+
 /**
- * Tries the files while the shipped game plays on.
+ * Tries the files while the shipped game plays on. The try's files are
+ * checked and then removed (playing them unpacks them again, on a fresh
+ * page); a try replaced by another is abandoned and says nothing more.
  * @param {Source} source
  */
 function tryOwn(source) {
   chosen = null;
+  const trial = ++trials;
+  if (Delve.state === 'failed') {
+    show('The game has stopped; load the page again to try your files.', true);
+    return;
+  }
   // The program's checks run once it is loaded and its data is in place.
   if (!/^(choosing|starting|running|ended)$/.test(Delve.state)) {
     show('The game is still loading; try again in a moment.', true);
     return;
   }
   show('Checking ' + source.name + '\u2026');
-  importOwn(source, '/own-trial-' + (++trials)).then((result) => {
+  const root = '/own-trial-' + trial;
+  const current = () => trial === trials;
+  let shownAt = 0;
+  const progress = (/** @type {import('./own-import.js').Progress} */ step) => {
+    const now = performance.now();
+    if (!current() || (step.stage !== 'checking' && now - shownAt < 100)) return;
+    shownAt = now;
+    byId('own-status').textContent = progressLine(step, source.name);
+  };
+  importOwn(source, root, { progress, abandoned: () => !current(), discard: true }).then((result) => {
+    if (!current()) return;
     if (result.problem !== undefined) {
       show('"' + source.name + '" cannot be played: ' + result.problem + '.', true);
       return;

@@ -1,7 +1,10 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { fakeBrowser, fakeLocks, bytes, text } from './helpers.js';
-import { KEPT_GAMES, IDLE_MS } from '../js/kept-store.js';
+import { IDBKeyRange } from 'fake-indexeddb';
+import { KEPT_GAMES, IDLE_MS, createKeptStore } from '../js/kept-store.js';
+import { STALE_MS } from '../js/claims.js';
+import { openDatabase, transact } from '../js/db.js';
 
 /** A kept game entry as the page writes them. */
 function game(id, played, seed = '17') {
@@ -100,4 +103,116 @@ test('an older tab holding the storage refuses it; once it closes, nothing stays
   later.indexedDB = browser.indexedDB;
   const listed = await later.tab().list(null);
   assert.deepEqual(listed, []);
+});
+
+test('without a lock manager a claim in the storage keeps a game to one tab', async (t) => {
+  const tabs = (browser) => [browser.tab({ withoutLocks: true }), browser.tab({ withoutLocks: true })];
+
+  await t.test('a second tab is refused while the first renews its claim', async () => {
+    const browser = fakeBrowser();
+    const [first, second] = tabs(browser);
+    assert.equal(await first.lock(5), true);
+    assert.equal(await second.lock(5), false);
+    assert.equal(await second.lock(6), true, 'another game is free to take');
+    for (let minute = 0; minute < 10; minute++) {
+      browser.clock += 60_000;  // a background tab's timers may run once a minute
+      await first.beat();
+    }
+    assert.equal(await second.lock(5), false, 'a claim kept renewed never goes stale');
+  });
+
+  await t.test('a tab that closes lets go at once; one killed, once its claim is stale', async () => {
+    const browser = fakeBrowser();
+    const [first, second] = tabs(browser);
+    await first.lock(5);
+    first.release();
+    assert.equal(await second.lock(5), true);
+    const third = browser.tab({ withoutLocks: true });
+    browser.clock += STALE_MS - 1000;  // the second is killed: no more beats
+    assert.equal(await third.lock(5), false);
+    browser.clock += 2000;
+    assert.equal(await third.lock(5), true, 'the killed tab\'s game can be continued later');
+  });
+
+  await t.test('a closing tab\'s last write to the storage may be lost: its mark lets go all the same', async () => {
+    const browser = fakeBrowser();
+    const [first, second] = tabs(browser);
+    await first.lock(5);
+    const claimsDb = await openDatabase(() => browser.indexedDB, 'delve-claims', 1, () => {});
+    const all = (mode, act) => transact(claimsDb, ['claims'], mode, (s) => act(s.claims));
+    const before = await all('readonly', (store) => { const r = store.getAll(); return () => r.result; });
+    first.release();
+    await new Promise((resolve) => setTimeout(resolve, 10));
+    await all('readwrite', (store) => { for (const claim of before) store.put(claim); });  // the delete never came
+    assert.equal(await second.lock(5), true);
+    assert.equal(browser.localStorage.length, 1);
+    browser.clock += STALE_MS + 1;
+    await second.lock(6);
+    assert.equal(browser.localStorage.length, 0, 'marks of pages closed long ago are forgotten');
+    claimsDb.close();
+
+    const bare = fakeBrowser();
+    const [one, other] = [bare.tab({ withoutLocks: true, withoutLocalStorage: true }),
+                          bare.tab({ withoutLocks: true, withoutLocalStorage: true })];
+    await one.lock(5);
+    one.release();
+    await new Promise((resolve) => setTimeout(resolve, 10));
+    assert.equal(await other.lock(5), true, 'without localStorage the storage\'s own delete lets go');
+  });
+
+  await t.test('a tab that slept past its claim learns that it lost the game', async () => {
+    const browser = fakeBrowser();
+    const [first, second] = tabs(browser);
+    const lost = [];
+    first.onLost((id) => lost.push(id));
+    await first.lock(5);
+    await first.lock(7);
+    browser.clock += STALE_MS + 1;
+    assert.equal(await second.lock(5), true);
+    await first.beat();
+    assert.deepEqual(lost, [5]);
+    assert.equal(await second.lock(7), false, 'the game it still held is renewed');
+    assert.equal(first.beats.length, 1, 'one heartbeat a tab, however many games it holds');
+
+    // It lost the game even when the tab that took it was killed since: that
+    // tab's turns are in the recording now.
+    const [sleeper, taker] = tabs(browser);
+    const told = [];
+    sleeper.onLost((id) => told.push(id));
+    await sleeper.lock(9);
+    browser.clock += STALE_MS + 1;
+    await taker.lock(9);
+    browser.clock += STALE_MS + 1;
+    await sleeper.beat();
+    assert.deepEqual(told, [9]);
+    first.release();
+    assert.equal(await second.lock(7), true, 'a tab that closes lets go of what it still holds');
+  });
+
+  await t.test('a game on the title that another tab holds is not pruned, however long ago it was kept', async () => {
+    const browser = fakeBrowser();
+    const [other, store] = tabs(browser);
+    await keepWhole(other, game(8, browser.clock, null), '# definitions\n');
+    await other.lock(8);
+    browser.clock += 2 * IDLE_MS;
+    await other.beat();
+    await store.list(null);
+    assert.equal(text(await store.read(8)), '# definitions\n');
+  });
+});
+
+test('a lock manager that fails is a refusal, never a grant', async () => {
+  const browser = fakeBrowser();
+  const failing = {
+    request: () => Promise.reject(new DOMException('The request was aborted.', 'AbortError')),
+    query: () => Promise.reject(new Error('no')),
+  };
+  const throwing = { request: () => { throw new DOMException('Access denied.', 'SecurityError'); } };
+  assert.equal(await browser.tab({ locks: failing }).lock(5), false);
+  assert.equal(await browser.tab({ locks: throwing }).lock(5), false);
+});
+
+test('without storage for claims, nothing is granted', async () => {
+  const store = createKeptStore({ indexedDB: () => undefined, IDBKeyRange, locks: undefined, now: () => 0 });
+  assert.equal(await store.lock(5), false);
 });

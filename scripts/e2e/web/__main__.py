@@ -129,7 +129,7 @@ def run_groups(run):
         WebSocketException = Stop
 
     from e2e.bidi import BidiError
-    from e2e.web import app, engines, engines_device, kept, kept_more, own_data, play, touch, watch
+    from e2e.web import app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, touch, watch
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -149,7 +149,8 @@ def run_groups(run):
         driver.set_page_load_timeout(30)
         try:
             for name, checks in (("play", (play.check_play, play.check_missing_files)),
-                                 ("touch", (touch.check_touch,)), ("own-data", (own_data.check_own_data,))):
+                                 ("touch", (touch.check_touch,)),
+                                 ("own-data", (own_data.check_own_data, own_data.check_own_data_tries))):
                 if name in run.only and not all(guarded(name, check, run, driver) for check in checks):
                     try:
                         driver.save_screenshot(os.path.join(run.work, "failure-%s.png" % name))
@@ -160,7 +161,8 @@ def run_groups(run):
     # The others each start browsers of their own.
     if "kept" in run.only:
         for check in (kept.check_kept, kept_more.check_storage_full, kept_more.check_storage_refused,
-                      kept_more.check_kept_from_title, kept_more.check_long_continue):
+                      kept_more.check_kept_from_title, kept_more.check_long_continue,
+                      kept_without_locks.check_kept_without_locks):
             guarded("kept", check, run)
     if "watch" in run.only:
         guarded("watch", watch.check_watch, run)

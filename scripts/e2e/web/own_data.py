@@ -4,6 +4,7 @@ hostile zips are refused with their reasons while the shipped game plays on."""
 
 import base64
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -13,6 +14,7 @@ import zlib
 from selenium.webdriver.common.by import By
 
 from e2e.browser import js
+from e2e.report import Stop
 from e2e.web.common import SOURCE_ROOT, check_console, compare_with_replay, press_all, save_page, settle, wait_for
 
 OWN_FIXTURE = os.path.join(SOURCE_ROOT, "tests", "sim", "fixture", "res")
@@ -183,11 +185,25 @@ def check_own_data(run, driver):
         ("understated.zip", [good, ("tiles/bomb.til", bytes(8 << 20), 1000)],
          "tiles/bomb.til unpacks to more than the 1000 bytes its listing states"),
         ("nores.zip", [("tiles/a.til", b"x", None), ("gamedata.dat", b"a=1", None)], "it has no res folder"),
+        ("twice.zip", [good, ("tiles/a.til", b"x", None), ("res/gamedata.dat", b"b=2\r\n", None)],
+         "res/gamedata.dat is in it twice"),
+        ("case.zip", [good, ("res/GameData.dat", b"b=2\r\n", None)],
+         "res/gamedata.dat and res/GameData.dat differ only in case"),
+        ("link.zip", "link", "res/stats.dat in it is a symbolic link"),
     )
     for name, entries, reason in cases:
         path = os.path.join(hostile, name)
         if entries is None:
             open(path, "wb").close()
+        elif entries == "link":
+            # As zip -y stores a link on Unix: its target's name, with the
+            # link's file type in the mode.
+            with zipfile.ZipFile(path, "w") as z:
+                z.writestr(good[0], good[1])
+                link = zipfile.ZipInfo("res/stats.dat")
+                link.create_system = 3
+                link.external_attr = 0o120777 << 16
+                z.writestr(link, "../../../home/player/.ssh/id_rsa")
         else:
             hand_zip(path, entries)
         status, _ = own_choose(driver, "own-zip", path, name)
@@ -212,3 +228,78 @@ def check_own_data(run, driver):
     press_all(driver, run.keys)
     compare_with_replay(run, driver, run.keys, run.seed, "shipped-after-hostile")
     check_console(run, driver, "with own data")
+
+
+# The program's memory: it grows, and never shrinks, as the program asks for more.
+PROGRAM_MEMORY = "return Module.HEAPU8.length;"
+
+
+def check_own_data_tries(run, driver):
+    """The same zip tried again and again while the shipped game plays: each
+    try's files go once it is checked, so the program's memory stays flat;
+    and a zip of ten thousand small files shows how far its import got, the
+    page drawing on meanwhile."""
+    quest = os.path.join(run.work, "own", "Quest")
+    if not os.path.isdir(quest):
+        quest, _ = own_data_folders(run)
+    filler_mb = 8
+    heavy = os.path.join(run.work, "own", "Heavy.zip")
+    zip_folder(quest, heavy)
+    with zipfile.ZipFile(heavy, "a", zipfile.ZIP_STORED) as z:
+        z.writestr("Quest/tiles/filler.til", os.urandom(filler_mb << 20))
+    driver.get(run.url + "?seed=%d" % run.seed)
+    wait_for(driver, "window.Delve && Delve.state === 'running'", "the page (own data tries)")
+    settle(driver)
+    tries, memory = 12, []
+    for n in range(tries):
+        status, _ = own_choose(driver, "own-zip", heavy, "try %d of Heavy.zip" % (n + 1))
+        if "Heavy.zip" not in status or "cannot be played" in status:
+            raise Stop("try %d of Heavy.zip: %r" % (n + 1, status))
+        memory.append(js(driver, PROGRAM_MEMORY))
+    grown = memory[-1] - memory[2]
+    run.report.check(grown < (filler_mb << 20),
+                     "%d tries of a %d MB zip: the program's memory stays at %d MiB from the third on (%+d bytes)"
+                     % (tries, filler_mb, memory[-1] >> 20, grown),
+                     "%d tries of a %d MB zip: the program's memory went %s MiB"
+                     % (tries, filler_mb, [m >> 20 for m in memory]))
+
+    # Ten thousand small files: the dialog counts them as they are read,
+    # and the page draws frames while it works.
+    many = os.path.join(run.work, "own", "Many.zip")
+    zip_folder(quest, many)
+    with zipfile.ZipFile(many, "a", zipfile.ZIP_DEFLATED) as z:
+        for i in range(10000):
+            z.writestr("Quest/tiles/many/%05d.til" % i, b"tile %d\n" % i)
+    js(driver, """
+        window.ownLines = []; window.ownFrames = 0; window.ownLongest = 0;
+        window.ownTasks = new PerformanceObserver(function (list) {
+          list.getEntries().forEach(function (task) { ownLongest = Math.max(ownLongest, task.duration); }); });
+        ownTasks.observe({ type: 'longtask' });
+        var status = document.getElementById('own-status');
+        window.ownWatch = new MutationObserver(function () {
+          ownLines.push(Math.round(performance.now()) + ' ' + status.textContent); });
+        ownWatch.observe(status, { childList: true, characterData: true, subtree: true });
+        (function frame() { ownFrames++; if (window.ownWatch) requestAnimationFrame(frame); })();""")
+    started = js(driver, "return performance.now();")
+    status, _ = own_choose(driver, "own-zip", many, "Many.zip")
+    took = (js(driver, "return performance.now();") - started) / 1000
+    lines, frames, longest = js(driver, "ownWatch.disconnect(); window.ownWatch = null; ownTasks.disconnect(); "
+                                        "return [ownLines, ownFrames, ownLongest];")
+    counted = [line for line in lines if re.search(r"unpacked [\d,]+ of [\d,]+ files", line)]
+
+    def since(pattern):
+        at = [int(line.split(" ", 1)[0]) for line in lines if re.search(pattern, line)]
+        return (at[0] - started) / 1000 if at else float("nan")
+    stages = "listing from %.1f s, unpacking from %.1f s, the check from %.1f s" % (
+        since("reading its listing"), since("unpacked"), since(r"\u2026 checking"))
+    # Frames drawn tell that the page kept its thread free; how long it held
+    # it at most is a figure, not a check (this machine may be loaded).
+    run.report.check("Many.zip" in status and "cannot be played" not in status and counted and frames > 5,
+                     "a zip of 10,000 small files: imported in %.1f s (%s), its progress shown %d times "
+                     "(\"%s\"), %d frames drawn meanwhile, the longest task %.0f ms"
+                     % (took, stages, len(counted), counted[-1].split(" ", 1)[1] if counted else "", frames,
+                        longest),
+                     "a zip of 10,000 small files: %r after %.1f s, progress lines %r, %d frames"
+                     % (status, took, lines[:5], frames))
+    driver.find_element(By.ID, "own-close").click()
+    check_console(run, driver, "with own data tried again and again")

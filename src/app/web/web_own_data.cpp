@@ -28,6 +28,11 @@ EMSCRIPTEN_KEEPALIVE void* delve_web_own_begin(const char* root) {
 
 EMSCRIPTEN_KEEPALIVE void delve_web_own_end(void* page) { delete static_cast<PageImport*>(page); }
 
+// A try's files, once checked: this file system keeps them until removed.
+EMSCRIPTEN_KEEPALIVE int delve_web_own_remove(void* page) {
+    return delve::removeImported(static_cast<PageImport*>(page)->import) ? 1 : 0;
+}
+
 // A zip, a piece at a time: its last bytes (out: where its listing is and
 // how long), then its listing (how many entries), then each entry's header
 // at the place that delve_web_own_zip_header_at gives.
