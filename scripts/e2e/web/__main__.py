@@ -144,7 +144,8 @@ def run_groups(run):
                       kept_more.check_kept_from_title, kept_more.check_long_continue):
             guarded("kept", check, run)
     if "watch" in run.only:
-        guarded("watch", watch.check_watch, run)
+        for check in (watch.check_watch_from_seed_page, watch.check_watch):
+            guarded("watch", check, run)
     if "app" in run.only:
         guarded("app", app.check_app, run)
 
