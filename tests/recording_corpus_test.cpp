@@ -93,7 +93,7 @@ TEST(RecordingCorpus, EveryKeptRecordingIsListedOnce) {
 
 #ifdef _WIN32
 TEST(RecordingCorpus, EveryRecordingPlaysAsItDidWhenMade) {
-    GTEST_SKIP() << "runs delve-replay through a POSIX shell; windows-e2e replays recordings itself";
+    GTEST_SKIP() << "runs delve-replay through a POSIX shell; the native run replays the corpus";
 }
 TEST(RecordingCorpus, ARecordingPlayedOnOtherDataStopsAndSaysSo) {
     GTEST_SKIP() << "runs delve-replay through a POSIX shell";
