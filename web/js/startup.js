@@ -22,7 +22,7 @@ import { openLink } from './share.js';
  * @param {import('./kept.js').Keeper} with_.keeper
  * @param {ReturnType<import('./carry.js').createCarry>} with_.carry
  * @param {Promise<Game[]>} with_.listed   the kept games, as listed at the start
- * @param {string[]} with_.seedKeys        typed once the game runs (index.html?seed=17)
+ * @param {string[]} with_.seedKeys        typed once a new game runs (index.html?seed=17)
  * @param {{ close: () => void, say: (text: string) => void }} with_.games  the games dialog
  * @param {{ begin: (name: string, bytes: Uint8Array) => void, end: () => void }} with_.watchBar
  * @param {string | null} with_.sharedLink  the page's address when it holds a game to watch (share.js)
@@ -33,13 +33,16 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games, w
     if (to === 'running') {
       layout();
       canvas.focus();
-      seedKeys.forEach(bridge.queueText);
+      typed.forEach(bridge.queueText);
+      typed = [];
     } else if (to === 'ended') {
       watchBar.end();
       leaveFullscreen();
       byId('again').focus();
     }
   });
+  /** @type {string[]} */
+  let typed = [];  // what the program is given once it runs: the address's seed, for a new game only
   let runs = 0;  // each run writes a file of its own (this file system never shrinks one)
   /** @param {string} kind */
   const path = (kind) => '/kept-' + kind + '-' + (++runs) + '.rec';
@@ -61,6 +64,7 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games, w
   }
 
   function newGame() {
+    typed = seedKeys;
     if (keeper.refused()) return run([]);
     keeper.startNew(playingName());
     run(['--record', path('game')]);

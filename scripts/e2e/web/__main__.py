@@ -165,7 +165,8 @@ def run_groups(run):
                       kept_without_locks.check_kept_without_locks):
             guarded("kept", check, run)
     if "watch" in run.only:
-        guarded("watch", watch.check_watch, run)
+        for check in (watch.check_watch_from_seed_page, watch.check_watch):
+            guarded("watch", check, run)
     if "app" in run.only:
         guarded("app", app.check_app, run)
     if "engines" in run.only:

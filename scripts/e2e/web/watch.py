@@ -297,6 +297,60 @@ def check_garbled_links(run, driver):
                          % (what, note, len(kept_games(driver)), len(before), driver.current_url))
 
 
+# Every title the page is given, recorded from the page's first script on:
+# the watcher's title says the turn it shows, and a look now and then could
+# miss the turn it started at.
+TITLES_SEEN = """window.titlesSeen = [];
+var title = Object.getOwnPropertyDescriptor(Document.prototype, 'title');
+Object.defineProperty(document, 'title', { configurable: true, get: function () { return title.get.call(this); },
+  set: function (text) { window.titlesSeen.push(String(text)); title.set.call(this, text); } });"""
+TITLE_TURN = re.compile(r"^Playback \u2014 turn ([0-9,]+) of")
+# At x1 the watcher shows ten turns a second; past a second of lateness it
+# may skip turns to keep its pace, never more than that.
+MOST_TURNS_A_STEP = 10
+
+
+def check_watch_from_seed_page(run):
+    """A game played on a page opened with ?seed=N, then watched from Your
+    games on that page: the page loads again at the same address to watch
+    it, and the watcher starts at turn 1 and plays on a turn at a time; the
+    address's seed is a new game's, never typed into the watcher."""
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-seed-watch-", dir=run.work))
+    try:
+        driver.get(run.url + "?seed=%d" % run.seed)
+        new_game_if_offered(driver)
+        wait_for(driver, "Delve.state === 'running' && Delve.presents > 0", "a game on the seed's page")
+        settle(driver)
+        press_all(driver, run.keys + "6262626262848484")
+        game = wait_for_kept(driver, 0, "the seed page's game")
+        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": TITLES_SEEN})
+        js(driver, "window.notReloaded = true;")
+        # The bar's Your games, as the game runs.
+        driver.find_element(By.ID, "games-open").click()
+        wait_for(driver, "document.querySelectorAll('#games-list li').length > 0", "the games list (seed page)")
+        driver.find_element(By.CSS_SELECTOR, "#games-list li button[aria-label^='Watch']").click()
+        wait_for(driver, "!window.notReloaded && window.Delve && Delve.state === 'running' && "
+                         "/Playback/.test(document.title)", "the game watched after the reload", 30)
+        last = game["turn"] + 1
+        # A few turns on from the start, or the end: enough to see where it began.
+        wait_for(driver, "window.titlesSeen.filter(function (t) { return /^Playback/.test(t); }).length >= 6 || "
+                         "/finished/.test(document.title)", "the watcher playing a few turns", 30)
+        titles = [t for t in js(driver, "return window.titlesSeen;") if t.startswith("Playback")]
+        turns = [int(m.group(1).replace(",", "")) for m in map(TITLE_TURN.match, titles) if m]
+        steps = [b - a for a, b in zip(turns, turns[1:])]
+        run.report.check(js(driver, "return location.search;") == "?seed=%d" % run.seed and turns and turns[0] == 1
+                         and all(0 <= s <= MOST_TURNS_A_STEP for s in steps)
+                         and not any("go to turn" in t for t in titles),
+                         "watched from Your games on a ?seed=%d page: the page loads again at the same address and "
+                         "the watcher starts at turn 1 of %d, playing on a turn at a time (%s)"
+                         % (run.seed, last, ", ".join(map(str, turns[:8]))),
+                         "watched from Your games on a ?seed=%d page (a game of %d turns): the titles were %r"
+                         % (run.seed, last, titles[:8]))
+        check_console_clean(run, driver, "watching from a ?seed= page")
+    finally:
+        driver.quit()
+
+
 def check_watch(run):
     profile = tempfile.mkdtemp(prefix="chromium-watch-", dir=run.work)
     driver = start_browser(profile)
