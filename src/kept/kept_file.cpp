@@ -33,7 +33,7 @@ bool readAt(int fd, uint64_t offset, uint64_t size, std::string& out) {
     return true;
 }
 
-bool writeAll(int fd, const std::string& bytes) {
+bool writeWhole(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -83,7 +83,7 @@ bool cutOpenFile(int fd, uint64_t length, const std::string& scratchPath) {
     const int fresh = ::open(scratchPath.c_str(), O_CREAT | O_EXCL | O_RDWR, 0644);
     if (fresh < 0) return false;
     ::unlink(scratchPath.c_str());
-    const bool ok = writeAll(fresh, kept) && ::dup2(fresh, fd) == fd;
+    const bool ok = writeWhole(fresh, kept) && ::dup2(fresh, fd) == fd;
     ::close(fresh);
     if (ok) ::lseek(fd, static_cast<off_t>(kept.size()), SEEK_SET);
     return ok;

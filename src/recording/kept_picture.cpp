@@ -14,7 +14,7 @@ namespace delve {
 
 namespace {
 
-constexpr const char* kMagic = "delve-picture 1\n";
+constexpr const char* kPictureMagic = "delve-picture 1\n";
 // Far above the window's 960 x 720, far below what would strain memory.
 constexpr int64_t kMaxSide = 4096;
 constexpr int64_t kMaxPagePixels = int64_t{2} << 20;
@@ -25,7 +25,7 @@ constexpr uint64_t kMaxFileBytes = kPageCount * (2 * uint64_t{kMaxPagePixels} + 
 // game draws everything at double size, so most rows repeat the one above.
 enum RowKind : uint8_t { kRepeatRow = 0, kRunsRow = 1 };
 
-void encodeRows(const Page& page, int width, int height, std::string& out) {
+void encodePageRows(const Page& page, int width, int height, std::string& out) {
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = page.data() + static_cast<size_t>(y) * width;
         if (y > 0 && std::equal(row, row + width, row - width)) {
@@ -83,7 +83,7 @@ std::optional<std::vector<std::string>> takeLine(const std::string& in, size_t& 
     return words;
 }
 
-bool number(const std::string& text, int64_t low, int64_t high, int64_t& out) {
+bool readNumber(const std::string& text, int64_t low, int64_t high, int64_t& out) {
     const char* end = text.data() + text.size();
     const auto r = std::from_chars(text.data(), end, out);
     return r.ec == std::errc() && r.ptr == end && !text.empty() && out >= low && out <= high;
@@ -111,7 +111,7 @@ std::string encodeKeptPicture(const KeptPicture& picture) {
 
 std::string encodeKeptPicture(const std::string& program, uint64_t playedBytes, uint64_t playedDigest,
                               const Screen& s) {
-    std::string out = kMagic;
+    std::string out = kPictureMagic;
     out.reserve(1 << 19);
     out += "program " + program + "\n";
     out += "played " + std::to_string(playedBytes) + " " + hex16(playedDigest) + "\n";
@@ -127,7 +127,7 @@ std::string encodeKeptPicture(const std::string& program, uint64_t playedBytes, 
             continue;
         }
         out += "page " + std::to_string(i) + " rows\n";
-        encodeRows(s.pages[i], s.width, s.height, out);
+        encodePageRows(s.pages[i], s.width, s.height, out);
         out += "\n";
     }
     out += "end\n";
@@ -135,8 +135,8 @@ std::string encodeKeptPicture(const std::string& program, uint64_t playedBytes, 
 }
 
 std::optional<KeptPicture> decodeKeptPicture(const std::string& in) {
-    if (in.rfind(kMagic, 0) != 0) return std::nullopt;
-    size_t at = std::string(kMagic).size();
+    if (in.rfind(kPictureMagic, 0) != 0) return std::nullopt;
+    size_t at = std::string(kPictureMagic).size();
     KeptPicture p;
     const auto program = takeLine(in, at);
     if (!program || program->size() != 2 || (*program)[0] != "program" || (*program)[1].empty())
@@ -145,7 +145,7 @@ std::optional<KeptPicture> decodeKeptPicture(const std::string& in) {
     const auto played = takeLine(in, at);
     int64_t bytes = 0;
     if (!played || played->size() != 3 || (*played)[0] != "played" ||
-        !number((*played)[1], 0, int64_t{kRecordingMaxBytes}, bytes) || !hexNumber((*played)[2], p.playedDigest))
+        !readNumber((*played)[1], 0, int64_t{kRecordingMaxBytes}, bytes) || !hexNumber((*played)[2], p.playedDigest))
         return std::nullopt;
     p.playedBytes = static_cast<uint64_t>(bytes);
     const auto screen = takeLine(in, at);
@@ -154,7 +154,7 @@ std::optional<KeptPicture> decodeKeptPicture(const std::string& in) {
     const int64_t low[6] = {0, 0, 0, 0, INT32_MIN, INT32_MIN};
     const int64_t high[6] = {kMaxSide, kMaxSide, kPageCount - 1, kPageCount - 1, INT32_MAX, INT32_MAX};
     for (int i = 0; i < 6; ++i)
-        if (!number((*screen)[i + 1], low[i], high[i], v[i])) return std::nullopt;
+        if (!readNumber((*screen)[i + 1], low[i], high[i], v[i])) return std::nullopt;
     if (v[0] * v[1] > kMaxPagePixels) return std::nullopt;
     Screen& s = p.screen;
     s.width = static_cast<int>(v[0]);
@@ -169,7 +169,7 @@ std::optional<KeptPicture> decodeKeptPicture(const std::string& in) {
         if (!head || head->size() < 3 || (*head)[0] != "page" || (*head)[1] != std::to_string(i))
             return std::nullopt;
         int64_t same = 0;
-        if (head->size() == 4 && (*head)[2] == "same" && number((*head)[3], 0, i - 1, same)) {
+        if (head->size() == 4 && (*head)[2] == "same" && readNumber((*head)[3], 0, i - 1, same)) {
             if (!s.pages[i].empty()) std::memcpy(s.pages[i].data(), s.pages[same].data(), s.pages[i].size());
             continue;
         }

@@ -14,7 +14,7 @@ namespace {
 int screenCoordinate(int logical, int offset = 0) { return saturateInt32(2 * int64_t{logical} + offset); }
 
 // Logical position of the left (or top) edge of a cell column (or row).
-int cellEdge(int cell) { return saturateInt32(8 * (int64_t{cell} - 1)); }
+int tileEdge(int cell) { return saturateInt32(8 * (int64_t{cell} - 1)); }
 
 }  // namespace
 
@@ -66,7 +66,7 @@ void drawCellTile(Platform& p, int column, int row, const std::string& name) {
     if (name.size() == 4) file = "tiles\\party\\" + name + "_001.TIL";
     else if (name.size() == 3) file = "tiles\\font\\font_" + name + ".TIL";
     else if (name.size() == 1) file = mapTileName(static_cast<unsigned char>(name[0]));
-    drawTileFile(p, cellEdge(column), cellEdge(row), file, "pset");
+    drawTileFile(p, tileEdge(column), tileEdge(row), file, "pset");
 }
 
 }  // namespace delve

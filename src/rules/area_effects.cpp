@@ -13,7 +13,7 @@ namespace delve {
 namespace {
 
 // Bounds of the playable area.
-constexpr int64_t kFirstColumn = 2, kLastColumn = 39, kFirstRow = 2, kLastRow = 24;
+constexpr int64_t kAreaFirstColumn = 2, kAreaLastColumn = 39, kAreaFirstRow = 2, kAreaLastRow = 24;
 // The reveal's centre is drawn until it lands on an open cell; with even one
 // open cell that happens within a few thousand draws. Past this many the first
 // open cell is taken, so the search has a certain end.
@@ -32,8 +32,10 @@ struct Patch {
 // random numbers.
 template <class Visit>
 void forEachCell(Game& g, const Patch& p, Visit visit) {
-    const int64_t x1 = std::max(kFirstColumn, p.cx - p.halfWidth), x2 = std::min(kLastColumn, p.cx + p.halfWidth);
-    const int64_t y1 = std::max(kFirstRow, p.cy - p.halfWidth), y2 = std::min(kLastRow, p.cy + p.halfWidth);
+    const int64_t x1 = std::max(kAreaFirstColumn, p.cx - p.halfWidth);
+    const int64_t x2 = std::min(kAreaLastColumn, p.cx + p.halfWidth);
+    const int64_t y1 = std::max(kAreaFirstRow, p.cy - p.halfWidth);
+    const int64_t y2 = std::min(kAreaLastRow, p.cy + p.halfWidth);
     for (int64_t x = x1; x <= x2; ++x) {
         for (int64_t y = y1; y <= y2; ++y) {
             const double dx = static_cast<double>(x - p.cx), dy = static_cast<double>(y - p.cy);
@@ -80,15 +82,15 @@ void changeByRoll(Game& g, int spell, int32_t from, int32_t to) {
 }
 
 bool anyOpenCell(const Game& g) {
-    for (int64_t x = kFirstColumn; x <= kLastColumn; ++x)
-        for (int64_t y = kFirstRow; y <= kLastRow; ++y)
+    for (int64_t x = kAreaFirstColumn; x <= kAreaLastColumn; ++x)
+        for (int64_t y = kAreaFirstRow; y <= kAreaLastRow; ++y)
             if (classOfCode(g, g.levelMap.get(x, y)) >= 1) return true;
     return false;
 }
 
 void firstOpenCell(const Game& g, int64_t& cx, int64_t& cy) {
-    for (int64_t x = kFirstColumn; x <= kLastColumn; ++x)
-        for (int64_t y = kFirstRow; y <= kLastRow; ++y)
+    for (int64_t x = kAreaFirstColumn; x <= kAreaLastColumn; ++x)
+        for (int64_t y = kAreaFirstRow; y <= kAreaLastRow; ++y)
             if (classOfCode(g, g.levelMap.get(x, y)) >= 1) {
                 cx = x;
                 cy = y;

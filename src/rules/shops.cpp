@@ -6,7 +6,7 @@ namespace delve {
 
 namespace {
 
-bool endsWith(const std::string& text, const std::string& tail) {
+bool hasEnding(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
@@ -19,15 +19,15 @@ float shopNumber(const std::string& key, const KeyValueStore& store) {
 std::string offerText(const std::string& item, float count) {
     const std::string countText = singleText(count);
     const bool plural = count > 1;
-    if (endsWith(item, "'+")) return item + countText;
-    if (endsWith(item, "+")) {
+    if (hasEnding(item, "'+")) return item + countText;
+    if (hasEnding(item, "+")) {
         // An item text ending in "+" keeps its count behind it, and its plural
         // ending goes before the "+".
         const std::string stem = item.substr(0, item.size() - 1);
-        if (plural) return stem + (endsWith(stem, "x") ? "es+" : "s+") + countText;
+        if (plural) return stem + (hasEnding(stem, "x") ? "es+" : "s+") + countText;
         return item + countText;
     }
-    if (plural) return countText + item + (endsWith(item, "x") ? "es" : "s");
+    if (plural) return countText + item + (hasEnding(item, "x") ? "es" : "s");
     return countText + item;
 }
 

@@ -23,7 +23,7 @@ std::string d5(int64_t n) { return fixedDigits(n, 5, 100000); }
 std::string tileIcon(int code) { return "{{" + std::string(1, static_cast<char>(code)) + "}}"; }
 
 // Both summaries end in column 39, just inside the map frame.
-void printRightAligned(Game& g, int row, const std::string& text) {
+void printSummaryRightAligned(Game& g, int row, const std::string& text) {
     printMarkup(g.io, row, 40 - markupCellCount(text), text);
 }
 
@@ -55,8 +55,8 @@ void showStatus(Game& g) {
     drawSpellPanel(g);
     drawMessagePanel(g, g.messageLine);
     limitActiveStats(g);
-    printRightAligned(g, 1, topSummary(g));
-    printRightAligned(g, 25, bottomSummary(g));
+    printSummaryRightAligned(g, 1, topSummary(g));
+    printSummaryRightAligned(g, 25, bottomSummary(g));
 }
 
 }  // namespace delve

@@ -102,7 +102,7 @@ void finish(Watcher& v) {
 
 // A new kept game from the turn shown, played on in the same window. Nothing
 // when it cannot be made (`problem` says why); the watched file is untouched.
-std::optional<int> playOn(Watcher& v, std::string& problem) {
+std::optional<int> playOnFromWatch(Watcher& v, std::string& problem) {
     const auto start = playOnStart(v.watch, problem);
     if (!start) return std::nullopt;
     const std::string path = v.options.playOnFile.empty() ? keepPlayOn(v.options.dataRoot, *start, problem)
@@ -163,7 +163,7 @@ int runWatcher(Watcher& v) {
                 moved = true;
             } else if (a.kind == WatchAction::PlayOn) {
                 std::string problem;
-                if (const auto status = playOn(v, problem)) return *status;
+                if (const auto status = playOnFromWatch(v, problem)) return *status;
                 c.note = "cannot play on: " + problem;
             }
             if (wasPaused && !c.paused) nextDue = v.window.timerSeconds() + watchInterval(c.speedStep);

@@ -49,7 +49,7 @@ std::vector<size_t> editorLineStarts(const std::string& bytes) {
     return starts;
 }
 
-int lineAt(const std::vector<size_t>& starts, size_t offset) {
+int lineNumberAt(const std::vector<size_t>& starts, size_t offset) {
     return static_cast<int>(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin());
 }
 
@@ -76,7 +76,7 @@ void checkLineEnds(DataFile& file, const std::vector<size_t>& starts, Report& re
             ++i;
         } else if (c == '\r' || c == '\n') {
             c == '\r' ? ++cr : ++lf;
-            lone.push_back({lineAt(starts, i), c == '\r' ? "CR" : "LF"});
+            lone.push_back({lineNumberAt(starts, i), c == '\r' ? "CR" : "LF"});
         }
     }
     if (lone.empty()) return;
@@ -142,7 +142,7 @@ DataFile readDataFile(const std::string& root, const std::string& gameName, cons
 
     std::string text = file.bytes;
     parseStoreText(text, file.store);
-    for (size_t offset : pairOffsets(file.bytes)) file.pairLines.push_back(lineAt(starts, offset));
+    for (size_t offset : pairOffsets(file.bytes)) file.pairLines.push_back(lineNumberAt(starts, offset));
     file.pairLines.resize(file.store.pairs.size(), 0);
     file.pairRead.assign(file.store.pairs.size(), false);
     checkBlanks(file, report);

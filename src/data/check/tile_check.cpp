@@ -61,7 +61,7 @@ std::string shown(std::string name) {
     return name;
 }
 
-bool isFolder(const std::string& path) {
+bool isFolderPath(const std::string& path) {
     FileStatus st;
     return !path.empty() && statusOf(path, st) && S_ISDIR(st.st_mode);
 }
@@ -95,7 +95,7 @@ std::string tileProblem(const std::string& bytes) {
 int checkTiles(const std::string& root, const Definition& definition, Report& report) {
     Files files;
     files.root = root;
-    if (!isFolder(resolveGameFile(files, "tiles"))) {
+    if (!isFolderPath(resolveGameFile(files, "tiles"))) {
         addFinding(report, "tiles", 0, "missing folder; the game draws a placeholder for every picture");
         return 0;
     }
@@ -104,7 +104,7 @@ int checkTiles(const std::string& root, const Definition& definition, Report& re
     int checked = 0;
     for (const WantedTile& tile : wanted) {
         const std::string folder = folderOf(tile.gameName);
-        if (!isFolder(resolveGameFile(files, folder))) {
+        if (!isFolderPath(resolveGameFile(files, folder))) {
             ++missingInFolder[folder];
             continue;
         }

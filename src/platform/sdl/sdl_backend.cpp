@@ -27,7 +27,7 @@ constexpr int kWaitSliceMs = 50;
 // how often a screen polling in a loop (the title) wakes while nothing
 // happens: each wake costs about 0.15 ms of the display library's own work,
 // so 10 ms put the title at 1.5% of a core, near its 2% budget.
-constexpr int kPollSliceMs = 25;
+constexpr int kPumpSliceMs = 25;
 
 // The signals that ask the program to end. They are blocked in every thread
 // and taken while the game waits for keys, so they end it the way the close
@@ -108,7 +108,7 @@ public:
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
         const bool typing = typedAt_ < typed_.size();
         if (wait == KeyWait::Brief && !typing) {
-            pumpKeysWithin(queue, kPollSliceMs / 1000.0);
+            pumpKeysWithin(queue, kPumpSliceMs / 1000.0);
             return;
         }
         takeEndSignal();
@@ -141,7 +141,7 @@ public:
         takeEndSignal();
         if (drainEvents(queue) + tickPads(pads_, timerSeconds(), queue) > 0) return;
         const double ms = std::ceil(seconds * 1000.0);
-        const int longest = ms > 0 ? static_cast<int>(std::min<double>(ms, kPollSliceMs)) : 0;
+        const int longest = ms > 0 ? static_cast<int>(std::min<double>(ms, kPumpSliceMs)) : 0;
         SDL_Event event;
         if (SDL_WaitEventTimeout(&event, padWaitMs(pads_, timerSeconds(), longest))) {
             handle(event, queue);

@@ -13,7 +13,7 @@ namespace {
 
 // The character of a keypad key that is queued straight from its key-down,
 // or 0. Scan codes name the physical key, so NumLock does not change them.
-char keypadCharacter(SDL_Scancode code) {
+char keypadCharOf(SDL_Scancode code) {
     switch (code) {
         case SDL_SCANCODE_KP_0: return '0';
         case SDL_SCANCODE_KP_1: return '1';
@@ -69,7 +69,7 @@ std::string namedKey(SDL_Keycode sym) {
 }
 
 // Bytes in the UTF-8 sequence that starts with `lead` (1 for stray bytes).
-size_t sequenceLength(unsigned char lead) {
+size_t utf8SequenceLength(unsigned char lead) {
     if (lead >= 0xF0 && lead < 0xF8) return 4;
     if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
     if (lead >= 0xC0) return 2;
@@ -96,7 +96,7 @@ KeyDownResult translateKeyDown(KeyTranslator& t, const SDL_Keysym& key, KeyQueue
         pushKey(queue, std::string(1, kBackspace));
         return KeyDownResult::Queued;
     }
-    if (const char c = keypadCharacter(key.scancode)) {
+    if (const char c = keypadCharOf(key.scancode)) {
         pushKey(queue, std::string(1, c));
         t.pendingKeypadCharacter = c;
         return KeyDownResult::Queued;
@@ -122,7 +122,7 @@ int translateTextInput(KeyTranslator& t, const char* text, KeyQueue& queue) {
     const size_t length = std::strlen(text);
     int queued = 0;
     for (size_t i = 0; i < length;) {
-        const size_t n = std::min(sequenceLength(static_cast<unsigned char>(text[i])), length - i);
+        const size_t n = std::min(utf8SequenceLength(static_cast<unsigned char>(text[i])), length - i);
         const std::string character(text + i, n);
         i += n;
         if (t.pendingKeypadCharacter != 0 && character == std::string(1, t.pendingKeypadCharacter)) {
