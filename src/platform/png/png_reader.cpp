@@ -27,7 +27,7 @@ void onError(png_structp png, png_const_charp message) {
 // say); the picture itself is still whole.
 void onWarning(png_structp, png_const_charp) {}
 
-void readBytes(png_structp png, png_bytep out, png_size_t count) {
+void readPngBytes(png_structp png, png_bytep out, png_size_t count) {
     auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
     if (count > reader->bytes.size() - reader->next) png_error(png, "the file ends early");
     std::memcpy(out, reader->bytes.data() + reader->next, count);
@@ -39,7 +39,7 @@ void readBytes(png_structp png, png_bytep out, png_size_t count) {
 // in the Reader, outside the frames the jump leaves.
 bool decode(png_structp png, png_infop info, Reader& reader) {
     if (setjmp(png_jmpbuf(png)) != 0) return false;
-    png_set_read_fn(png, &reader, readBytes);
+    png_set_read_fn(png, &reader, readPngBytes);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
