@@ -214,14 +214,19 @@ TEST(TilesTool, FromPngTakesBackTheExportAndKeepsWhatThePictureDoesNotShow) {
     EXPECT_EQ(changed.substr(changed.size() - 8), "trailing");
 }
 
+// A colourful tile and a grey one built into dir/out/map: the build's status.
+int buildTwoTiles(test::ScratchDir& dir) {
+    dir.write("art/map/map_001.txt", eightByEight(kColourful));
+    dir.write("art/map/map_002.txt", eightByEight(kGreys));
+    return buildArt(dir).first;
+}
+
 // ImageMagick saves as paint programs do: a palette, 16 bits, alpha, grey.
 TEST(TilesTool, FromPngTakesPicturesImageMagickMakes) {
     if (std::system("command -v convert > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "ImageMagick's convert is not installed; CI has it";
     test::ScratchDir dir;
-    dir.write("art/map/map_001.txt", eightByEight(kColourful));
-    dir.write("art/map/map_002.txt", eightByEight(kGreys));
-    ASSERT_EQ(buildArt(dir).first, 0);
+    ASSERT_EQ(buildTwoTiles(dir), 0);
     ASSERT_EQ(tiles(dir, {"png", "out/map/map_001.til", "colours.png"}).status, 0);
     ASSERT_EQ(tiles(dir, {"png", "out/map/map_002.til", "greys.png"}).status, 0);
     auto convert = [&](const std::string& args) {
@@ -311,9 +316,7 @@ TEST(TilesTool, FromPngReadsBackAFoldersSheet) {
 
 TEST(TilesTool, FromPngRefusesInOneLineAndWritesNothing) {
     test::ScratchDir dir;
-    dir.write("art/map/map_001.txt", eightByEight(kColourful));
-    dir.write("art/map/map_002.txt", eightByEight(kGreys));
-    ASSERT_EQ(buildArt(dir).first, 0);
+    ASSERT_EQ(buildTwoTiles(dir), 0);
     ASSERT_EQ(tiles(dir, {"png", "out/map/map_001.til", "tile.png"}).status, 0);
     ASSERT_EQ(tiles(dir, {"sheet", "out/map", "sheet.png"}).status, 0);
     const std::string first = dir.read("out/map/map_001.til"), second = dir.read("out/map/map_002.til");

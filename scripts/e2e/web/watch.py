@@ -310,6 +310,17 @@ TITLE_TURN = re.compile(r"^Playback \u2014 turn ([0-9,]+) of")
 MOST_TURNS_A_STEP = 10
 
 
+def play_on_the_seed_page(run, driver, what):
+    """The run's seed and keys played on a page opened with ?seed=N, until
+    the page keeps the game; the game as kept."""
+    driver.get(run.url + "?seed=%d" % run.seed)
+    new_game_if_offered(driver)
+    wait_for(driver, "Delve.state === 'running' && Delve.presents > 0", what)
+    settle(driver)
+    press_all(driver, run.keys + "6262626262848484")
+    return wait_for_kept(driver, 0, what + ", kept")
+
+
 def check_watch_from_seed_page(run):
     """A game played on a page opened with ?seed=N, then watched from Your
     games on that page: the page loads again at the same address to watch
@@ -317,12 +328,7 @@ def check_watch_from_seed_page(run):
     address's seed is a new game's, never typed into the watcher."""
     driver = start_browser(tempfile.mkdtemp(prefix="chromium-seed-watch-", dir=run.work))
     try:
-        driver.get(run.url + "?seed=%d" % run.seed)
-        new_game_if_offered(driver)
-        wait_for(driver, "Delve.state === 'running' && Delve.presents > 0", "a game on the seed's page")
-        settle(driver)
-        press_all(driver, run.keys + "6262626262848484")
-        game = wait_for_kept(driver, 0, "the seed page's game")
+        game = play_on_the_seed_page(run, driver, "a game on the seed's page")
         driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": TITLES_SEEN})
         js(driver, "window.notReloaded = true;")
         # The bar's Your games, as the game runs.
@@ -355,12 +361,7 @@ def check_watch(run):
     profile = tempfile.mkdtemp(prefix="chromium-watch-", dir=run.work)
     driver = start_browser(profile)
     try:
-        driver.get(run.url + "?seed=%d" % run.seed)
-        new_game_if_offered(driver)
-        wait_for(driver, "Delve.state === 'running' && Delve.presents > 0", "a game to watch")
-        settle(driver)
-        press_all(driver, run.keys + "6262626262848484")
-        game = wait_for_kept(driver, 0, "the game to watch")
+        game = play_on_the_seed_page(run, driver, "a game to watch")
         watch_kept_game(driver, run.url)
         # The bytes watched: what the page keeps, read once the page that
         # wrote them is gone.
