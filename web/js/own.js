@@ -12,6 +12,8 @@ import { byId, note, focusGame } from './screen.js';
 
 const FLAG = 'delve-own-data';  // localStorage: the name of the data chosen
 const ROOT = '/own';
+const LINK_ROOT = '/own-linked';  // a dungeon link's files: never over the own data that may play instead
+let root = ROOT;                // where the data played is
 let trials = 0;                 // each trial unpacks into a folder of its own, removed once checked
 /** @type {Source | null} */
 let chosen = null;              // the source tried last and accepted
@@ -27,7 +29,7 @@ function forget() {
 /** Which data the game plays: '' for the shipped game, else the own data's name. */
 export const playingName = () => playing;
 /** The program's arguments for the data it plays. */
-export const dataArgs = () => (playing ? ['--data', ROOT] : []);
+export const dataArgs = () => (playing ? ['--data', root] : []);
 
 const dialog = /** @type {HTMLDialogElement} */ (byId('own-dialog'));
 
@@ -197,6 +199,34 @@ export function closeOwnDialog() {
   if (dialog.open) dialog.close();
 }
 
+/** @param {string} name */
+function showPlaying(name) {
+  playing = name;
+  byId('own-name').textContent = playing;
+  byId('own-playing').hidden = false;
+}
+
+/**
+ * At the start, for a dungeon link: its files (a link's payload, unpacked)
+ * are imported by the rules a zip's are and, when they can be played, kept
+ * as the own data, which this page then plays as it would any own data. A
+ * refusal leaves nothing of them behind and changes nothing kept.
+ * @param {Uint8Array} bytes
+ * @param {string} name
+ * @returns {Promise<string>} '' when they play, else why not
+ */
+export function prepareLinked(bytes, name) {
+  /** @type {Source} */
+  const source = { kind: 'link', name, files: [new Blob([bytes])] };
+  return importOwn(source, LINK_ROOT, { discardRefused: true }).then((result) => {
+    if (result.problem !== undefined) return result.problem;
+    root = LINK_ROOT;
+    showPlaying(name);
+    // A browser that keeps nothing still plays it now.
+    return keep.put(source).then(() => { localStorage.setItem(FLAG, name); }).catch(() => {}).then(() => '');
+  });
+}
+
 /**
  * At the start: data chosen before is unpacked to play instead of the
  * shipped data; if it cannot be played now, it is forgotten and the shipped
@@ -218,8 +248,6 @@ export function prepareOwn() {
       note('Your data "' + name + '" cannot be played: ' + result.problem + '. The shipped game plays.');
       return;
     }
-    playing = String(name);
-    byId('own-name').textContent = playing;
-    byId('own-playing').hidden = false;
+    showPlaying(String(name));
   });
 }

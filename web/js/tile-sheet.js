@@ -1,0 +1,74 @@
+// What the tile editor works out without the program or the page: which
+// files of a work are tiles, where each goes on an exported sheet, which
+// tile pixel a pointer is over, and whether a new tile's name can be one.
+
+/** @typedef {Map<string, Uint8Array>} Work */
+
+/** @param {string} path */
+export const isTilePath = (path) => /^tiles\/.+\.til$/i.test(path);
+
+/**
+ * The work's tile files, by folder and then by name, as a file manager
+ * lists them.
+ * @param {Work} work
+ */
+export function tilePaths(work) {
+  return Array.from(work.keys()).filter(isTilePath).sort((a, b) => (a < b ? -1 : a > b ? 1 : 0));
+}
+
+/** @param {string} path  "tiles/map/map_001.til" @returns {string} "tiles/map" */
+export const folderOf = (path) => path.slice(0, path.lastIndexOf('/'));
+
+/**
+ * The tile pixel under (x, y) on a picture of the tile at `cell` pixels a
+ * tile pixel, or null off it.
+ * @param {number} x @param {number} y @param {number} cell @param {number} width @param {number} height
+ */
+export function pixelAt(x, y, cell, width, height) {
+  const column = Math.floor(x / cell);
+  const row = Math.floor(y / cell);
+  if (!(column >= 0 && row >= 0 && column < width && row < height)) return null;
+  return { x: column, y: row };
+}
+
+/**
+ * Where each tile goes on a sheet: `columns` to a row, every cell the size
+ * of the largest tile, `gap` pixels between them and round the edge, all at
+ * `scale` picture pixels a tile pixel.
+ * @param {{ width: number, height: number }[]} sizes
+ * @param {number} scale @param {number} columns @param {number} gap
+ */
+export function sheetLayout(sizes, scale, columns, gap) {
+  const cellWidth = Math.max(1, ...sizes.map((size) => size.width)) * scale;
+  const cellHeight = Math.max(1, ...sizes.map((size) => size.height)) * scale;
+  const across = Math.max(1, Math.min(columns, sizes.length));
+  const rows = Math.max(1, Math.ceil(sizes.length / across));
+  return {
+    width: gap + across * (cellWidth + gap),
+    height: gap + rows * (cellHeight + gap),
+    places: sizes.map((_, i) => ({
+      left: gap + (i % across) * (cellWidth + gap),
+      top: gap + Math.floor(i / across) * (cellHeight + gap),
+    })),
+  };
+}
+
+/**
+ * Why a new tile cannot have this path ('' when it can): it must be a
+ * file below tiles/ ending in .til that the work does not have yet in any
+ * case (the game finds files whatever their case). The import judges the
+ * whole work again when it is played or shared.
+ * @param {string} path @param {Work} work
+ */
+export function newTileProblem(path, work) {
+  if (!isTilePath(path)) return 'a tile goes below tiles/ and its name ends in .til (tiles/map/map_250.til)';
+  if (path.split('/').some((part) => part === '' || part === '.' || part === '..')) {
+    return 'a folder of its path is empty, "." or ".."';
+  }
+  if (/[\\:\u0000-\u001f]/.test(path)) return 'its path has a backslash, a colon or a control character';
+  const lower = path.toLowerCase();
+  for (const existing of work.keys()) {
+    if (existing.toLowerCase() === lower) return existing + ' is there already';
+  }
+  return '';
+}
