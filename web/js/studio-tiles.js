@@ -146,6 +146,7 @@ export function mountTileEditor(container, work, onChange) {
   let tile = null;
   let cell = MIN_CELL;
   let painting = false;
+  let stroked = false;  // the stroke changed a pixel: it is written when it ends
   /** @type {Map<string, HTMLCanvasElement>} */
   const shown = new Map();
 
@@ -248,6 +249,7 @@ export function mountTileEditor(container, work, onChange) {
     const i = at.y * tile.width + at.x;
     if (tile.pixels[i] === colour) return;
     tile.pixels[i] = colour;
+    stroked = true;
     redraw();
   }
 
@@ -255,6 +257,7 @@ export function mountTileEditor(container, work, onChange) {
   grid.addEventListener('pointerdown', (event) => {
     if (!tile) return;
     painting = true;
+    stroked = false;
     grid.setPointerCapture(event.pointerId);
     paintAt(event);
   });
@@ -262,7 +265,7 @@ export function mountTileEditor(container, work, onChange) {
   const stop = () => {
     if (!painting) return;
     painting = false;
-    save();
+    if (stroked) save();
   };
   grid.addEventListener('pointerup', stop);
   grid.addEventListener('pointercancel', stop);
