@@ -102,6 +102,9 @@ TEST(DataLink, DamagedOrCutShortBytesAreRefusedBeforeAFileIsWritten) {
         test::ScratchDir dir;
         EXPECT_EQ(take(bytes, dir.path() + "/game"), reason) << bytes.substr(0, 40);
         EXPECT_FALSE(dir.exists("game")) << reason;
+        // A listing refused lists nothing, not the entries before the damage.
+        const DataLinkListing listing = readDataLinkListing(bytesOfLink(bytes), bytes.size(), 100);
+        EXPECT_TRUE(listing.problem.empty() || listing.files.empty()) << reason;
     }
 }
 

@@ -83,8 +83,9 @@ DataLinkListing readDataLinkListing(const uint8_t* bytes, size_t size, size_t ma
         at = stop + 1;
     }
     if (at >= end) {
-        listing.problem = "it is damaged or cut short (its listing has no end)";
-        return listing;
+        DataLinkListing cut;
+        cut.problem = "it is damaged or cut short (its listing has no end)";
+        return cut;
     }
     listing.bodyAt = static_cast<size_t>(at + 1 - text);
     return listing;

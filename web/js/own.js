@@ -18,6 +18,8 @@ let trials = 0;                 // each trial unpacks into a folder of its own, 
 /** @type {Source | null} */
 let chosen = null;              // the source tried last and accepted
 let playing = '';               // the name of the own data this page plays, or ''
+/** @type {Uint8Array | null} */
+let linked = null;              // the data played, when it came from a dungeon link: its bytes, to share again
 
 const keep = createOwnKeep(() => window.indexedDB);
 
@@ -28,6 +30,8 @@ function forget() {
 
 /** Which data the game plays: '' for the shipped game, else the own data's name. */
 export const playingName = () => playing;
+/** The bytes of the dungeon link the page plays, or null when it plays other data. */
+export const linkedDungeon = () => linked;
 /** The program's arguments for the data it plays. */
 export const dataArgs = () => (playing ? ['--data', root] : []);
 
@@ -221,6 +225,7 @@ export function prepareLinked(bytes, name) {
   return importOwn(source, LINK_ROOT, { discardRefused: true }).then((result) => {
     if (result.problem !== undefined) return result.problem;
     root = LINK_ROOT;
+    linked = bytes;
     showPlaying(name);
     // A browser that keeps nothing still plays it now.
     return keep.put(source).then(() => { localStorage.setItem(FLAG, name); }).catch(() => {}).then(() => '');
@@ -238,16 +243,20 @@ export function prepareOwn() {
   let name = null;
   try { name = localStorage.getItem(FLAG); } catch (error) { /* no storage: the shipped data */ }
   if (!name) return Promise.resolve();
+  /** @type {Source | undefined} */
+  let kept;
   return keep.get().catch(() => undefined).then((source) => {
     if (!source) return { problem: 'the browser no longer keeps its files' };
     name = source.name;
+    kept = source;
     return importOwn(source, ROOT);
-  }).then((result) => {
+  }).then(async (result) => {
     if (result.problem !== undefined) {
       forget();
       note('Your data "' + name + '" cannot be played: ' + result.problem + '. The shipped game plays.');
       return;
     }
+    if (kept && kept.kind === 'link') linked = new Uint8Array(await kept.files[0].arrayBuffer());
     showPlaying(String(name));
   });
 }

@@ -17,8 +17,9 @@ from selenium.webdriver.common.by import By
 from e2e.browser import js, start_browser
 from e2e.report import Stop
 from e2e.web.common import SOURCE_ROOT, check_console, compare_with_replay, press_all, settle, wait_for
-from e2e.web.kept_store import continue_kept, kept_games, kept_recording, wait_for_kept
+from e2e.web.kept_store import continue_kept, kept_games, wait_for_kept
 from e2e.web.own_data import own_data_folders, replay_copy
+from e2e.web.watch import watch_kept_game
 
 # The studio's work, as the studio hands it over: paths below the data
 # folder to bytes.
@@ -122,7 +123,7 @@ def check_dungeon_link(run):
         compare_with_replay(replayed, driver, run.keys, run.seed, "dungeon-continued")
 
         check_hostile_links(run, driver, name, kept_before)
-        check_game_on_dungeon(run, driver, link, game, replayed)
+        check_game_on_dungeon(run, driver, link)
         check_console(run, driver, "dungeon links")
     finally:
         driver.quit()
@@ -165,24 +166,27 @@ def check_hostile_links(run, driver, name, kept_before):
                          % (what, shown[0][:200], shown[1], kept, kept_before, games, games_before))
 
 
-def check_game_on_dungeon(run, driver, link, game, replayed):
-    """A game link beside the dungeon: a fresh browser watches that game on
-    that dungeon."""
-    recording, _ = kept_recording(driver, game["id"])
-    made = driver.execute_async_script("""
-        var done = arguments[arguments.length - 1], bytes = new TextEncoder().encode(arguments[0]);
-        import('./share.js').then(function (m) { return m.makeLink('x', bytes, 1); }).then(done);""",
-        recording.decode("latin-1"))
-    if "link" not in made:
-        raise Stop("no game link of the game on the dungeon: %r" % made)
-    both = link + "&" + made["link"][len("x#"):]
+def check_game_on_dungeon(run, driver, link):
+    """Share… of a game watched on a linked dungeon: the link carries the
+    dungeon before the game, and a fresh browser watches that game on it."""
+    watch_kept_game(driver, run.url)
+    settle(driver)
+    driver.find_element(By.ID, "watch-share").click()
+    wait_for(driver, "document.getElementById('share-dialog').open && "
+                     "!document.getElementById('share-link-line').hidden", "the link made", 20)
+    both = driver.find_element(By.ID, "share-link").get_attribute("value")
+    said = driver.find_element(By.ID, "share-status").text
+    run.report.check(both.startswith(link + "&watch=") and "on its dungeon" in said,
+                     "Share… of a game on a linked dungeon carries the dungeon before it: \"%s\"" % said,
+                     "Share… of a game on a linked dungeon made %r (%r)" % (both[:100], said))
+    driver.find_element(By.ID, "share-close").click()
     watcher = start_browser(tempfile.mkdtemp(prefix="chromium-watch-dungeon-", dir=run.work))
     try:
         open_link(watcher, both, "a dungeon link with a game")
         wait_for(watcher, "Delve.state === 'running' && /Playback/.test(document.title) && "
                           "!document.getElementById('own-playing').hidden", "the game watched on its dungeon", 30)
         settle(watcher)
-        run.report.ok("a dungeon link with a game beside it: a fresh browser watches that game on that dungeon")
+        run.report.ok("a fresh browser watches that game on that dungeon")
         check_console(run, watcher, "a game on a linked dungeon")
     finally:
         watcher.quit()
