@@ -55,8 +55,8 @@ export function sheetLayout(sizes, scale, columns, gap) {
 
 /**
  * Why a new tile cannot have this path ('' when it can): it must be a
- * file below tiles/ ending in .til that the work does not have yet in any
- * case (the game finds files whatever their case). The import judges the
+ * file below tiles/ ending in .til, of plain names, that the work does not
+ * have yet in any case (the game finds files whatever their case). The import judges the
  * whole work again when it is played or shared.
  * @param {string} path @param {Work} work
  */
@@ -65,7 +65,8 @@ export function newTileProblem(path, work) {
   if (path.split('/').some((part) => part === '' || part === '.' || part === '..')) {
     return 'a folder of its path is empty, "." or ".."';
   }
-  if (/[\\:\u0000-\u001f]/.test(path)) return 'its path has a backslash, a colon or a control character';
+  // The studio keeps plain names only: anything else would not come back.
+  if (!/^[A-Za-z0-9_.\/-]+$/.test(path)) return 'its names may hold only letters, digits, ".", "_" and "-"';
   const lower = path.toLowerCase();
   for (const existing of work.keys()) {
     if (existing.toLowerCase() === lower) return existing + ' is there already';

@@ -15,7 +15,7 @@ test('the tiles of a work, by folder, and a new tile only where none is in any c
   assert.equal(folderOf('tiles/map/map_001.til'), 'tiles/map');
   assert.equal(newTileProblem('tiles/map/map_250.til', work), '');
   assert.equal(newTileProblem('tiles/map/MAP_001.til', work), 'tiles/map/map_001.TIL is there already');
-  for (const path of ['res/x.til', 'tiles/map/a.png', 'tiles/../x.til', 'tiles//x.til', 'tiles/a\\b.til', 'tiles/c:x.til']) {
+  for (const path of ['res/x.til', 'tiles/map/a.png', 'tiles/../x.til', 'tiles//x.til', 'tiles/a\\b.til', 'tiles/c:x.til', 'tiles/map/new tile.til', 'tiles/é.til']) {
     assert.notEqual(newTileProblem(path, work), '', path);
   }
 });
