@@ -72,7 +72,8 @@ TEST(DataLink, RefusesWhatTheZipImportRefusesAndWritesNothing) {
     EXPECT_EQ(take(packDataFolder(many), dir.path() + "/game", {4, 1 << 20}),
               "it holds 5 files, more than the 4 a game's data may have");
     const std::string huge = "delve-data 1\n" "99999999999999 res/gamedata.dat\n\n" "a=1";
-    EXPECT_EQ(take(huge, dir.path() + "/game"), "its files would take more than 64 MB unpacked, more than a game's data may");
+    EXPECT_EQ(take(huge, dir.path() + "/game"),
+              "its files would take more than 64 MB unpacked, more than a game's data may");
     EXPECT_FALSE(dir.exists("game"));
 }
 
@@ -88,7 +89,8 @@ TEST(DataLink, DamagedOrCutShortBytesAreRefusedBeforeAFileIsWritten) {
         {"delve-data 1\n-1 res/a.dat\n\n", "it is damaged (its listing's entry 1 is not \"SIZE PATH\")"},
         {"delve-data 1\n1 \n\na", "it is damaged (its listing's entry 1 is not \"SIZE PATH\")"},
         {"delve-data 1\n999999999999999 res/a.dat\n\n", "it is damaged (its listing's entry 1 is not \"SIZE PATH\")"},
-        {std::string("delve-data 1\n1 res/a\0.dat\n\na", 26), "it is damaged (its listing's entry 1 is not \"SIZE PATH\")"},
+        {std::string("delve-data 1\n1 res/a\0.dat\n\na", 26),
+         "it is damaged (its listing's entry 1 is not \"SIZE PATH\")"},
         {"delve-data 1\n1 res/a.dat\n", "it is damaged or cut short (its listing has no end)"},
         {"delve-data 1\n1 res/a.dat", "it is damaged (its listing's entry 1 is not \"SIZE PATH\")"},
         // Bytes short of the listing (a link cut short), or past it (a file

@@ -232,7 +232,9 @@ def check_tile_import(run):
             box.id = 'tile-box';
             document.body.appendChild(box);
             import('./studio-tiles.js').then(function (m) {
-              m.mountTileEditor(box, work, function (path) { tileChanges.push(path); }); window.tilesMounted = true; });""",
+              m.mountTileEditor(box, work, function (path) { tileChanges.push(path); });
+              window.tilesMounted = true;
+            });""",
            files)
         wait_for(driver, "window.tilesMounted && document.querySelectorAll('#tile-box .tile-item').length === 1",
                  "the tile editor")
@@ -258,10 +260,12 @@ def check_tile_import(run):
         said = take("palette.png", False, "ImageMagick's palette PNG")
         run.report.check(js(driver, read_tile) == expected["palette.png"] != files["tiles/map/map_045.til"] and
                          js(driver, "return tileChanges.join();") == "tiles/map/map_045.til",
-                         "ImageMagick's palette PNG comes into the tile as delve-tiles from-png takes it: \"%s\"" % said,
+                         "ImageMagick's palette PNG comes into the tile as delve-tiles from-png takes it: \"%s\""
+                         % said,
                          "ImageMagick's palette PNG: %r, the tile differs from delve-tiles'" % said)
         said = take("dimmed.png", True, "the dimmed picture to the nearest colours")
-        run.report.check(js(driver, read_tile) == expected["dimmed.png"] and "changed to the nearest tile colour" in said,
+        run.report.check(js(driver, read_tile) == expected["dimmed.png"] and
+                         "changed to the nearest tile colour" in said,
                          "a PNG off the tile colours, asked to the nearest: \"%s\", as delve-tiles --nearest" % said,
                          "a PNG to the nearest colours: %r, the tile differs from delve-tiles'" % said)
 
@@ -280,7 +284,8 @@ def check_tile_import(run):
               done([tile.pixels[2 * 8 + 1], Array.from(tile.pixels).filter(function (p, i) { return i !== 17; })]);
             });""")
         before = driver.execute_async_script("""
-            var done = arguments[arguments.length - 1], b = Uint8Array.from(atob(arguments[0]), function (c) { return c.charCodeAt(0); });
+            var done = arguments[arguments.length - 1];
+            var b = Uint8Array.from(atob(arguments[0]), function (c) { return c.charCodeAt(0); });
             import('./bridge.js').then(function (m) {
               done(Array.from(m.tiles.read(b).pixels).filter(function (p, i) { return i !== 17; })); });""",
             expected["dimmed.png"])
