@@ -340,6 +340,29 @@ export const tiles = {
       return { tile: tileOf(page), changed: M._delve_web_tile_changed(page) };
     }));
   },
+  /**
+   * The sheet of these tiles as delve-tiles sheet draws it (RGBA), each
+   * named as its file without the extension; files that are not tiles are
+   * left off. Null when none is a tile.
+   * @param {{ stem: string, bytes: Uint8Array }[]} files
+   * @returns {{ rgba: Uint8ClampedArray, width: number, height: number } | null}
+   */
+  sheet(files) {
+    const page = M._delve_web_sheet_begin();
+    try {
+      let added = 0;
+      for (const { stem, bytes } of files) {
+        added += withText(stem, (name) => withBytes(bytes, (at) => M._delve_web_sheet_add(page, name, at, bytes.length)));
+      }
+      if (!added) return null;
+      const at = M._delve_web_sheet_draw(page);
+      const width = M._delve_web_sheet_width(page);
+      const height = M._delve_web_sheet_height(page);
+      return { rgba: new Uint8ClampedArray(M.HEAPU8.slice(at, at + 4 * width * height).buffer), width, height };
+    } finally {
+      M._delve_web_sheet_end(page);
+    }
+  },
 };
 
 /** @template T @param {(page: number) => T} use @returns {T} */

@@ -5,7 +5,7 @@
 // tile or a folder's sheet saved as PNG. Reading, writing and taking
 // pictures are the program's (bridge.tiles), by delve-tiles' own rules.
 import { tiles } from './bridge.js';
-import { folderOf, newTileProblem, pixelAt, sheetLayout, tilePaths } from './tile-sheet.js';
+import { folderOf, newTileProblem, pixelAt, tilePaths } from './tile-sheet.js';
 
 /** @typedef {import('./bridge.js').TilePixels} TilePixels */
 /** @typedef {Map<string, Uint8Array>} Work */
@@ -84,6 +84,28 @@ async function rgbaOf(file) {
   bitmap.close();
   const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
   return { rgba: new Uint8Array(data.buffer, data.byteOffset, data.length), width: canvas.width, height: canvas.height };
+}
+
+/**
+ * The sheet of a folder's tiles (not those below it) as a PNG, drawn by the
+ * program as `delve-tiles sheet` draws it, so that `delve-tiles from-png`
+ * reads it back into the folder; null when the folder has no tile.
+ * @param {Work} work @param {string} folder  "tiles/map"
+ * @returns {Promise<Blob | null>}
+ */
+export async function sheetPng(work, folder) {
+  const files = tilePaths(work).filter((path) => folderOf(path) === folder).map((path) => ({
+    stem: path.slice(path.lastIndexOf('/') + 1).replace(/\.til$/i, ''),
+    bytes: /** @type {Uint8Array} */ (work.get(path)),
+  }));
+  const sheet = tiles.sheet(files);
+  if (!sheet) return null;
+  const canvas = element('canvas');
+  canvas.width = sheet.width;
+  canvas.height = sheet.height;
+  /** @type {CanvasRenderingContext2D} */ (canvas.getContext('2d'))
+    .putImageData(new ImageData(sheet.rgba, sheet.width, sheet.height), 0, 0);
+  return pngOf(canvas);
 }
 
 /**
@@ -316,29 +338,10 @@ export function mountTileEditor(container, work, onChange) {
 
   exportSheet.addEventListener('click', () => {
     const folder = chosen ? folderOf(chosen) : 'tiles';
-    const inFolder = tilePaths(work).filter((path) => folderOf(path) === folder);
-    /** @type {TilePixels[]} */
-    const read = [];
-    for (const path of inFolder) {
-      const one = tiles.read(/** @type {Uint8Array} */ (work.get(path)));
-      if (one) read.push(one);
-    }
-    if (!read.length) return;
-    const layout = sheetLayout(read, EXPORT_SCALE, 16, EXPORT_SCALE);
-    const sheet = element('canvas');
-    sheet.width = layout.width;
-    sheet.height = layout.height;
-    const context = /** @type {CanvasRenderingContext2D} */ (sheet.getContext('2d'));
-    const [r, g, b] = palette[0];
-    context.fillStyle = 'rgb(' + r + ',' + g + ',' + b + ')';
-    context.fillRect(0, 0, sheet.width, sheet.height);
-    read.forEach((one, i) => {
-      const canvas = element('canvas');
-      paint(canvas, one, EXPORT_SCALE, palette);
-      context.drawImage(canvas, layout.places[i].left, layout.places[i].top);
-    });
-    pngOf(sheet).then((blob) => download(blob, folder.replace(/\//g, '-') + '.png'),
-                      () => say('The browser made no PNG of the sheet.'));
+    sheetPng(work, folder).then((blob) => {
+      if (blob) download(blob, folder.replace(/\//g, '-') + '.png');
+      else say('No tile of ' + folder + ' can go on a sheet.');
+    }, () => say('The browser made no PNG of the sheet.'));
   });
 
   newButton.addEventListener('click', () => {

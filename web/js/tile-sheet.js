@@ -1,6 +1,6 @@
 // What the tile editor works out without the program or the page: which
-// files of a work are tiles, where each goes on an exported sheet, which
-// tile pixel a pointer is over, and whether a new tile's name can be one.
+// files of a work are tiles, which tile pixel a pointer is over, and whether
+// a new tile's name can be one.
 
 /** @typedef {Map<string, Uint8Array>} Work */
 
@@ -29,28 +29,6 @@ export function pixelAt(x, y, cell, width, height) {
   const row = Math.floor(y / cell);
   if (!(column >= 0 && row >= 0 && column < width && row < height)) return null;
   return { x: column, y: row };
-}
-
-/**
- * Where each tile goes on a sheet: `columns` to a row, every cell the size
- * of the largest tile, `gap` pixels between them and round the edge, all at
- * `scale` picture pixels a tile pixel.
- * @param {{ width: number, height: number }[]} sizes
- * @param {number} scale @param {number} columns @param {number} gap
- */
-export function sheetLayout(sizes, scale, columns, gap) {
-  const cellWidth = Math.max(1, ...sizes.map((size) => size.width)) * scale;
-  const cellHeight = Math.max(1, ...sizes.map((size) => size.height)) * scale;
-  const across = Math.max(1, Math.min(columns, sizes.length));
-  const rows = Math.max(1, Math.ceil(sizes.length / across));
-  return {
-    width: gap + across * (cellWidth + gap),
-    height: gap + rows * (cellHeight + gap),
-    places: sizes.map((_, i) => ({
-      left: gap + (i % across) * (cellWidth + gap),
-      top: gap + Math.floor(i / across) * (cellHeight + gap),
-    })),
-  };
 }
 
 /**

@@ -1,6 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { folderOf, newTileProblem, pixelAt, sheetLayout, tilePaths } from '../js/tile-sheet.js';
+import { folderOf, newTileProblem, pixelAt, tilePaths } from '../js/tile-sheet.js';
 
 const work = new Map([
   ['res/gamedata.dat', new Uint8Array(1)],
@@ -27,13 +27,4 @@ test('the pixel under a pointer, the edges included, and nothing off the tile', 
   assert.equal(pixelAt(192, 10, 24, 8, 8), null);
   assert.equal(pixelAt(-0.5, 10, 24, 8, 8), null);
   assert.equal(pixelAt(NaN, 10, 24, 8, 8), null);
-});
-
-test('a sheet fits every tile in cells of the largest, a gap between and round them', () => {
-  const sizes = [{ width: 8, height: 8 }, { width: 24, height: 24 }, { width: 8, height: 8 }];
-  const two = sheetLayout(sizes, 8, 2, 8);
-  assert.deepEqual([two.width, two.height], [8 + 2 * (192 + 8), 8 + 2 * (192 + 8)]);
-  assert.deepEqual(two.places, [{ left: 8, top: 8 }, { left: 208, top: 8 }, { left: 8, top: 208 }]);
-  const one = sheetLayout([{ width: 8, height: 8 }], 8, 16, 8);
-  assert.deepEqual([one.width, one.height], [80, 80], 'a row only as long as its tiles');
 });

@@ -7,6 +7,7 @@ ImageMagick comes into a tile as delve-tiles from-png takes it."""
 
 import base64
 import os
+import shutil
 import subprocess
 import tempfile
 import zlib
@@ -14,7 +15,7 @@ import zlib
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 
-from e2e.browser import js, start_browser
+from e2e.browser import differing_pixels, js, start_browser
 from e2e.report import Stop
 from e2e.web.common import SOURCE_ROOT, check_console, compare_with_replay, press_all, settle, wait_for
 from e2e.web.kept_store import continue_kept, kept_games, wait_for_kept
@@ -293,6 +294,42 @@ def check_tile_import(run):
                          "a pixel painted in the editor is written into the tile, and only that pixel",
                          "the painted tile: pixel (1, 2) is %r, the others %s" % (
                              painted[0], "the same" if painted[1] == before else "changed"))
+        check_sheet(run, driver, tiles, work)
         check_console(run, driver, "the tile editor")
     finally:
         driver.quit()
+
+
+def check_sheet(run, driver, tiles, work):
+    """A folder's sheet saved by the page is delve-tiles sheet's picture,
+    and delve-tiles from-png reads it back into the folder."""
+    folder = os.path.join(run.game, "tiles", "map")
+    sheet = driver.execute_async_script(WORK + """
+        var done = arguments[arguments.length - 1];
+        import('./studio-tiles.js').then(function (m) { return m.sheetPng(work, 'tiles/map'); })
+          .then(function (blob) { return blob.arrayBuffer(); })
+          .then(function (buffer) {
+            var bytes = new Uint8Array(buffer), text = '';
+            for (var i = 0; i < bytes.length; i += 8192) {
+              text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
+            }
+            done(btoa(text));
+          }, function (error) { done('! ' + error); });""",
+        {"tiles/map/" + name: base64.b64encode(open(os.path.join(folder, name), "rb").read()).decode()
+         for name in os.listdir(folder)})
+    if sheet.startswith("! "):
+        raise Stop("the page's sheet of tiles/map: %s" % sheet)
+    page_sheet, tool_sheet = os.path.join(work, "page-sheet.png"), os.path.join(work, "tool-sheet.png")
+    with open(page_sheet, "wb") as f:
+        f.write(base64.b64decode(sheet))
+    subprocess.run([tiles, "sheet", folder, tool_sheet], check=True)
+    differing = differing_pixels(page_sheet, tool_sheet, os.path.join(work, "sheet-difference.png"))
+    copy = os.path.join(work, "map")
+    shutil.rmtree(copy, ignore_errors=True)
+    shutil.copytree(folder, copy)
+    taken = subprocess.run([tiles, "from-png", page_sheet, copy], capture_output=True, text=True)
+    run.report.check(differing == "0" and taken.returncode == 0 and " 0 of " in taken.stdout,
+                     "the page's sheet of tiles/map is delve-tiles sheet's, pixel for pixel, and from-png reads it "
+                     "back: \"%s\"" % taken.stdout.strip(),
+                     "the page's sheet of tiles/map: %s pixels differ from delve-tiles sheet's; from-png said %r %r"
+                     % (differing, taken.stdout, taken.stderr))

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/palette.h"
+#include "render/sheet_layout.h"
 #include "render/tile_encoding.h"
 #include "render/tile_image.h"
 #include "render/tile_picture.h"
@@ -21,6 +23,15 @@ struct PageTile {
 };
 
 PageTile& pageTile(void* page) { return *static_cast<PageTile*>(page); }
+
+struct PageSheet {
+    std::vector<delve::SheetEntry> entries;
+    std::vector<delve::Image> images;
+    std::vector<uint8_t> rgba;
+    int width = 0, height = 0;
+};
+
+PageSheet& pageSheet(void* page) { return *static_cast<PageSheet*>(page); }
 
 }  // namespace
 
@@ -101,5 +112,42 @@ EMSCRIPTEN_KEEPALIVE int delve_web_tile_from_picture(void* page, const uint8_t* 
 
 EMSCRIPTEN_KEEPALIVE int delve_web_tile_changed(void* page) { return pageTile(page).changed; }
 EMSCRIPTEN_KEEPALIVE const char* delve_web_tile_problem(void* page) { return pageTile(page).problem.c_str(); }
+
+// A folder's sheet, as `delve-tiles sheet` draws it, so that the tool reads
+// a sheet saved by the page back into the folder: its tiles one by one (by
+// name without the extension, in the folder's order), then drawn as RGBA.
+EMSCRIPTEN_KEEPALIVE void* delve_web_sheet_begin() { return new PageSheet; }
+EMSCRIPTEN_KEEPALIVE void delve_web_sheet_end(void* page) { delete static_cast<PageSheet*>(page); }
+
+// 0 when the bytes are not a tile file (it is left off the sheet).
+EMSCRIPTEN_KEEPALIVE int delve_web_sheet_add(void* page, const char* stem, const uint8_t* bytes, double size) {
+    auto image = delve::decodeTileImage(
+        std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)));
+    if (!image) return 0;
+    PageSheet& p = pageSheet(page);
+    p.entries.push_back({image->width, image->height, delve::sheetLabelOf(stem)});
+    p.images.push_back(std::move(*image));
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE const uint8_t* delve_web_sheet_draw(void* page) {
+    PageSheet& p = pageSheet(page);
+    const delve::Image sheet = delve::drawSheet(p.entries, p.images);
+    p.width = sheet.width;
+    p.height = sheet.height;
+    p.rgba.resize(sheet.pixels.size() * 4);
+    const auto& palette = delve::defaultPalette();
+    for (size_t i = 0; i < sheet.pixels.size(); ++i) {
+        const delve::Rgb c = palette[sheet.pixels[i]];
+        p.rgba[4 * i] = c.r;
+        p.rgba[4 * i + 1] = c.g;
+        p.rgba[4 * i + 2] = c.b;
+        p.rgba[4 * i + 3] = 255;
+    }
+    return p.rgba.data();
+}
+
+EMSCRIPTEN_KEEPALIVE int delve_web_sheet_width(void* page) { return pageSheet(page).width; }
+EMSCRIPTEN_KEEPALIVE int delve_web_sheet_height(void* page) { return pageSheet(page).height; }
 
 }  // extern "C"
