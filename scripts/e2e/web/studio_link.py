@@ -17,7 +17,7 @@ from selenium.webdriver.common.by import By
 
 from e2e.browser import differing_pixels, js, start_browser
 from e2e.report import Stop
-from e2e.web.common import SOURCE_ROOT, check_console, compare_with_replay, press_all, settle, wait_for
+from e2e.web.common import check_console, compare_with_replay, press_all, settle, wait_for
 from e2e.web.kept_store import continue_kept, kept_games, wait_for_kept
 from e2e.web.own_data import own_data_folders, replay_copy
 from e2e.web.watch import watch_kept_game
