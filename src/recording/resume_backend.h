@@ -47,9 +47,9 @@ public:
     std::string clockDate() override;
 
     bool replaying() const { return replaying_; }
-    // While replaying: the checkpoint the recording holds next, taken.
-    std::optional<RecordedEvent> takeCheckpoint() { return playback_.takeCheckpoint(); }
-    bool usedUp() const { return playback_.usedUp(); }
+    // While replaying: the recording as it is played, whose checkpoints the
+    // replay checks.
+    PlaybackBackend& playback() { return playback_; }
     // The screen whose shown page goes to the window at the hand-over.
     void watchScreen(const Screen& screen) { lastScreen_ = &screen; }
     // Ends the replay: the file is cut and written on, the picture shown.
