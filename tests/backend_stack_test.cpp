@@ -14,6 +14,7 @@
 #include "recording/playback_backend.h"
 #include "recording/recording_backend.h"
 #include "recording/recording_format.h"
+#include "recording/resume_backend.h"
 #include "walk/walk_backend.h"
 
 namespace delve {
@@ -130,6 +131,30 @@ TEST(BackendStack, EveryCallReachesTheWindowThroughRecordingAndWalking) {
             const std::string expected = name == "pumpKeysWithin" ? "pumpKeys" : name;
             EXPECT_NE(std::find(window.calls.begin(), window.calls.end(), expected), window.calls.end());
         }
+    }
+}
+
+TEST(BackendStack, AContinuedGameTakesNoInputWhileItReplaysAndPassesAllOnOnceHandedOver) {
+    std::string error;
+    const std::string text = recordingHeader("0.0.0", 0) + keysLine(0, {"x"});
+    const auto recording = parseRecording(text, error);
+    ASSERT_TRUE(recording) << error;
+    Window window;
+    RecordingBackend rec(window, nullptr);
+    ResumeBackend resume(rec, *recording, nullptr, text.size(), "");
+    for (const char* input : {"takeClick", "takeTimelineClick"}) {
+        window.calls.clear();
+        int x = 0, y = 0;
+        int32_t turn = 0;
+        EXPECT_FALSE(std::string(input) == "takeClick" ? resume.takeClick(x, y) : resume.takeTimelineClick(turn));
+        EXPECT_TRUE(window.calls.empty()) << input << " reached the window while the recording plays";
+    }
+    resume.handOver();
+    for (const auto& [name, call] : everyCall()) {
+        SCOPED_TRACE(name);
+        window.calls.clear();
+        call(resume);
+        EXPECT_NE(std::find(window.calls.begin(), window.calls.end(), name), window.calls.end());
     }
 }
 
