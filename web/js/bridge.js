@@ -37,6 +37,8 @@ let wakeTimer = 0;
 /** @type {number[]} */
 let keysAt = [];     // when the keys since the last picture were queued
 let drawn = false;   // the program has waited for a key (or polled) once
+/** @type {() => void} */
+let runtimeResolve = () => {};
 
 /**
  * Program memory for `bytes` bytes.
@@ -259,6 +261,118 @@ export const own = {
   check: (job) => M.UTF8ToString(M._delve_web_own_check(job)),
 };
 
+// --- the studio: its work in the program's file system, checked and drawn there
+/** @type {Promise<void>} */
+const runtimeUp = new Promise((resolve) => { runtimeResolve = resolve; });
+
+/**
+ * Program memory handed back by the program (malloc'd there) with its size
+ * in `out`: copied out, then freed.
+ * @param {number} at @param {number} size @returns {Uint8Array}
+ */
+function takeBytes(at, size) {
+  try {
+    return M.HEAPU8.slice(at, at + size);
+  } finally {
+    M._free(at);
+  }
+}
+
+export const studio = {
+  /** Resolves once the program's runtime (and its file system, the shipped data in it) is up. */
+  loaded: () => runtimeUp,
+  /**
+   * Every file below `root`, as paths relative to it.
+   * @param {string} root @returns {string[]}
+   */
+  list(root) {
+    const text = withText(root, (at) => M.UTF8ToString(M._delve_web_studio_list(at)));
+    return text ? text.split('\n') : [];
+  },
+  /**
+   * A file's bytes, or null when it cannot be read.
+   * @param {string} path @returns {Uint8Array | null}
+   */
+  read(path) {
+    const out = alloc(8);
+    try {
+      const at = withText(path, (name) => M._delve_web_studio_read(name, out));
+      return at ? takeBytes(at, M.getValue(out, 'double')) : null;
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * Makes `root` hold exactly the files of `work` (folders made as needed,
+   * files not in it removed); false when the program could not write one.
+   * @param {string} root @param {Map<string, Uint8Array>} work
+   */
+  write(root, work) {
+    if (!withText(root, (at) => M._delve_web_studio_clear(at))) return false;
+    for (const [path, bytes] of work) {
+      const put = withText(root + '/' + path, (name) => withBytes(bytes, (at) => M._delve_web_studio_put(name, at, bytes.length)));
+      if (!put) return false;
+    }
+    return true;
+  },
+  /**
+   * The data check's findings for the folder at `root`, one line each, as
+   * the desktop's check prints them.
+   * @param {string} root @returns {string[]}
+   */
+  check(root) {
+    const text = withText(root, (at) => M.UTF8ToString(M._delve_web_studio_check(at)));
+    return text ? text.split('\n') : [];
+  },
+  /**
+   * The first level of `seed` on the data at `root`, drawn by the program
+   * without a window: the visible page's colour indices and its palette
+   * (RGB triples); null when it could not be drawn.
+   * @param {string} root @param {number} seed
+   * @returns {{ width: number, height: number, pixels: Uint8Array, palette: Uint8Array } | null}
+   */
+  preview(root, seed) {
+    const out = alloc(4 * 8);
+    try {
+      const at = withText(root, (name) => M._delve_web_studio_preview(name, seed >>> 0, out));
+      if (!at) return null;
+      const [width, height, paletteAt, colours] = doubles(out, 4);
+      const pixels = takeBytes(at, width * height);
+      const palette = takeBytes(paletteAt, 3 * colours);
+      return { width, height, pixels, palette };
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * A tile file as the program reads it: its colour indices, a row at a
+   * time, and its size; null when it is not a tile the program can read.
+   * @param {string} path
+   * @returns {{ width: number, height: number, pixels: Uint8Array } | null}
+   */
+  tile(path) {
+    const out = alloc(2 * 8);
+    try {
+      const at = withText(path, (name) => M._delve_web_studio_tile(name, out));
+      if (!at) return null;
+      const [width, height] = doubles(out, 2);
+      return { width, height, pixels: takeBytes(at, width * height) };
+    } finally {
+      M._free(out);
+    }
+  },
+  /** The tile palette, RGB triples. @returns {Uint8Array} */
+  palette() {
+    const out = alloc(8);
+    try {
+      const at = M._delve_web_studio_palette(out);
+      return takeBytes(at, 3 * M.getValue(out, 'double'));
+    } finally {
+      M._free(out);
+    }
+  },
+};
+
 /**
  * A promise resolved in a task of its own, after the browser has handled
  * what came meanwhile (input, painting): the program's start is long work,
@@ -346,7 +460,10 @@ export function load(handlers) {
     },
     // What the page prepares once the runtime is up (kept games, own data)
     // is a task of its own, too.
-    onRuntimeInitialized: () => { breathe().then(handlers.ready); },
+    onRuntimeInitialized: () => {
+      runtimeResolve();
+      breathe().then(handlers.ready);
+    },
     /** @param {unknown} what */
     onAbort: (what) => {
       backend = 0;
