@@ -310,50 +310,54 @@ export const studio = {
   write(root, work) {
     if (!withText(root, (at) => M._delve_web_studio_clear(at))) return false;
     for (const [path, bytes] of work) {
-      const put = withText(root + '/' + path, (name) => withBytes(bytes, (at) => M._delve_web_studio_put(name, at, bytes.length)));
+      const put = withText(root, (folder) => withText(path, (name) => withBytes(bytes,
+        (at) => M._delve_web_studio_put(folder, name, at, bytes.length))));
       if (!put) return false;
     }
     return true;
   },
   /**
-   * The data check's findings for the folder at `root`, one line each, as
-   * the desktop's check prints them.
-   * @param {string} root @returns {string[]}
+   * The data check of the folder at `root`: how many tiles it checked and
+   * its findings, one line each, as the desktop's check prints them; or
+   * why the folder cannot be checked at all.
+   * @param {string} root
+   * @returns {{ problem: string } | { problem?: undefined, tiles: number, lines: string[] }}
    */
   check(root) {
-    const text = withText(root, (at) => M.UTF8ToString(M._delve_web_studio_check(at)));
-    return text ? text.split('\n') : [];
+    const report = withText(root, (at) => M.UTF8ToString(M._delve_web_studio_check(at))).split('\n');
+    if (report[0].charAt(0) === '!') return { problem: report[0].slice(1) };
+    return { tiles: Number(report[0]), lines: report.slice(1) };
   },
   /**
    * The first level of `seed` on the data at `root`, drawn by the program
    * without a window: the visible page's colour indices and its palette
    * (RGB triples); null when it could not be drawn.
-   * @param {string} root @param {number} seed
+   * @param {string} root @param {string} seed  digits, as delve-replay's --seed takes them
    * @returns {{ width: number, height: number, pixels: Uint8Array, palette: Uint8Array } | null}
    */
   preview(root, seed) {
     const out = alloc(4 * 8);
     try {
-      const at = withText(root, (name) => M._delve_web_studio_preview(name, seed >>> 0, out));
+      const at = withText(root, (folder) => withText(seed, (digits) => M._delve_web_studio_preview(folder, digits, out)));
       if (!at) return null;
       const [width, height, paletteAt, colours] = doubles(out, 4);
       const pixels = takeBytes(at, width * height);
-      const palette = takeBytes(paletteAt, 3 * colours);
-      return { width, height, pixels, palette };
+      return { width, height, pixels, palette: M.HEAPU8.slice(paletteAt, paletteAt + 3 * colours) };
     } finally {
       M._free(out);
     }
   },
   /**
-   * A tile file as the program reads it: its colour indices, a row at a
-   * time, and its size; null when it is not a tile the program can read.
-   * @param {string} path
+   * A tile file's bytes as the game loads them: the picture (doubled, as the
+   * game draws it) in palette indices, a row at a time; null when the bytes
+   * are not a tile file.
+   * @param {Uint8Array} bytes
    * @returns {{ width: number, height: number, pixels: Uint8Array } | null}
    */
-  tile(path) {
+  tile(bytes) {
     const out = alloc(2 * 8);
     try {
-      const at = withText(path, (name) => M._delve_web_studio_tile(name, out));
+      const at = withBytes(bytes, (from) => M._delve_web_studio_tile(from, bytes.length, out));
       if (!at) return null;
       const [width, height] = doubles(out, 2);
       return { width, height, pixels: takeBytes(at, width * height) };
@@ -361,12 +365,12 @@ export const studio = {
       M._free(out);
     }
   },
-  /** The tile palette, RGB triples. @returns {Uint8Array} */
+  /** The palette every picture of the game is drawn in, RGB triples. @returns {Uint8Array} */
   palette() {
     const out = alloc(8);
     try {
       const at = M._delve_web_studio_palette(out);
-      return takeBytes(at, 3 * M.getValue(out, 'double'));
+      return M.HEAPU8.slice(at, at + 3 * M.getValue(out, 'double'));
     } finally {
       M._free(out);
     }

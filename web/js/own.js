@@ -28,6 +28,8 @@ function forget() {
 export const playingName = () => playing;
 /** The program's arguments for the data it plays. */
 export const dataArgs = () => (playing ? ['--data', ROOT] : []);
+/** Where the own data played is, in the program's file system. */
+export const OWN_ROOT = ROOT;
 
 const dialog = /** @type {HTMLDialogElement} */ (byId('own-dialog'));
 
@@ -105,13 +107,23 @@ function tryOwn(source) {
   });
 }
 
+/**
+ * Keeps the files and starts the page again on them, as the chosen data is
+ * played; rejects with the browser's reason when it would not keep them.
+ * @param {Source} source
+ * @returns {Promise<void>}
+ */
+export function playOwnSource(source) {
+  return keep.put(source).then(() => {
+    localStorage.setItem(FLAG, source.name);
+    location.reload();
+  });
+}
+
 function playChosen() {
   const source = chosen;
   if (!source) return;
-  keep.put(source).then(() => {
-    localStorage.setItem(FLAG, source.name);
-    location.reload();
-  }).catch((error) => {
+  playOwnSource(source).catch((error) => {
     show('The browser would not keep the files to play them (' + describe(error) + ').', true);
   });
 }

@@ -224,7 +224,8 @@ export async function folderWork(root) {
   /** @type {StudioWork} */
   const work = new Map();
   for (const path of studio.list(root)) {
-    if (!isWorkPath(path)) continue;
+    // The game writes its encounter panel's words beside the data it plays.
+    if (!isWorkPath(path) || path.toLowerCase() === 'res/encounter.txt') continue;
     const bytes = studio.read(root + '/' + path);
     if (bytes) work.set(path, bytes);
   }
