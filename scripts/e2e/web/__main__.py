@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.a
 PAGE_FILES = ["delve.data", "delve.js", "delve.wasm", "icon-192.png", "icon-512.png", "index.html",
               "manifest.webmanifest", "page.css", "sw.js"]
 # The checks that need Chromium's own protocol, then those of every engine.
-GROUPS = ("play", "touch", "own-data", "kept", "watch", "app", "engines")
+GROUPS = ("play", "touch", "own-data", "kept", "watch", "app", "studio", "engines")
 
 
 def options(argv):
@@ -129,7 +129,7 @@ def run_groups(run):
         WebSocketException = Stop
 
     from e2e.bidi import BidiError
-    from e2e.web import app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, touch, watch
+    from e2e.web import app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, studio, touch, watch
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -169,6 +169,8 @@ def run_groups(run):
             guarded("watch", check, run)
     if "app" in run.only:
         guarded("app", app.check_app, run)
+    if "studio" in run.only:
+        guarded("studio", studio.check_studio, run)
     if "engines" in run.only:
         engines.check_engines(run, run.engines, guarded)
         # Chromium's own checks above cover these in Chromium.

@@ -4,6 +4,7 @@
 // on a script, exactly as delve-replay runs it, so the two give the same
 // picture of the same files.
 #include <emscripten/emscripten.h>
+#include <dirent.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -39,7 +40,6 @@ uint8_t* handedOver(const uint8_t* bytes, size_t size) {
 // Every plain file below `root`, relative to it. Each folder is listed
 // whole before the next, as the page's file system wants.
 std::vector<std::string> studioFilesBelow(const std::string& root) {
-    namespace fs = std::filesystem;
     std::vector<std::string> folders{""};
     std::vector<std::string> files;
     for (size_t i = 0; i < folders.size(); i++) {
@@ -47,10 +47,16 @@ std::vector<std::string> studioFilesBelow(const std::string& root) {
         if (!delve::folderEntries(root + (folders[i].empty() ? "" : "/" + folders[i]), names)) continue;
         for (const std::string& name : names) {
             const std::string relative = folders[i].empty() ? name : folders[i] + "/" + name;
-            std::error_code ec;
-            const fs::file_type type = fs::symlink_status(delve::pathOf(root + "/" + relative), ec).type();
-            if (type == fs::file_type::directory) folders.push_back(relative);
-            else if (type == fs::file_type::regular) files.push_back(relative);
+            // This file system's stat does not tell folders apart; a
+            // folder is what can be opened as one.
+            const std::string path = root + "/" + relative;
+            if (DIR* folder = ::opendir(path.c_str())) {
+                ::closedir(folder);
+                folders.push_back(relative);
+                continue;
+            }
+            delve::FileStatus status;
+            if (delve::statusOf(path, status)) files.push_back(relative);
         }
     }
     return files;
@@ -127,10 +133,10 @@ EMSCRIPTEN_KEEPALIVE const char* delve_web_studio_check(const char* root) {
     return studioText.c_str();
 }
 
-// The first level of `seed` on the data at `root`: the game started on a
-// script of the seed and the key that ends the intro, as
-// `delve-replay --dir ROOT --seed SEED --keys " "` starts it, stopped where
-// it would read its first turn's key. The visible page's palette indices
+// The first level of `seed` on the data at `root`: the game run on a script
+// of the seed and the key that ends the intro until the script runs out (at
+// the first turn's key), exactly as `delve-replay --dir ROOT --seed SEED
+// --keys " "` runs it, so the picture is its screenshot. The visible page's palette indices
 // come back for the page to free; out: width, height, the palette (RGB
 // triples, in memory the program keeps) and its number of colours.
 EMSCRIPTEN_KEEPALIVE uint8_t* delve_web_studio_preview(const char* root, const char* seed, double* out) {
@@ -141,11 +147,9 @@ EMSCRIPTEN_KEEPALIVE uint8_t* delve_web_studio_preview(const char* root, const c
     auto game = std::make_unique<delve::Game>(platform);
     delve::Program program;
     try {
-        while (program.stage != delve::Stage::Key && program.stage != delve::Stage::Ended)
-            delve::advanceProgram(*game, program);
+        while (program.stage != delve::Stage::Ended) delve::advanceProgram(*game, program);
     } catch (const delve::RunEnded&) {
-        // Data that asks for more keys before its first turn shows what it
-        // showed when the script ran out, as delve-replay's screenshot does.
+        // The script is used up: the picture is what the game shows then.
     }
     const delve::Screen& screen = platform.screen;
     const auto& page = screen.pages[screen.visiblePage];

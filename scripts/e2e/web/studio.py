@@ -1,0 +1,188 @@
+"""The studio: a data file edited in the page shows delve-check's finding
+beside its line and loses it once mended; the preview of seed 17 is
+delve-replay's first level of the same files pixel for pixel, drawn soon
+after the change; the work outlives a reload; Download gives a zip that
+delve-replay plays; Play starts the page on the work."""
+
+import os
+import shutil
+import statistics
+import subprocess
+import tempfile
+import zipfile
+
+from selenium.webdriver.common.by import By
+
+from e2e import browser
+from e2e.browser import canvas_png, differing_pixels, js
+from e2e.report import Stop, wait_until
+from e2e.web.common import compare_with_replay, press_all, settle, wait_for
+from e2e.web.own_data import delve_check_findings, replay_copy
+
+# Edits of the shipped gamedata.dat: one the check finds (a number that is
+# not one, on its own line), and one it does not that the first level shows.
+BROKEN = ("rose(1,1)=-1", "rose(1,1)=z")
+STRONGER = ("party/Serafi/stat/Hp/initial=13", "party/Serafi/stat/Hp/initial=19")
+# A change typed into the text box: its value replaced and the input event
+# the browser sends for typing, as the editor listens for it.
+EDIT = """
+    var box = document.getElementById('studio-text');
+    box.value = box.value.split(arguments[0]).join(arguments[1]);
+    box.dispatchEvent(new Event('input', { bubbles: true }));"""
+PREVIEWS = "return Delve.studioPreviews;"
+
+
+def edit(driver, before, after):
+    """Types the change, and waits until the studio has checked and drawn it."""
+    drawn = js(driver, PREVIEWS)
+    js(driver, EDIT, before, after)
+    wait_for(driver, "Delve.studioPreviews > %d" % drawn, "the studio's preview after an edit", 10)
+
+
+def shown_findings(driver):
+    return js(driver, "return Array.from(document.querySelectorAll('#studio-findings li'), "
+                      "function (li) { return li.textContent; });")
+
+
+def open_studio(driver):
+    driver.find_element(By.ID, "studio-open").click()
+    wait_for(driver, "document.getElementById('studio-dialog').open && Delve.studioPreviews > 0 && "
+                     "document.getElementById('studio-file').value === 'res/gamedata.dat'", "the studio open", 20)
+
+
+def shipped_folder(run, name):
+    """The shipped folder (as delve-replay plays it) with gamedata.dat edited."""
+    folder = os.path.join(run.work, "studio", name)
+    for part in ("res", "tiles"):
+        shutil.copytree(os.path.join(run.game, part), os.path.join(folder, part))
+    encounter = os.path.join(folder, "res", "encounter.txt")
+    if os.path.exists(encounter):
+        os.remove(encounter)
+    return folder
+
+
+def edit_file(folder, before, after):
+    path = os.path.join(folder, "res", "gamedata.dat")
+    with open(path, "rb") as f:
+        text = f.read()
+    if before.encode() not in text:
+        raise Stop("gamedata.dat has no line %r to edit" % before)
+    with open(path, "wb") as f:
+        f.write(text.replace(before.encode(), after.encode()))
+
+
+def download(run, driver):
+    """Download, unzipped into a folder of its own."""
+    downloads = os.path.join(run.work, "studio-downloads")
+    os.makedirs(downloads, exist_ok=True)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+    driver.find_element(By.ID, "studio-download").click()
+    zips = wait_until(lambda: [n for n in os.listdir(downloads) if n.endswith(".zip")], "the studio's download", 10, 0.1)
+    unzipped = os.path.join(run.work, "studio", "downloaded")
+    with zipfile.ZipFile(os.path.join(downloads, zips[0])) as z:
+        bad = z.testzip()
+        if bad:
+            raise Stop("the studio's zip is damaged at %s" % bad)
+        z.extractall(unzipped)
+    return zips[0], unzipped
+
+
+def check_studio(run):
+    driver = browser.start_browser(tempfile.mkdtemp(prefix="chromium-studio-", dir=run.work))
+    driver.set_page_load_timeout(30)
+    try:
+        studio_checks(run, driver)
+    except Stop:
+        try:
+            driver.save_screenshot(os.path.join(run.work, "failure-studio.png"))
+        except Exception:  # the screenshot is a courtesy; the failure stands
+            pass
+        raise
+    finally:
+        driver.quit()
+
+
+def studio_checks(run, driver):
+    url = run.url + "?seed=%d" % run.seed
+    driver.get(url)
+    wait_for(driver, "window.Delve && Delve.state === 'running' && Delve.presents > 0", "the page (studio)")
+    settle(driver)
+    open_studio(driver)
+    run.report.check(shown_findings(driver) == [] and js(driver, "return Delve.studioFindings;") == [],
+                     "the studio opens on the shipped data, which the check finds clean",
+                     "the studio on the shipped data shows findings: %r" % js(driver, "return Delve.studioFindings;"))
+
+    # A finding appears beside its line as it is typed, and goes once mended.
+    broken = shipped_folder(run, "broken")
+    edit_file(broken, *BROKEN)
+    expected = delve_check_findings(run, broken)
+    edit(driver, *BROKEN)
+    lines = js(driver, "return Delve.studioFindings;")
+    marked = js(driver, "return document.getElementById('studio-gutter').textContent.split('\\n')"
+                        ".filter(function (row) { return row.charAt(0) === '\\u25b6'; }).map(function (row) {"
+                        " return row.slice(1).trim(); });")
+    run.report.check(lines == expected and expected and marked == ["11"] and
+                     all(line in " ".join(shown_findings(driver)) for line in expected),
+                     "an edit the check finds shows delve-check's %d lines beside line 11: %s"
+                     % (len(expected), expected[0]),
+                     "after the edit the studio shows %r (gutter marks %r); delve-check says %r"
+                     % (lines, marked, expected))
+    edit(driver, BROKEN[1], BROKEN[0])
+    run.report.check(shown_findings(driver) == [] and js(driver, "return Delve.studioFindings;") == [],
+                     "mended, the finding goes", "mended, the studio still shows %r" % shown_findings(driver))
+
+    # The preview: the first level of seed 17 on the edited data, as
+    # delve-replay draws it from the same files.
+    js(driver, "var seed = document.getElementById('studio-seed'); seed.value = '17';"
+               "seed.dispatchEvent(new Event('input', { bubbles: true }));")
+    edit(driver, *STRONGER)
+    times = []
+    for step in range(10):
+        edit(driver, STRONGER[1], STRONGER[0]) if step % 2 == 0 else edit(driver, *STRONGER)
+        times.append(js(driver, "return Delve.studioTimes[Delve.studioTimes.length - 1];"))
+    stronger = shipped_folder(run, "stronger")
+    edit_file(stronger, *STRONGER)
+    page_png = os.path.join(run.work, "studio-preview-page.png")
+    replay_png = os.path.join(run.work, "studio-preview-replay.png")
+    canvas_png(driver, page_png, "studio-preview")
+    copy = replay_copy(stronger, run).game
+    subprocess.run([run.replay, "--dir", copy, "--seed", "17", "--keys", " ", "--screenshot", replay_png], check=True)
+    differing = differing_pixels(page_png, replay_png, os.path.join(run.work, "studio-preview-difference.png"))
+    run.report.check(differing == "0",
+                     "the preview of seed 17 on the edited data equals delve-replay --dir's first level pixel for pixel",
+                     "the preview differs from delve-replay's first level in %s pixels (see %s)" % (differing, run.work))
+    median, worst = statistics.median(times), max(times)
+    run.report.check(worst <= 200,
+                     "the preview is drawn %.0f ms after an edit (median of 10; at most %.0f ms; budget 200 ms)"
+                     % (median, worst),
+                     "the preview took up to %.0f ms after an edit (median %.0f ms), over 200 ms" % (worst, median))
+
+    # Download: a zip delve-replay plays, holding the edit.
+    name, unzipped = download(run, driver)
+    replayed_png = os.path.join(run.work, "studio-downloaded-replay.png")
+    result = subprocess.run([run.replay, "--dir", unzipped, "--seed", "17", "--keys", " ",
+                             "--screenshot", replayed_png], capture_output=True, text=True)
+    differing = differing_pixels(page_png, replayed_png, os.path.join(run.work, "studio-downloaded-difference.png"))
+    run.report.check(result.returncode == 0 and differing == "0" and
+                     os.path.isdir(os.path.join(unzipped, "res")) and os.path.isdir(os.path.join(unzipped, "tiles")),
+                     "Download gives %s: unzipped, delve-replay --dir plays it to the preview's picture" % name,
+                     "the downloaded %s: delve-replay exits %d (%s), %s pixels differ from the preview"
+                     % (name, result.returncode, result.stderr.strip(), differing))
+
+    # The work outlives a reload.
+    driver.refresh()
+    wait_for(driver, "window.Delve && Delve.state === 'running' && Delve.presents > 0", "the page reloaded (studio)")
+    settle(driver)
+    open_studio(driver)
+    kept = js(driver, "return document.getElementById('studio-text').value.indexOf(arguments[0]) >= 0;", STRONGER[1])
+    run.report.check(kept, "after a reload the studio opens on the work as it was left",
+                     "after a reload the studio lost the edit")
+
+    # Play: the page starts again on the work, as own data plays.
+    js(driver, "window.beforeReload = true;")
+    driver.find_element(By.ID, "studio-play").click()
+    wait_for(driver, "!window.beforeReload && window.Delve && Delve.state === 'running' && Delve.presents > 0 && "
+                     "!document.getElementById('own-playing').hidden", "the page on the studio's work", 30)
+    settle(driver)
+    press_all(driver, run.keys)
+    compare_with_replay(replay_copy(stronger, run), driver, run.keys, run.seed, "studio-play")
