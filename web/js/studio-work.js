@@ -147,14 +147,22 @@ export function createWorkStore(indexedDB, channel = () => undefined) {
   /** Forgets the work kept. @returns {Promise<void>} */
   const forget = () => stored('readwrite', (store) => { store.delete('current'); }).then(() => tell({ revision: 0 }));
 
+  // One channel for the store's telling and listening: a channel never
+  // hears its own messages, so a tab is told only of the others' saves.
+  /** @type {BroadcastChannel | undefined | null} */
+  let line = null;
+  const opened = () => {
+    if (line === null) {
+      try { line = channel(); } catch (error) { line = undefined; }
+    }
+    return line;
+  };
+
   /** @param {{ revision: number }} message */
   function tell(message) {
     try {
-      const line = channel();
-      if (line) {
-        line.postMessage(message);
-        line.close();
-      }
+      const open = opened();
+      if (open) open.postMessage(message);
     } catch (error) { /* a browser without channels has one tab's worth of studio */ }
   }
 
@@ -165,16 +173,15 @@ export function createWorkStore(indexedDB, channel = () => undefined) {
    * @returns {() => void}
    */
   function watch(changed) {
-    /** @type {BroadcastChannel | undefined} */
-    let line;
-    try { line = channel(); } catch (error) { line = undefined; }
-    if (!line) return () => {};
-    line.onmessage = (event) => {
+    const open = opened();
+    if (!open) return () => {};
+    /** @param {MessageEvent} event */
+    const heard = (event) => {
       const revision = event && event.data && event.data.revision;
       if (Number.isSafeInteger(revision)) changed(revision);
     };
-    const listening = line;
-    return () => listening.close();
+    open.onmessage = heard;
+    return () => { if (open.onmessage === heard) open.onmessage = null; };
   }
 
   return { load, save, forget, watch };
