@@ -80,6 +80,16 @@ function keep() {
 function run() {
   runTimer = 0;
   if (!work) return;
+  try {
+    checkAndDraw();
+  } catch (error) {
+    // The program stopped (or has no memory left): the work is kept all the same.
+    status('The game could not check or draw the work (' + describe(error) + ').', true);
+  }
+}
+
+function checkAndDraw() {
+  if (!work) return;
   const started = changedAt || performance.now();
   changedAt = 0;
   if (!studio.write(ROOT, work)) {

@@ -2,7 +2,8 @@
 beside its line and loses it once mended; the preview of seed 17 is
 delve-replay's first level of the same files pixel for pixel, drawn soon
 after the change; the work outlives a reload; Download gives a zip that
-delve-replay plays; Play starts the page on the work."""
+delve-replay plays; Play starts the page on the work; the work starts
+again from the data in play or from a zip, with the import's refusals."""
 
 import os
 import shutil
@@ -17,7 +18,7 @@ from e2e import browser
 from e2e.browser import canvas_png, differing_pixels, js
 from e2e.report import Stop, wait_until
 from e2e.web.common import compare_with_replay, press_all, settle, wait_for
-from e2e.web.own_data import delve_check_findings, replay_copy
+from e2e.web.own_data import delve_check_findings, hand_zip, replay_copy, zip_folder
 
 # Edits of the shipped gamedata.dat: one the check finds (a number that is
 # not one, on its own line), and one it does not that the first level shows.
@@ -151,11 +152,9 @@ def studio_checks(run, driver):
     run.report.check(differing == "0",
                      "the preview of seed 17 on the edited data equals delve-replay --dir's first level pixel for pixel",
                      "the preview differs from delve-replay's first level in %s pixels (see %s)" % (differing, run.work))
-    median, worst = statistics.median(times), max(times)
-    run.report.check(worst <= 200,
-                     "the preview is drawn %.0f ms after an edit (median of 10; at most %.0f ms; budget 200 ms)"
-                     % (median, worst),
-                     "the preview took up to %.0f ms after an edit (median %.0f ms), over 200 ms" % (worst, median))
+    # Its time is a budget of scripts/measure/page.py; said here as it came.
+    run.report.ok("the preview came %.0f ms after an edit (median of 10, at most %.0f ms)"
+                  % (statistics.median(times), max(times)))
 
     # Download: a zip delve-replay plays, holding the edit.
     name, unzipped = download(run, driver)
@@ -186,3 +185,35 @@ def studio_checks(run, driver):
     settle(driver)
     press_all(driver, run.keys)
     compare_with_replay(replay_copy(stronger, run), driver, run.keys, run.seed, "studio-play")
+
+    # Starting again: from the data in play (the work just played), from a
+    # hostile zip (refused as the import refuses it, the work untouched) and
+    # from a zip of a folder (its findings are delve-check's).
+    open_studio(driver)
+    run.report.check(js(driver, "return !document.getElementById('studio-from-own').hidden;"),
+                     "while the work plays, the studio offers to start from the data in play",
+                     "while own data plays, the studio offers no start from it")
+    drawn = js(driver, PREVIEWS)
+    driver.find_element(By.ID, "studio-from-own").click()
+    wait_for(driver, "Delve.studioPreviews > %d" % drawn, "the studio on the data in play", 10)
+    text = js(driver, "return document.getElementById('studio-text').value;")
+    run.report.check(STRONGER[1] in text, "started from the data in play, the studio shows its edited gamedata.dat",
+                     "started from the data in play, the studio lost the edit")
+    hostile = os.path.join(run.work, "studio", "climbing.zip")
+    hand_zip(hostile, [("res/gamedata.dat", b"a=1\r\n", None), ("res/../../evil.dat", b"x", None)])
+    driver.find_element(By.ID, "studio-zip").send_keys(hostile)
+    wait_for(driver, "/cannot be taken/.test(document.getElementById('studio-status').textContent)",
+             "the hostile zip refused", 10)
+    said = js(driver, "return document.getElementById('studio-status').textContent;")
+    text = js(driver, "return document.getElementById('studio-text').value;")
+    run.report.check("res/../../evil.dat climbs out of its folder" in said and STRONGER[1] in text,
+                     "a hostile zip is refused with the import's reason, the work untouched: \"%s\"" % said,
+                     "a hostile zip: the studio says %r and its work %s" % (said, "kept" if STRONGER[1] in text else "lost"))
+    broken_zip = os.path.join(run.work, "studio", "broken.zip")
+    zip_folder(broken, broken_zip)
+    drawn = js(driver, PREVIEWS)
+    driver.find_element(By.ID, "studio-zip").send_keys(broken_zip)
+    wait_for(driver, "Delve.studioPreviews > %d" % drawn, "the studio on broken.zip", 20)
+    lines = js(driver, "return Delve.studioFindings;")
+    run.report.check(lines == expected, "started from a zip, the studio shows delve-check's %d findings on it" % len(lines),
+                     "started from broken.zip the studio shows %r; delve-check says %r" % (lines, expected))
