@@ -10,6 +10,7 @@ import shutil
 import statistics
 import subprocess
 import tempfile
+import time
 import zipfile
 
 from selenium.webdriver.common.by import By
@@ -113,6 +114,18 @@ def studio_checks(run, driver):
                      "the studio opens on the shipped data, which the check finds clean",
                      "the studio on the shipped data shows findings: %r" % js(driver, "return Delve.studioFindings;"))
 
+    # Every tile file in the gallery, drawn as the game loads it (doubled).
+    tiles = sorted(os.path.relpath(os.path.join(where, name), run.game).replace(os.sep, "/")
+                   for where, _, names in os.walk(os.path.join(run.game, "tiles")) for name in names)
+    shown = js(driver, "return Array.from(document.querySelectorAll('#studio-gallery figure'), function (f) {"
+                       " var c = f.querySelector('canvas'); return [f.dataset.path, c.width, c.height,"
+                       " f.classList.contains('unreadable')]; });")
+    drawn_tiles = [path for path, width, height, unreadable in shown if width > 1 and height > 1 and not unreadable]
+    run.report.check(drawn_tiles == tiles and tiles,
+                     "the gallery shows all %d tile files as their pictures" % len(tiles),
+                     "the gallery shows %d of %d tile files as pictures (%r)"
+                     % (len(drawn_tiles), len(tiles), sorted(set(tiles) - set(drawn_tiles))[:5]))
+
     # A finding appears beside its line as it is typed, and goes once mended.
     broken = shipped_folder(run, "broken")
     edit_file(broken, *BROKEN)
@@ -176,6 +189,27 @@ def studio_checks(run, driver):
     kept = js(driver, "return document.getElementById('studio-text').value.indexOf(arguments[0]) >= 0;", STRONGER[1])
     run.report.check(kept, "after a reload the studio opens on the work as it was left",
                      "after a reload the studio lost the edit")
+
+    # A second tab opens on the same work; an edit there reaches the first,
+    # which has nothing of its own left to keep.
+    first = driver.current_window_handle
+    driver.switch_to.new_window("tab")
+    driver.get(url)
+    wait_for(driver, "window.Delve && Delve.presents > 0 && /running|choosing/.test(Delve.state)",
+             "the second tab (studio)")
+    open_studio(driver)
+    same = js(driver, "return document.getElementById('studio-text').value.indexOf(arguments[0]) >= 0;", STRONGER[1])
+    second_edit = ("copyright=a game by the delve makers, 2026", "copyright=made in a second tab")
+    edit(driver, *second_edit)
+    time.sleep(0.6)  # the save waits for a pause in the typing
+    driver.close()
+    driver.switch_to.window(first)
+    wait_for(driver, "document.getElementById('studio-text').value.indexOf(arguments[0]) >= 0"
+             .replace("arguments[0]", repr(second_edit[1])), "the second tab's edit in the first", 10)
+    run.report.check(same, "a second tab opens the studio on the same work, and its edit shows in the first",
+                     "a second tab opened the studio on other work than the first's")
+    edit(driver, second_edit[1], second_edit[0])
+    time.sleep(0.6)
 
     # Play: the page starts again on the work, as own data plays.
     js(driver, "window.beforeReload = true;")
