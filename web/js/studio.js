@@ -9,7 +9,7 @@ import { Delve, addTime } from './hooks.js';
 import { importOwn } from './own-import.js';
 import { OWN_ROOT, playingName, playOwnSource } from './own.js';
 import { byId, focusGame } from './screen.js';
-import { bytesOfText, findingsFor, findingsOf, gutterOf, textOfBytes } from './studio-text.js';
+import { bytesOfText, editorLineOf, findingsFor, findingsOf, gutterOf, textOfBytes } from './studio-text.js';
 import { copyWork, folderWork, loadWork, saveWork, shippedWork, watchWork, workPaths } from './studio-work.js';
 import { storedZip } from './studio-zip.js';
 
@@ -31,7 +31,6 @@ const preview = /** @type {HTMLCanvasElement} */ (byId('studio-preview'));
 /** @type {StudioWork | null} */
 let work = null;
 let shown = '';          // the data file in the editor
-let crlf = true;         // its lines end in CRLF
 let unsaved = false;     // a change not kept yet
 let changedAt = 0;       // when the first change not yet drawn came
 let runTimer = 0;
@@ -181,6 +180,7 @@ function showFindings() {
 function showLine(line) {
   if (line < 1) return;
   const lines = editor.value.split('\n');
+  line = editorLineOf(editor.value, line);
   let at = 0;
   for (let i = 0; i < line - 1 && i < lines.length; i++) at += lines[i].length + 1;
   editor.focus();
@@ -193,10 +193,7 @@ function showLine(line) {
 function showFile(path) {
   if (!work) return;
   shown = path;
-  const bytes = work.get(path);
-  const read = textOfBytes(bytes || new Uint8Array());
-  crlf = read.crlf || !bytes || bytes.length === 0;
-  editor.value = read.text;
+  editor.value = textOfBytes(work.get(path) || new Uint8Array());
   editor.scrollTop = 0;
   chooser.value = path;
   showFindings();
@@ -204,7 +201,7 @@ function showFile(path) {
 
 function edited() {
   if (!work || !shown) return;
-  const written = bytesOfText(editor.value, crlf);
+  const written = bytesOfText(editor.value);
   work.set(shown, written.bytes);
   if (written.replaced) status(written.replaced + ' characters that the game cannot show were written as "?".');
   gutter.textContent = gutterOf(editor.value, findingsFor(findings, shown));
@@ -218,8 +215,12 @@ function drawTile(path) {
   const gallery = byId('studio-gallery');
   const figure = /** @type {HTMLElement | null} */ (gallery.querySelector('[data-path="' + CSS.escape(path) + '"]'));
   const bytes = work && work.get(path);
-  if (!figure || !bytes) {
-    if (work && bytes && !figure) showGallery();
+  if (!bytes) {
+    if (figure) figure.remove();  // the tile went from the work
+    return;
+  }
+  if (!figure) {
+    showGallery();  // a new tile: the gallery again, in its order
     return;
   }
   const canvas = /** @type {HTMLCanvasElement} */ (figure.querySelector('canvas'));
