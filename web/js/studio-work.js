@@ -14,17 +14,21 @@ import { openDatabase, transact } from './db.js';
 
 const DATABASE = 'delve-studio';
 const CHANNEL = 'delve-studio';
-// What a folder of ours holds, and no more: anything else in a stored work
-// (a damaged store, another page's writing) is left out when it is read.
-const PATH = /^(res|tiles)\/([A-Za-z0-9_.-]+\/)*[A-Za-z0-9_.-]+$/;
+// What a data folder holds: files below res/ or tiles/ (spelt in any case,
+// as the game finds them), named as a folder may name them. Anything else
+// in a stored work (a damaged store, another page's writing) is left out
+// when it is read, and so are the game's own temporary files (".~").
+const PATH = /^(res|tiles)(\/[^/\\\x00-\x1f:]+)+$/i;
 
 /**
  * Whether `path` can be a file of the work: relative, below res/ or tiles/,
- * plain names only (no "..", no empty parts, no backslashes).
+ * with no "." or ".." part, no empty part, no backslash, drive or control
+ * character.
  * @param {string} path
  */
 export function isWorkPath(path) {
-  return typeof path === 'string' && PATH.test(path) && !path.split('/').some((part) => part === '.' || part === '..');
+  return typeof path === 'string' && PATH.test(path) &&
+    !path.split('/').some((part) => part === '.' || part === '..' || part.startsWith('.~'));
 }
 
 /**

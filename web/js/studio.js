@@ -51,7 +51,7 @@ function status(text, refused) {
 }
 
 const dataFiles = (/** @type {StudioWork} */ of) => workPaths(of).filter((path) => /^res\/[^/]+\.dat$/i.test(path));
-const tileFiles = (/** @type {StudioWork} */ of) => workPaths(of).filter((path) => /^tiles\//.test(path));
+const tileFiles = (/** @type {StudioWork} */ of) => workPaths(of).filter((path) => /^tiles\//i.test(path));
 
 // --- changes: kept, checked and drawn a moment after they stop ------------
 
@@ -64,7 +64,7 @@ function changed(path, pause) {
   saveTimer = window.setTimeout(keep, SAVE_PAUSE_MS);
   clearTimeout(runTimer);
   runTimer = window.setTimeout(run, pause);
-  if (path.startsWith('tiles/')) drawTile(path);
+  if (/^tiles\//i.test(path)) drawTile(path);
 }
 
 function keep() {

@@ -78,8 +78,11 @@ test('a damaged or foreign record gives no paths outside a data folder', () => {
   assert.equal(read.revision, 0);
   assert.deepEqual(workPaths(read.work), ['res/gamedata.dat', 'tiles/a.til']);
   assert.deepEqual([...read.work.get('tiles/a.til')], [2]);
-  for (const path of ['res/gamedata.dat', 'tiles/map/map_219.til', 'tiles/party/garr_001.til']) assert.ok(isWorkPath(path), path);
-  for (const path of ['res', 'res/', 'res//a.dat', 'res/./a.dat', 'res/../a.dat', 'C:/res/a.dat', 'tiles/.~a.til.tmp', 42]) {
+  for (const path of ['res/gamedata.dat', 'tiles/map/map_219.til', 'Tiles/Party/GARR_001.TIL', 'tiles/my tile (2).til', 'res/caf\u00e9.dat']) {
+    assert.ok(isWorkPath(path), path);
+  }
+  for (const path of ['res', 'res/', 'res//a.dat', 'res/./a.dat', 'res/../a.dat', 'C:/res/a.dat', 'res/c:x.dat',
+                      'res\\a.dat', 'res/a\nb.dat', 'tiles/.~a.til.tmp', 'other/res/a.dat', 42]) {
     assert.ok(!isWorkPath(path), String(path));
   }
 });
