@@ -10,7 +10,7 @@ import { importOwn } from './own-import.js';
 import { OWN_ROOT, playingName, playOwnSource } from './own.js';
 import { byId, focusGame } from './screen.js';
 import { bytesOfText, editorLineOf, findingsFor, findingsOf, gutterOf, textOfBytes } from './studio-text.js';
-import { copyWork, folderWork, loadWork, saveWork, shippedWork, watchWork, workPaths } from './studio-work.js';
+import { copyWork, folderWork, loadWork, sameWork, saveWork, shippedWork, watchWork, workPaths } from './studio-work.js';
 import { storedZip } from './studio-zip.js';
 
 /** @typedef {import('./studio-work.js').StudioWork} StudioWork */
@@ -294,11 +294,19 @@ function adopt(next, said) {
   run();
 }
 
-/** @param {StudioWork} next @param {string} said */
+/**
+ * The work replaced by another start: one click takes it back, so a start
+ * chosen by mistake loses nothing of the work before.
+ * @param {StudioWork} next @param {string} said
+ */
 function startFrom(next, said) {
+  const before = work;
   adopt(next, said);
   unsaved = true;
   keep();
+  const back = byId('studio-undo');
+  back.hidden = !before || sameWork(before, next);
+  back.onclick = () => { if (before) startFrom(before, 'The work is as it was before.'); };
 }
 
 /**

@@ -251,3 +251,10 @@ def studio_checks(run, driver):
     lines = js(driver, "return Delve.studioFindings;")
     run.report.check(lines == expected, "started from a zip, the studio shows delve-check's %d findings on it" % len(lines),
                      "started from broken.zip the studio shows %r; delve-check says %r" % (lines, expected))
+    drawn = js(driver, PREVIEWS)
+    driver.find_element(By.ID, "studio-undo").click()
+    wait_for(driver, "Delve.studioPreviews > %d" % drawn, "the work before broken.zip", 10)
+    text = js(driver, "return document.getElementById('studio-text').value;")
+    run.report.check(STRONGER[1] in text and js(driver, "return Delve.studioFindings;") == [],
+                     "\"Back to the work before\" undoes a start: the work before broken.zip is back",
+                     "\"Back to the work before\" did not bring the work before broken.zip back")
