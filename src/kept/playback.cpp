@@ -54,13 +54,26 @@ std::string likelyMismatchCause(const Recording& r, uint64_t dataDigest) {
 
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
                              std::ostream* trace, int32_t lastFrame) {
-    Program program;
-    int32_t frames = 0;
+    PlaybackSteps steps;
+    for (;;) {
+        if (auto result = stepRecording(g, pb, r, dataDigest, steps, trace, lastFrame, 1 << 30)) return *result;
+    }
+}
+
+std::optional<PlaybackResult> stepRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
+                                            PlaybackSteps& steps, std::ostream* trace, int32_t lastFrame,
+                                            int32_t frameBudget) {
+    Program& program = steps.program;
+    int32_t shown = 0;
     try {
         while (program.stage != Stage::Ended) {
             const Stage stage = program.stage;
+            // A slice ends before a frame, so the next one starts on it.
+            if (stage == Stage::Frame && shown >= frameBudget) return std::nullopt;
             advanceProgram(g, program);
             if (stage != Stage::Frame) continue;
+            shown++;
+            steps.frames++;
             if (trace) *trace << traceLine(g, program.shownMessage) << '\n';
             if (isCheckpointTurn(g.turnCount)) {
                 if (auto checkpoint = pb.takeCheckpoint()) {
@@ -70,7 +83,7 @@ PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, u
                     return mismatch(g, r, dataDigest, "the recording has no checkpoint where the game has one");
                 }
             }
-            if (++frames == lastFrame) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
+            if (steps.frames == lastFrame) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
         }
         if (auto checkpoint = pb.takeCheckpoint()) {
             if (!matches(g, *checkpoint, program.shownMessage))

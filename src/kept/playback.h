@@ -4,9 +4,11 @@
 // A game that stops matching is stopped there; it is never shown on as if
 // it were the recorded one.
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "flow/program.h"
 #include "game/game_state.h"
 #include "recording/playback_backend.h"
 
@@ -28,6 +30,19 @@ struct PlaybackResult {
 // checked: the picture a watcher shows at that turn.
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
                              std::ostream* trace, int32_t lastFrame = 0);
+
+// The same playback a few frames at a time, for a caller that must not be
+// held for the whole of a long game (the page gives the browser its turn
+// between slices). `steps` carries the playback from one slice to the next.
+struct PlaybackSteps {
+    Program program;
+    int32_t frames = 0;  // frames shown so far (at a mismatch, the one that did not match among them)
+};
+// Plays at most `frameBudget` more frames: nothing while the playback goes
+// on, else its result, as playRecording gives it.
+std::optional<PlaybackResult> stepRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
+                                            PlaybackSteps& steps, std::ostream* trace, int32_t lastFrame,
+                                            int32_t frameBudget);
 
 // Why a recording may not match here: other data files or another program,
 // or nothing known.
