@@ -365,6 +365,66 @@ export const studio = {
       M._free(out);
     }
   },
+  /**
+   * Starts playing a recording on the data at `root`, its checkpoints
+   * checked as delve-replay --recording checks them, stopping after
+   * `lastFrame` frames (0: at its end). The job, with the recording's last
+   * turn and the digest of the data it was played on; or why the bytes are
+   * no recording.
+   * @param {string} root @param {Uint8Array} bytes @param {number} lastFrame
+   * @returns {{ job: number, lastTurn: number, digest: string, problem?: undefined } | { job: 0, problem: string }}
+   */
+  replayStart(root, bytes, lastFrame) {
+    const out = alloc(8);
+    try {
+      const job = withText(root, (folder) => withBytes(bytes,
+        (at) => M._delve_web_studio_replay_start(folder, at, bytes.length, lastFrame, out)));
+      const text = M.UTF8ToString(M._delve_web_studio_replay_text());
+      if (!job) return { job: 0, problem: text };
+      return { job, lastTurn: M.getValue(out, 'double'), digest: text };
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * Plays up to `frames` more frames of the job: where it is, and once it
+   * has ended how ('matched', 'differs' with delve-replay's line, or
+   * 'stopped' at the frame asked for).
+   * @param {number} job @param {number} frames
+   * @returns {{ ended: '' | 'matched' | 'differs' | 'stopped', turn: number, frames: number, message: string }}
+   */
+  replayStep(job, frames) {
+    const out = alloc(2 * 8);
+    try {
+      const code = M._delve_web_studio_replay_step(job, frames, out);
+      const [turn, shown] = doubles(out, 2);
+      if (code < 0) throw new Error('the check was ended');
+      const ended = /** @type {const} */ (['', 'matched', 'differs', 'stopped'])[code];
+      return { ended, turn, frames: shown, message: code > 0 ? M.UTF8ToString(M._delve_web_studio_replay_text()) : '' };
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * What the job's game shows now, as the preview gives it; null when nothing.
+   * @param {number} job
+   * @returns {{ width: number, height: number, pixels: Uint8Array } | null}
+   */
+  replayPage(job) {
+    const out = alloc(2 * 8);
+    try {
+      const at = M._delve_web_studio_replay_page(job, out);
+      if (!at) return null;
+      const [width, height] = doubles(out, 2);
+      return { width, height, pixels: takeBytes(at, width * height) };
+    } finally {
+      M._free(out);
+    }
+  },
+  /** @param {number} job */
+  replayEnd: (job) => { M._delve_web_studio_replay_end(job); },
+  /** The digest a recording names the data at `root` by. @param {string} root @returns {string} */
+  digest: (/** @type {string} */ root) => withText(root, (at) => M.UTF8ToString(M._delve_web_studio_digest(at))),
   /** The palette every picture of the game is drawn in, RGB triples. @returns {Uint8Array} */
   palette() {
     const out = alloc(8);

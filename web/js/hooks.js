@@ -23,6 +23,8 @@ export const Delve = {
   studioTimes: [],
   /** @type {string[]} the data check's lines for the studio's work, as last checked */
   studioFindings: [],
+  /** @type {import('./studio-against.js').CheckOutcome[]} the studio's checks against kept games, in order */
+  studioChecks: [],
   /** @type {(text: string) => boolean} */
   queueKey: () => false,
 };

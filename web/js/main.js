@@ -68,7 +68,10 @@ const listed = store.list(null).catch((error) => {
 let startup = null;
 const games = gamesControls({ store, keeper, closeOwnDialog, launch: (next) => startup && startup.launch(next) });
 ownControls();
-studioControls();
+studioControls({
+  list: () => { const current = keeper.current(); return store.list(current ? current.id : null); },
+  read: (id) => store.read(id),
+});
 const sharing = shareControls();
 // Playing on from a watched turn is a new game, kept as any new game is.
 const watching = watchBar({

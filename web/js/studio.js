@@ -12,9 +12,11 @@ import { byId, focusGame } from './screen.js';
 import { bytesOfText, editorLineOf, findingsFor, findingsOf, gutterOf, textOfBytes } from './studio-text.js';
 import { copyWork, folderWork, loadWork, sameWork, saveWork, shippedWork, watchWork, workPaths } from './studio-work.js';
 import { storedZip } from './studio-zip.js';
+import { againstControls } from './studio-against.js';
 
 /** @typedef {import('./studio-work.js').StudioWork} StudioWork */
 /** @typedef {import('./studio-text.js').Finding} Finding */
+/** @typedef {import('./studio-against.js').KeptGames} KeptGames */
 
 const ROOT = '/studio';           // the work as the program reads it
 const TEXT_PAUSE_MS = 40;         // typing: the check and preview wait for this pause
@@ -42,6 +44,8 @@ let findings = [];
 let palette = null;
 /** @type {((path: string) => void) | null} */
 let tileEditorChanged = null;  // set when the tile editor is mounted
+/** @type {{ showGames: () => Promise<void> } | null} */
+let against = null;
 
 /** @param {string} text @param {boolean} [refused] */
 function status(text, refused) {
@@ -334,6 +338,7 @@ async function startFromSource(source) {
 async function open() {
   if (!dialog.open) dialog.showModal();
   byId('studio-from-own').hidden = !playingName();
+  if (against) against.showGames();
   if (work) return;
   status('Opening the work\u2026');
   await studio.loaded();
@@ -367,8 +372,12 @@ function play() {
   })).catch((error) => status('The browser would not keep the work to play it (' + describe(error) + ').', true));
 }
 
-/** The studio's controls. */
-export function studioControls() {
+/**
+ * The studio's controls.
+ * @param {KeptGames} games  the kept games, to check them against the work
+ */
+export function studioControls(games) {
+  against = againstControls({ games, currentWork: () => work, pictureOf });
   const zip = /** @type {HTMLInputElement} */ (byId('studio-zip'));
   const folder = /** @type {HTMLInputElement} */ (byId('studio-folder'));
   byId('studio-folder-line').hidden = !('webkitdirectory' in folder);

@@ -171,6 +171,7 @@ def run_groups(run):
         guarded("app", app.check_app, run)
     if "studio" in run.only:
         guarded("studio", studio.check_studio, run)
+        guarded("studio", studio.check_against_kept, run)
     if "engines" in run.only:
         engines.check_engines(run, run.engines, guarded)
         # Chromium's own checks above cover these in Chromium.

@@ -3,7 +3,12 @@ beside its line and loses it once mended; the preview of seed 17 is
 delve-replay's first level of the same files pixel for pixel, drawn soon
 after the change; the work outlives a reload; Download gives a zip that
 delve-replay plays; Play starts the page on the work; the work starts
-again from the data in play or from a zip, with the import's refusals."""
+again from the data in play or from a zip, with the import's refusals.
+A kept game checked against the work matches while the work is the data it
+was played on, and once a stat is changed names the turn and the words
+delve-replay --recording names for the same files, with that turn's
+pictures on both data as delve-replay draws them, the page answering
+throughout."""
 
 import os
 import shutil
@@ -19,6 +24,7 @@ from e2e import browser
 from e2e.browser import canvas_png, differing_pixels, js
 from e2e.report import Stop, wait_until
 from e2e.web.common import compare_with_replay, press_all, settle, wait_for
+from e2e.web.kept_store import kept_recording, play_fast_and_keep
 from e2e.web.own_data import delve_check_findings, hand_zip, replay_copy, zip_folder
 
 # Edits of the shipped gamedata.dat: one the check finds (a number that is
@@ -89,19 +95,119 @@ def download(run, driver):
     return zips[0], unzipped
 
 
-def check_studio(run):
-    driver = browser.start_browser(tempfile.mkdtemp(prefix="chromium-studio-", dir=run.work))
+def in_browser(run, checks, name):
+    driver = browser.start_browser(tempfile.mkdtemp(prefix="chromium-%s-" % name, dir=run.work))
     driver.set_page_load_timeout(30)
     try:
-        studio_checks(run, driver)
+        checks(run, driver)
     except Stop:
         try:
-            driver.save_screenshot(os.path.join(run.work, "failure-studio.png"))
+            driver.save_screenshot(os.path.join(run.work, "failure-%s.png" % name))
         except Exception:  # the screenshot is a courtesy; the failure stands
             pass
         raise
     finally:
         driver.quit()
+
+
+def check_studio(run):
+    in_browser(run, studio_checks, "studio")
+
+
+def check_against_kept(run):
+    in_browser(run, against_checks, "studio-against")
+
+
+# The page's long tasks (over 50 ms each), from now on.
+WATCH_LONG_TASKS = """
+    window.longTasks = [];
+    new PerformanceObserver(function (list) {
+      list.getEntries().forEach(function (entry) { window.longTasks.push(entry.duration); });
+    }).observe({ type: 'longtask' });"""
+
+
+def checked(driver, start):
+    """Starts a check (a function of the driver) and waits for its outcome."""
+    before = js(driver, "return Delve.studioChecks.length;")
+    js(driver, "window.longTasks = [];")
+    started = time.monotonic()
+    start(driver)
+    wait_for(driver, "Delve.studioChecks.length > %d" % before, "the check against the kept game", 60)
+    took = time.monotonic() - started
+    return js(driver, "return Delve.studioChecks[Delve.studioChecks.length - 1];"), took, \
+        max(js(driver, "return window.longTasks;") or [0])
+
+
+def check_kept_game(driver):
+    driver.find_element(By.ID, "studio-against").click()
+
+
+def replay_mismatch(run, folder, recording, png):
+    """delve-replay --recording on a copy of `folder`: its exit and its line, less its own name and the file's."""
+    result = subprocess.run([run.replay, "--dir", replay_copy(folder, run).game, "--recording", recording,
+                             "--screenshot", png], capture_output=True, text=True)
+    prefix = "delve-replay: %s: " % recording
+    line = result.stderr.strip()
+    return result.returncode, line[len(prefix):] if line.startswith(prefix) else line
+
+
+def against_checks(run, driver):
+    driver.get(run.url + "?seed=%d" % run.seed)
+    wait_for(driver, "window.Delve && Delve.state === 'running' && Delve.presents > 0", "the page (studio check)")
+    settle(driver)
+    press_all(driver, run.keys)
+    game = play_fast_and_keep(driver, 130)
+    recording = os.path.join(run.work, "studio-kept.rec")
+    with open(recording, "wb") as out:
+        out.write(kept_recording(driver, game["id"])[0])
+    js(driver, WATCH_LONG_TASKS)
+    open_studio(driver)
+
+    # Unchanged, the work is the data the game was played on.
+    outcome, took, longest = checked(driver, check_kept_game)
+    status, line = replay_mismatch(run, run.game, recording, os.path.join(run.work, "studio-against-same.png"))
+    run.report.check(outcome["verdict"] == "matched" and outcome["turn"] >= game["turn"] and status == 0,
+                     "a kept game of %d turns checked against the unchanged work matches to its end, as delve-replay "
+                     "says (%.1f s, longest task %.0f ms): \"%s\"" % (outcome["turn"], took, longest,
+                     js(driver, "return document.getElementById('studio-against-said').textContent;")),
+                     "the kept game (to turn %d) against the unchanged work: %r; delve-replay exits %d (%s)"
+                     % (game["turn"], outcome, status, line))
+
+    # A stat changed: the turn, the words and both pictures are delve-replay's.
+    edit(driver, *STRONGER)
+    stronger = shipped_folder(run, "against-stronger")
+    edit_file(stronger, *STRONGER)
+    outcome, took, longest = checked(driver, check_kept_game)
+    edited_png = os.path.join(run.work, "studio-against-edited-replay.png")
+    status, line = replay_mismatch(run, stronger, recording, edited_png)
+    expected = "turn %d: %s" % (outcome["turn"], outcome["message"])
+    run.report.check(outcome["verdict"] == "differs" and status == 3 and line == outcome["message"] and
+                     outcome["message"].startswith("turn %d: " % outcome["turn"]) and outcome["played"] == "shipped",
+                     "with a stat changed the check names delve-replay --recording's turn and words: \"%s\" "
+                     "(%.1f s, longest task %.0f ms)" % (line, took, longest),
+                     "with a stat changed the page says %r (played on %r); delve-replay exits %d with %r (expected %r)"
+                     % (outcome["message"], outcome["played"], status, line, expected))
+    run.report.check(longest < 200, "the page answers while it checks: no task took 200 ms or more",
+                     "a task of the check held the page for %.0f ms" % longest)
+    page_png = os.path.join(run.work, "studio-against-edited-page.png")
+    canvas_png(driver, page_png, "studio-against-edited")
+    differing = differing_pixels(page_png, edited_png, os.path.join(run.work, "studio-against-edited-diff.png"))
+    played_png = os.path.join(run.work, "studio-against-played-replay.png")
+    subprocess.run([run.replay, "--dir", replay_copy(run.game, run).game, "--recording", recording,
+                    "--turn", str(outcome["frames"]), "--screenshot", played_png], check=True, capture_output=True)
+    page_played_png = os.path.join(run.work, "studio-against-played-page.png")
+    canvas_png(driver, page_played_png, "studio-against-played")
+    differing_played = differing_pixels(page_played_png, played_png, os.path.join(run.work, "studio-against-played-diff.png"))
+    run.report.check(differing == "0" and differing_played == "0",
+                     "turn %d's pictures on the work and as played are delve-replay's, pixel for pixel" % outcome["turn"],
+                     "turn %d's pictures differ from delve-replay's: %s pixels on the work, %s as played (see %s)"
+                     % (outcome["turn"], differing, differing_played, run.work))
+
+    # The same recording opened as a file names the same turn.
+    again, _, _ = checked(driver, lambda d: d.find_element(By.ID, "studio-rec").send_keys(recording))
+    run.report.check(again["verdict"] == "differs" and again["message"] == outcome["message"],
+                     "the kept game opened as a .rec file names the same turn",
+                     "opened as a .rec file, the page says %r" % again)
 
 
 def studio_checks(run, driver):
