@@ -42,6 +42,9 @@ def options(argv):
                         "slowed down")
     parser.add_argument("--watch-screenshot", metavar="FILE.png", help="save the page watching a kept game, "
                         "paused mid-game with the watch bar")
+    parser.add_argument("--studio-screenshots", metavar="DIR", help="save the studio's parts as an author meets "
+                        "them: studio-data.png (a data file with a finding), studio-tiles.png, studio-preview.png "
+                        "and studio-check.png (a kept game checked against changed data)")
     parser.add_argument("--engines", metavar="ENGINES", default=",".join(browser.ENGINES),
                         help="the engines the engines checks run in, comma-separated: " + ", ".join(browser.ENGINES) +
                         " (the other checks run in Chromium, when it is listed)")
@@ -58,7 +61,7 @@ def options(argv):
     if "chromium" not in args.engines:
         args.only = [g for g in args.only if g == "engines"]
     for name in ("page_screenshot", "touch_screenshot", "own_data_screenshot", "loading_screenshot", "watch_screenshot",
-                 "build", "web"):
+                 "studio_screenshots", "build", "web"):
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))
     return args

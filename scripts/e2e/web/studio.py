@@ -47,6 +47,24 @@ def edit(driver, before, after):
     wait_for(driver, "Delve.studioPreviews > %d" % drawn, "the studio's preview after an edit", 10)
 
 
+def save_part(run, driver, selector, name, before=None):
+    """One part of the studio as it shows now, when screenshots are asked
+    for (`before`: a script that sets it up for the picture)."""
+    if not run.studio_screenshots:
+        return
+    os.makedirs(run.studio_screenshots, exist_ok=True)
+    path = os.path.join(run.studio_screenshots, name)
+    part = driver.find_element(By.CSS_SELECTOR, selector)
+    js(driver, "arguments[0].scrollIntoView({ block: 'center' });", part)
+    if before:
+        js(driver, before)
+    time.sleep(0.2)
+    part.screenshot(path)
+    # Few colours: the game's palette and the page's greys.
+    subprocess.run(["convert", path, "-colors", "64", "PNG8:" + path], check=True)
+    run.report.ok("saved the studio's %s as %s" % (selector, path))
+
+
 def shown_findings(driver):
     return js(driver, "return Array.from(document.querySelectorAll('#studio-findings li'), "
                       "function (li) { return li.textContent; });")
@@ -203,6 +221,8 @@ def against_checks(run, driver):
                      "turn %d's pictures differ from delve-replay's: %s pixels on the work, %s as played (see %s)"
                      % (outcome["turn"], differing, differing_played, run.work))
 
+    save_part(run, driver, ".studio-against", "studio-check.png")
+
     # The same recording opened as a file names the same turn.
     again, _, _ = checked(driver, lambda d: d.find_element(By.ID, "studio-rec").send_keys(recording))
     run.report.check(again["verdict"] == "differs" and again["message"] == outcome["message"],
@@ -227,6 +247,10 @@ def studio_checks(run, driver):
                        " var c = f.querySelector('canvas'); return [f.dataset.path, c.width, c.height,"
                        " f.classList.contains('unreadable')]; });")
     drawn_tiles = [path for path, width, height, unreadable in shown if width > 1 and height > 1 and not unreadable]
+    # The portraits and the map's tiles rather than the font's letters.
+    save_part(run, driver, ".studio-tiles", "studio-tiles.png",
+              "var g = document.getElementById('studio-gallery'), f = g.querySelector('[data-path^=\"tiles/map\"]');"
+              "if (f) g.scrollTop = f.offsetTop - g.offsetTop;")
     run.report.check(drawn_tiles == tiles and tiles,
                      "the gallery shows all %d tile files as their pictures" % len(tiles),
                      "the gallery shows %d of %d tile files as pictures (%r)"
@@ -241,6 +265,7 @@ def studio_checks(run, driver):
     marked = js(driver, "return document.getElementById('studio-gutter').textContent.split('\\n')"
                         ".filter(function (row) { return row.charAt(0) === '\\u25b6'; }).map(function (row) {"
                         " return row.slice(1).trim(); });")
+    save_part(run, driver, ".studio-data", "studio-data.png")
     run.report.check(lines == expected and expected and marked == ["11"] and
                      all(line in " ".join(shown_findings(driver)) for line in expected),
                      "an edit the check finds shows delve-check's %d lines beside line 11: %s"
@@ -271,6 +296,7 @@ def studio_checks(run, driver):
     run.report.check(differing == "0",
                      "the preview of seed 17 on the edited data equals delve-replay --dir's first level pixel for pixel",
                      "the preview differs from delve-replay's first level in %s pixels (see %s)" % (differing, run.work))
+    save_part(run, driver, ".studio-preview", "studio-preview.png")
     # Its time is a budget of scripts/measure/page.py; said here as it came.
     run.report.ok("the preview came %.0f ms after an edit (median of 10, at most %.0f ms)"
                   % (statistics.median(times), max(times)))
