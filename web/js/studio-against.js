@@ -3,7 +3,7 @@
 // it first differs, in the tool's words, with that turn's picture on the data
 // it was played on beside the one on the work. A long game is played a slice
 // at a time, so the page answers meanwhile.
-import { breathe, studio } from './bridge.js';
+import { breathe, describe, studio } from './bridge.js';
 import { Delve } from './hooks.js';
 import { OWN_ROOT, playingName } from './own.js';
 import { byId } from './screen.js';
@@ -201,13 +201,21 @@ export function againstControls({ games, currentWork, pictureOf }) {
     done({ verdict: 'differs', turn: ended.turn, frames: ended.frames, message: ended.message, played: found.played });
   }
 
+  /**
+   * The program stopped, or the browser would not read the game: said, the work untouched.
+   * @param {unknown} error
+   */
+  function failed(error) {
+    stop.hidden = true;
+    say('The check stopped (' + describe(error) + ').', true);
+  }
+
   byId('studio-against').addEventListener('click', () => {
     const game = listed.find((one) => String(one.id) === chooser.value);
     if (!game) return;
     const name = 'The game of ' + chooser.selectedOptions[0].textContent;
     say('Reading ' + name + '\u2026');
-    games.read(game.id).then((bytes) => check(bytes, name, game.data))
-      .catch((error) => say('The check stopped: ' + String(error && error.message || error) + '.', true));
+    games.read(game.id).then((bytes) => check(bytes, name, game.data)).catch(failed);
   });
   file.addEventListener('change', () => {
     const chosen = file.files && file.files[0];
@@ -217,8 +225,7 @@ export function againstControls({ games, currentWork, pictureOf }) {
       say('"' + chosen.name + '" cannot be checked: larger than a recording can be.', true);
       return;
     }
-    chosen.arrayBuffer().then((buffer) => check(new Uint8Array(buffer), '"' + chosen.name + '"'))
-      .catch((error) => say('The check stopped: ' + String(error && error.message || error) + '.', true));
+    chosen.arrayBuffer().then((buffer) => check(new Uint8Array(buffer), '"' + chosen.name + '"')).catch(failed);
   });
   stop.addEventListener('click', () => {
     runs++;

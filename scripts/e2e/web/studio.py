@@ -11,6 +11,7 @@ pictures on both data as delve-replay draws them, the page answering
 throughout."""
 
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -228,6 +229,31 @@ def against_checks(run, driver):
     run.report.check(again["verdict"] == "differs" and again["message"] == outcome["message"],
                      "the kept game opened as a .rec file names the same turn",
                      "opened as a .rec file, the page says %r" % again)
+
+    # Played on data this page does not have: the turn all the same, and
+    # the page says why there is no picture of it as played.
+    with open(recording, "rb") as f:
+        text = f.read()
+    elsewhere = os.path.join(run.work, "studio-elsewhere.rec")
+    with open(elsewhere, "wb") as out:
+        out.write(re.sub(rb"^data [0-9a-f]{16}$", b"data 0123456789abcdef", text, count=1, flags=re.M))
+    missing, _, _ = checked(driver, lambda d: d.find_element(By.ID, "studio-rec").send_keys(elsewhere))
+    caption = js(driver, "return document.getElementById('studio-against-played-caption').textContent;")
+    run.report.check(missing["verdict"] == "differs" and missing["turn"] == outcome["turn"] and
+                     missing["played"] == "missing" and "not in this page" in caption and
+                     js(driver, "return document.getElementById('studio-against-played').hidden;"),
+                     "a game played on data this page lacks names its turn and says: \"%s\"" % caption,
+                     "a game played on data this page lacks: %r, the caption says %r" % (missing, caption))
+    # Not a recording: refused with the reason the tools give, nothing played.
+    garbled = os.path.join(run.work, "studio-garbled.rec")
+    with open(garbled, "wb") as out:
+        out.write(b"delve-recording 1\nprogram 0.1.0\nnot a line of a recording\n")
+    refused, _, _ = checked(driver, lambda d: d.find_element(By.ID, "studio-rec").send_keys(garbled))
+    said = js(driver, "return document.getElementById('studio-against-said').textContent;")
+    run.report.check(refused["verdict"] == "refused" and "cannot be checked" in said and
+                     js(driver, "return document.getElementById('studio-against-pictures').hidden;"),
+                     "a file that is not a recording is refused: \"%s\"" % said,
+                     "a file that is not a recording: %r, the page says %r" % (refused, said))
 
 
 def studio_checks(run, driver):
