@@ -56,7 +56,7 @@ PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, u
                              std::ostream* trace, int32_t lastFrame) {
     PlaybackSteps steps;
     for (;;) {
-        if (auto result = stepRecording(g, pb, r, dataDigest, steps, trace, lastFrame, 1 << 30)) return *result;
+        if (auto result = stepRecording(g, pb, r, dataDigest, steps, trace, lastFrame, 0)) return *result;
     }
 }
 
@@ -65,12 +65,18 @@ std::optional<PlaybackResult> stepRecording(Game& g, PlaybackBackend& pb, const 
                                             int32_t frameBudget) {
     Program& program = steps.program;
     int32_t shown = 0;
+    bool moved = false, levelMade = false;
     try {
         while (program.stage != Stage::Ended) {
             const Stage stage = program.stage;
-            // A slice ends before a frame, so the next one starts on it.
-            if (stage == Stage::Frame && shown >= frameBudget) return std::nullopt;
+            // A slice ends before a frame, so the next one starts on it. A
+            // new level takes as long as many frames: it has a slice to itself.
+            if (frameBudget > 0 && ((stage == Stage::Frame && (shown >= frameBudget || levelMade)) ||
+                                    (stage == Stage::MakeLevel && moved)))
+                return std::nullopt;
             advanceProgram(g, program);
+            moved = true;
+            levelMade = levelMade || stage == Stage::MakeLevel;
             if (stage != Stage::Frame) continue;
             shown++;
             steps.frames++;

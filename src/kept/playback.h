@@ -38,8 +38,9 @@ struct PlaybackSteps {
     Program program;
     int32_t frames = 0;  // frames shown so far (at a mismatch, the one that did not match among them)
 };
-// Plays at most `frameBudget` more frames: nothing while the playback goes
-// on, else its result, as playRecording gives it.
+// Plays at most `frameBudget` more frames (0: all of them); a new level is
+// made in a slice of its own. Nothing while the playback goes on, else its
+// result, as playRecording gives it.
 std::optional<PlaybackResult> stepRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
                                             PlaybackSteps& steps, std::ostream* trace, int32_t lastFrame,
                                             int32_t frameBudget);
