@@ -17,10 +17,12 @@
   WebAssembly memory watching it     at most 32 MiB, after the seeks
   a Share… link to 10,000 keys       at most 24,576 characters
   a dungeon link to the shipped data at most 12,000 characters
+  the studio's preview after an edit at most 200 ms, median of 20, and 800 ms with the
+                                     processor slowed 4x
 
     python3 scripts/measure/page.py --web build/web --build build/release --figures FILE
                                     [--seed N] [--turns N] [--long-turns N] [--repeat N]
-                                    [--only watching]
+                                    [--only watching|studio]
 
 Whatever else runs on the machine only ever adds time, so each timing is
 measured --repeat times and the best counts. Exits 0 once it measured (the
@@ -63,6 +65,10 @@ IDLE_WINDOW_S = 3.0
 KEEP_LIMIT_MS = 1.0
 CONTINUE_LIMIT_S = 3.0  # for 10,000 turns; a game of other length scales it
 DUNGEON_LINK_LIMIT = 12000  # characters: the shipped data as a link, pasted into a message
+# From an edit typed in the studio to the first level drawn on it.
+STUDIO_LIMIT_MS = 200.0
+SLOWED_STUDIO_LIMIT_MS = 800.0
+STUDIO_EDITS = 20
 
 
 CannotMeasure = page_watch.CannotMeasure
@@ -311,6 +317,37 @@ def shipped_dungeon_link(out, args, url):
                    len(files), sum(len(base64.b64decode(b)) for b in files.values()), link.index("#"), url))
 
 
+def studio_preview(out, args, url):
+    """Edits of a data file typed into the studio, one after another: the
+    time from each to its preview drawn, the best median of --repeat runs,
+    at this processor's speed and slowed as a phone's."""
+    from e2e.browser import js, start_browser
+    from e2e.web.common import open_page
+    from e2e.web.studio import STRONGER, edit, open_studio
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-studio-", dir=args.work))
+    try:
+        open_page(driver, url, "studio")
+        open_studio(driver)
+        for slowdown, limit in ((1, STUDIO_LIMIT_MS), (PHONE_SLOWDOWN, SLOWED_STUDIO_LIMIT_MS)):
+            medians = []
+            for _ in range(args.repeat):
+                driver.execute_cdp_cmd("Emulation.setCPUThrottlingRate", {"rate": slowdown})
+                try:
+                    times = []
+                    for step in range(STUDIO_EDITS):
+                        edit(driver, *(STRONGER if step % 2 == 0 else reversed(STRONGER)))
+                        times.append(js(driver, "return Delve.studioTimes[Delve.studioTimes.length - 1];"))
+                finally:
+                    driver.execute_cdp_cmd("Emulation.setCPUThrottlingRate", {"rate": 1})
+                medians.append(statistics.median(times))
+            where = ", processor slowed %dx" % slowdown if slowdown > 1 else ""
+            out.record("page: the studio's preview after an edit%s" % where, round(min(medians), 1), "ms", limit,
+                       "best median of %d runs of %d edits (%s ms)"
+                       % (len(medians), STUDIO_EDITS, ", ".join("%.1f" % m for m in medians)))
+    finally:
+        driver.quit()
+
+
 def options():
     parser = argparse.ArgumentParser(prog="scripts/measure/page.py", description="The page's budgets, measured.")
     parser.add_argument("--web", required=True, metavar="DIR", help="the built page (build/web)")
@@ -323,7 +360,7 @@ def options():
     parser.add_argument("--long-turns", type=int, default=10000,
                         help="the turns of the long games continued and watched")
     parser.add_argument("--repeat", type=int, default=3, help="measures of each timing; the best counts")
-    parser.add_argument("--only", choices=("watching",), help="measure only the watching budgets")
+    parser.add_argument("--only", choices=("watching", "studio"), help="measure only these budgets")
     args = parser.parse_args()
     if min(args.seed, args.turns - 1, args.long_turns - 1, args.repeat - 1) < 0:
         parser.error("--seed takes 0 or more; --turns, --long-turns and --repeat 1 or more")
@@ -355,7 +392,10 @@ def main():
             turns_memory_keeping(out, args, url)
             long_continue(out, args, url)
             shipped_dungeon_link(out, args, url)
-        page_watch.watching(out, args, url)
+        if args.only in (None, "studio"):
+            studio_preview(out, args, url)
+        if args.only in (None, "watching"):
+            page_watch.watching(out, args, url)
     return 0
 
 

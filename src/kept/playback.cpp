@@ -36,9 +36,20 @@ void showStopMessage(Platform& p, const std::string& first, const std::string& s
 
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
                              std::ostream* trace, int32_t lastFrame) {
-    Program program;
-    for (int32_t frames = 0;;) {
-        const FrameStep step = nextFrame(g, program);
+    PlaybackSteps steps;
+    for (;;) {
+        if (auto result = stepRecording(g, pb, r, dataDigest, steps, trace, lastFrame, 0)) return *result;
+    }
+}
+
+std::optional<PlaybackResult> stepRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
+                                            PlaybackSteps& steps, std::ostream* trace, int32_t lastFrame,
+                                            int32_t frameBudget) {
+    Program& program = steps.program;
+    const bool sliced = frameBudget > 0;
+    for (int32_t shown = 0;;) {
+        const FrameStep step = nextFrame(g, program, sliced);
+        if (step.levelNext) return std::nullopt;  // the level has the next slice to itself
         switch (step.kind) {
         case FrameStep::Frame:
             break;
@@ -53,9 +64,11 @@ PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, u
         case FrameStep::Diverged:
             return playbackRefused(g, r, dataDigest, kNoLongerFollows + step.diverged);
         }
+        steps.frames++;
         if (trace) *trace << traceLine(g, program.shownMessage) << '\n';
         if (const std::string what = checkFrame(g, program, pb); !what.empty()) return playbackRefused(g, r, dataDigest, what);
-        if (++frames == lastFrame) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
+        if (steps.frames == lastFrame) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
+        if (sliced && (++shown >= frameBudget || step.newLevel)) return std::nullopt;
     }
 }
 

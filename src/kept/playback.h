@@ -4,6 +4,7 @@
 // A game that stops matching is stopped there; it is never shown on as if
 // it were the recorded one.
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -29,6 +30,20 @@ struct PlaybackResult {
 // checked: the picture a watcher shows at that turn.
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
                              std::ostream* trace, int32_t lastFrame = 0);
+
+// The same playback a few frames at a time, for a caller that must not be
+// held for the whole of a long game (the page gives the browser its turn
+// between slices). `steps` carries the playback from one slice to the next.
+struct PlaybackSteps {
+    Program program;
+    int32_t frames = 0;  // frames shown so far (at a mismatch, the one that did not match among them)
+};
+// Plays at most `frameBudget` more frames (0: all of them); a new level is
+// made in a slice of its own. Nothing while the playback goes on, else its
+// result, as playRecording gives it.
+std::optional<PlaybackResult> stepRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
+                                            PlaybackSteps& steps, std::ostream* trace, int32_t lastFrame,
+                                            int32_t frameBudget);
 
 // Says on stderr and over the shown page why a recording stopped matching
 // (`what`: "Playback stopped", ...); `message` is the one line for stderr.

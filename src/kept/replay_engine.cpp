@@ -18,11 +18,15 @@ std::string refusalLine(int32_t turn, const std::string& what, const Recording* 
     return line;
 }
 
-FrameStep nextFrame(Game& g, Program& program) {
+FrameStep nextFrame(Game& g, Program& program, bool stopBeforeLevel) {
     FrameStep step;
     try {
-        while (program.stage != Stage::Ended) {
+        for (bool moved = false; program.stage != Stage::Ended; moved = true) {
             const Stage stage = program.stage;
+            if (stopBeforeLevel && moved && stage == Stage::MakeLevel) {
+                step.levelNext = true;
+                return step;
+            }
             advanceProgram(g, program);
             if (stage == Stage::MakeLevel) step.newLevel = true;
             if (stage == Stage::Frame) return step;

@@ -43,9 +43,13 @@ struct FrameStep {
         Diverged   // the game read something other than the recording holds
     } kind = Frame;
     bool newLevel = false;  // a level was made on the way
+    bool levelNext = false; // stopped before making a level, as asked: no frame was shown
     std::string diverged;   // what it read instead, for Diverged
 };
-FrameStep nextFrame(Game& g, Program& program);
+// With `stopBeforeLevel`, a level not yet begun stops the run just before
+// it is made (unless the run starts there): a caller playing in slices
+// gives it a slice of its own, as making one costs as much as many frames.
+FrameStep nextFrame(Game& g, Program& program, bool stopBeforeLevel = false);
 
 // The checkpoint due after the frame just shown, if any: "" when it holds
 // (or none is due), else the refusal's `what`. A replay without drawing has

@@ -37,6 +37,8 @@ let wakeTimer = 0;
 /** @type {number[]} */
 let keysAt = [];     // when the keys since the last picture were queued
 let drawn = false;   // the program has waited for a key (or polled) once
+/** @type {() => void} */
+let runtimeResolve = () => {};
 
 /**
  * Program memory for `bytes` bytes.
@@ -198,6 +200,182 @@ export function place(stageWidth, stageHeight, ratio, width, height) {
 export function callMain(args) {
   M.callMain(args);
 }
+
+// --- the studio: its work in the program's file system, checked and drawn there
+/** @type {Promise<void>} */
+const runtimeUp = new Promise((resolve) => { runtimeResolve = resolve; });
+
+/**
+ * Program memory handed back by the program (malloc'd there) with its size
+ * in `out`: copied out, then freed.
+ * @param {number} at @param {number} size @returns {Uint8Array}
+ */
+function takeBytes(at, size) {
+  try {
+    return M.HEAPU8.slice(at, at + size);
+  } finally {
+    M._free(at);
+  }
+}
+
+export const studio = {
+  /** Resolves once the program's runtime (and its file system, the shipped data in it) is up. */
+  loaded: () => runtimeUp,
+  /**
+   * Every file below `root`, as paths relative to it.
+   * @param {string} root @returns {string[]}
+   */
+  list(root) {
+    const text = withText(root, (at) => M.UTF8ToString(M._delve_web_studio_list(at)));
+    return text ? text.split('\n') : [];
+  },
+  /**
+   * A file's bytes, or null when it cannot be read.
+   * @param {string} path @returns {Uint8Array | null}
+   */
+  read(path) {
+    const out = alloc(8);
+    try {
+      const at = withText(path, (name) => M._delve_web_studio_read(name, out));
+      return at ? takeBytes(at, M.getValue(out, 'double')) : null;
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * Makes `root` hold exactly the files of `work` (folders made as needed,
+   * files not in it removed); false when the program could not write one.
+   * @param {string} root @param {Map<string, Uint8Array>} work
+   */
+  write(root, work) {
+    if (!withText(root, (at) => M._delve_web_studio_clear(at))) return false;
+    for (const [path, bytes] of work) {
+      const put = withText(root, (folder) => withText(path, (name) => withBytes(bytes,
+        (at) => M._delve_web_studio_put(folder, name, at, bytes.length))));
+      if (!put) return false;
+    }
+    return true;
+  },
+  /**
+   * The data check of the folder at `root`: how many tiles it checked and
+   * its findings, one line each, as the desktop's check prints them; or
+   * why the folder cannot be checked at all.
+   * @param {string} root
+   * @returns {{ problem: string } | { problem?: undefined, tiles: number, lines: string[] }}
+   */
+  check(root) {
+    const report = withText(root, (at) => M.UTF8ToString(M._delve_web_studio_check(at))).split('\n');
+    if (report[0].charAt(0) === '!') return { problem: report[0].slice(1) };
+    return { tiles: Number(report[0]), lines: report.slice(1) };
+  },
+  /**
+   * The first level of `seed` on the data at `root`, drawn by the program
+   * without a window: the visible page's colour indices and its palette
+   * (RGB triples); null when it could not be drawn.
+   * @param {string} root @param {string} seed  digits, as delve-replay's --seed takes them
+   * @returns {{ width: number, height: number, pixels: Uint8Array, palette: Uint8Array } | null}
+   */
+  preview(root, seed) {
+    const out = alloc(4 * 8);
+    try {
+      const at = withText(root, (folder) => withText(seed, (digits) => M._delve_web_studio_preview(folder, digits, out)));
+      if (!at) return null;
+      const [width, height, paletteAt, colours] = doubles(out, 4);
+      const pixels = takeBytes(at, width * height);
+      return { width, height, pixels, palette: M.HEAPU8.slice(paletteAt, paletteAt + 3 * colours) };
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * A tile file's bytes as the game loads them: the picture (doubled, as the
+   * game draws it) in palette indices, a row at a time; null when the bytes
+   * are not a tile file.
+   * @param {Uint8Array} bytes
+   * @returns {{ width: number, height: number, pixels: Uint8Array } | null}
+   */
+  tile(bytes) {
+    const out = alloc(2 * 8);
+    try {
+      const at = withBytes(bytes, (from) => M._delve_web_studio_tile(from, bytes.length, out));
+      if (!at) return null;
+      const [width, height] = doubles(out, 2);
+      return { width, height, pixels: takeBytes(at, width * height) };
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * Starts playing a recording on the data at `root`, its checkpoints
+   * checked as delve-replay --recording checks them, stopping after
+   * `lastFrame` frames (0: at its end). The job, with the recording's last
+   * turn and the digest of the data it was played on; or why the bytes are
+   * no recording.
+   * @param {string} root @param {Uint8Array} bytes @param {number} lastFrame
+   * @returns {{ job: number, lastTurn: number, digest: string, problem?: undefined } | { job: 0, problem: string }}
+   */
+  replayStart(root, bytes, lastFrame) {
+    const out = alloc(8);
+    try {
+      const job = withText(root, (folder) => withBytes(bytes,
+        (at) => M._delve_web_studio_replay_start(folder, at, bytes.length, lastFrame, out)));
+      const text = M.UTF8ToString(M._delve_web_studio_replay_text());
+      if (!job) return { job: 0, problem: text };
+      return { job, lastTurn: M.getValue(out, 'double'), digest: text };
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * Plays up to `frames` more frames of the job: where it is, and once it
+   * has ended how ('matched', 'differs' with delve-replay's line, or
+   * 'stopped' at the frame asked for).
+   * @param {number} job @param {number} frames
+   * @returns {{ ended: '' | 'matched' | 'differs' | 'stopped', turn: number, frames: number, message: string }}
+   */
+  replayStep(job, frames) {
+    const out = alloc(2 * 8);
+    try {
+      const code = M._delve_web_studio_replay_step(job, frames, out);
+      const [turn, shown] = doubles(out, 2);
+      if (code < 0) throw new Error('the check was ended');
+      const ended = /** @type {const} */ (['', 'matched', 'differs', 'stopped'])[code];
+      return { ended, turn, frames: shown, message: code > 0 ? M.UTF8ToString(M._delve_web_studio_replay_text()) : '' };
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * What the job's game shows now, as the preview gives it; null when nothing.
+   * @param {number} job
+   * @returns {{ width: number, height: number, pixels: Uint8Array } | null}
+   */
+  replayPage(job) {
+    const out = alloc(2 * 8);
+    try {
+      const at = M._delve_web_studio_replay_page(job, out);
+      if (!at) return null;
+      const [width, height] = doubles(out, 2);
+      return { width, height, pixels: takeBytes(at, width * height) };
+    } finally {
+      M._free(out);
+    }
+  },
+  /** @param {number} job */
+  replayEnd: (job) => { M._delve_web_studio_replay_end(job); },
+  /** The digest a recording names the data at `root` by. @param {string} root @returns {string} */
+  digest: (/** @type {string} */ root) => withText(root, (at) => M.UTF8ToString(M._delve_web_studio_digest(at))),
+  /** The palette every picture of the game is drawn in, RGB triples. @returns {Uint8Array} */
+  palette() {
+    const out = alloc(8);
+    try {
+      const at = M._delve_web_studio_palette(out);
+      return M.HEAPU8.slice(at, at + 3 * M.getValue(out, 'double'));
+    } finally {
+      M._free(out);
+    }
+  },
+};
 
 /**
  * A file into the program's file system (a recording for it to play on or
@@ -470,7 +648,10 @@ export function load(handlers) {
     },
     // What the page prepares once the runtime is up (kept games, own data)
     // is a task of its own, too.
-    onRuntimeInitialized: () => { breathe().then(handlers.ready); },
+    onRuntimeInitialized: () => {
+      runtimeResolve();
+      breathe().then(handlers.ready);
+    },
     /** @param {unknown} what */
     onAbort: (what) => {
       backend = 0;

@@ -18,6 +18,13 @@ export const Delve = {
   /** @type {number[]} ms each kept batch took the page, the latest 1000 */
   keepTimes: [],
   keptPictures: 0,    // pictures of the game kept so far
+  studioPreviews: 0,  // previews the studio has drawn
+  /** @type {number[]} ms from a change in the studio to its preview drawn, the latest 1000 */
+  studioTimes: [],
+  /** @type {string[]} the data check's lines for the studio's work, as last checked */
+  studioFindings: [],
+  /** @type {import('./studio-against.js').CheckOutcome[]} the studio's checks against kept games, in order */
+  studioChecks: [],
   /** @type {(text: string) => boolean} */
   queueKey: () => false,
 };

@@ -10,6 +10,7 @@ import { createKeptStore } from './kept-store.js';
 import { createKeeper } from './kept.js';
 import { gamesControls } from './games.js';
 import { ownControls, closeOwnDialog, playingName } from './own.js';
+import { studioControls } from './studio.js';
 import { note } from './screen.js';
 import { createStartup } from './startup.js';
 import { describe } from './bridge.js';
@@ -68,6 +69,10 @@ const listed = store.list(null).catch((error) => {
 let startup = null;
 const games = gamesControls({ store, keeper, closeOwnDialog, launch: (next) => startup && startup.launch(next) });
 ownControls();
+studioControls({
+  list: () => { const current = keeper.current(); return store.list(current ? current.id : null); },
+  read: (id) => store.read(id),
+});
 const sharing = shareControls();
 // Playing on from a watched turn is a new game, kept as any new game is.
 const watching = watchBar({

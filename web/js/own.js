@@ -34,6 +34,8 @@ export const playingName = () => playing;
 export const linkedDungeon = () => linked;
 /** The program's arguments for the data it plays. */
 export const dataArgs = () => (playing ? ['--data', root] : []);
+/** Where the own data played is, in the program's file system. */
+export const ownRoot = () => root;
 
 const dialog = /** @type {HTMLDialogElement} */ (byId('own-dialog'));
 
@@ -111,13 +113,23 @@ function tryOwn(source) {
   });
 }
 
+/**
+ * Keeps the files and starts the page again on them, as the chosen data is
+ * played; rejects with the browser's reason when it would not keep them.
+ * @param {Source} source
+ * @returns {Promise<void>}
+ */
+export function playOwnSource(source) {
+  return keep.put(source).then(() => {
+    localStorage.setItem(FLAG, source.name);
+    location.reload();
+  });
+}
+
 function playChosen() {
   const source = chosen;
   if (!source) return;
-  keep.put(source).then(() => {
-    localStorage.setItem(FLAG, source.name);
-    location.reload();
-  }).catch((error) => {
+  playOwnSource(source).catch((error) => {
     show('The browser would not keep the files to play them (' + describe(error) + ').', true);
   });
 }

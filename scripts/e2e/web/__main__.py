@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.a
 PAGE_FILES = ["delve.data", "delve.js", "delve.wasm", "icon-192.png", "icon-512.png", "index.html",
               "manifest.webmanifest", "page.css", "sw.js"]
 # The checks that need Chromium's own protocol, then those of every engine.
-GROUPS = ("play", "touch", "own-data", "kept", "watch", "studio-link", "app", "engines")
+GROUPS = ("play", "touch", "own-data", "kept", "watch", "studio-link", "app", "studio", "engines")
 
 
 def options(argv):
@@ -42,6 +42,9 @@ def options(argv):
                         "slowed down")
     parser.add_argument("--watch-screenshot", metavar="FILE.png", help="save the page watching a kept game, "
                         "paused mid-game with the watch bar")
+    parser.add_argument("--studio-screenshots", metavar="DIR", help="save the studio's parts as an author meets "
+                        "them: studio-data.png (a data file with a finding), studio-tiles.png, studio-preview.png "
+                        "and studio-check.png (a kept game checked against changed data)")
     parser.add_argument("--engines", metavar="ENGINES", default=",".join(browser.ENGINES),
                         help="the engines the engines checks run in, comma-separated: " + ", ".join(browser.ENGINES) +
                         " (the other checks run in Chromium, when it is listed)")
@@ -58,7 +61,7 @@ def options(argv):
     if "chromium" not in args.engines:
         args.only = [g for g in args.only if g == "engines"]
     for name in ("page_screenshot", "touch_screenshot", "own_data_screenshot", "loading_screenshot", "watch_screenshot",
-                 "build", "web"):
+                 "studio_screenshots", "build", "web"):
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))
     return args
@@ -129,8 +132,8 @@ def run_groups(run):
         WebSocketException = Stop
 
     from e2e.bidi import BidiError
-    from e2e.web import (app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, studio_link,
-                         touch, watch)
+    from e2e.web import (app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, studio,
+                         studio_link, touch, watch)
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -173,6 +176,9 @@ def run_groups(run):
             guarded("studio-link", check, run)
     if "app" in run.only:
         guarded("app", app.check_app, run)
+    if "studio" in run.only:
+        guarded("studio", studio.check_studio, run)
+        guarded("studio", studio.check_against_kept, run)
     if "engines" in run.only:
         engines.check_engines(run, run.engines, guarded)
         # Chromium's own checks above cover these in Chromium.
