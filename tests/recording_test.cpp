@@ -213,30 +213,6 @@ TEST(Recording, ChangedDataStopsAtTheFirstCheckpointNamingTheCause) {
 
 // The page plays a long game a few frames at a time: a slice boundary must
 // change nothing of what is checked, found or shown.
-Played playInSlices(const std::string& root, const std::string& text, int32_t lastFrame, int& slices) {
-    std::string error;
-    auto recording = parseRecording(text, error);
-    EXPECT_TRUE(recording) << error;
-    if (!recording) return {};
-    BatchBackend screen({});
-    PlaybackBackend pb(screen, *recording);
-    Platform platform(pb);
-    platform.files.root = root;
-    auto game = std::make_unique<Game>(platform);
-    std::ostringstream trace;
-    PlaybackSteps steps;
-    Played p;
-    for (slices = 1;; slices++) {
-        if (auto result = stepRecording(*game, pb, *recording, dataFolderDigest(root), steps, &trace, lastFrame, 7)) {
-            p.result = *result;
-            break;
-        }
-    }
-    p.trace = trace.str();
-    p.shownHash = screen.shownHash;
-    return p;
-}
-
 TEST(Recording, PlayedInSlicesIsPlayedWhole) {
     ScratchDir dir;
     copyStaged(dir);
@@ -247,7 +223,7 @@ TEST(Recording, PlayedInSlicesIsPlayedWhole) {
     for (const std::string& text : {rec.text, forged}) {
         const Played whole = play(dir.path(), text);
         int slices = 0;
-        const Played sliced = playInSlices(dir.path(), text, 0, slices);
+        const Played sliced = playInSlices(dir.path(), text, 0, 7, slices);
         EXPECT_EQ(sliced.result.kind, whole.result.kind);
         EXPECT_EQ(sliced.result.turn, whole.result.turn);
         EXPECT_EQ(sliced.result.message, whole.result.message);
@@ -258,7 +234,7 @@ TEST(Recording, PlayedInSlicesIsPlayedWhole) {
     EXPECT_EQ(play(dir.path(), forged).result.turn, 100);
     // Stopped at a frame inside a slice: that frame, no further.
     int slices = 0;
-    const Played stopped = playInSlices(dir.path(), rec.text, 60, slices);
+    const Played stopped = playInSlices(dir.path(), rec.text, 60, 7, slices);
     EXPECT_EQ(stopped.result.kind, PlaybackResult::Stopped);
     EXPECT_EQ(std::count(stopped.trace.begin(), stopped.trace.end(), '\n'), 60);
     // The start-up and the first level are slices of their own.

@@ -59,7 +59,8 @@ Recorded record(const std::string& root, std::deque<std::string> batches, const 
     return r;
 }
 
-Played play(const std::string& root, const std::string& text) {
+Played playInSlices(const std::string& root, const std::string& text, int32_t lastFrame, int32_t frameBudget,
+                    int& slices) {
     std::string error;
     auto recording = parseRecording(text, error);
     EXPECT_TRUE(recording) << error;
@@ -70,11 +71,23 @@ Played play(const std::string& root, const std::string& text) {
     platform.files.root = root;
     auto game = std::make_unique<Game>(platform);
     std::ostringstream trace;
+    PlaybackSteps steps;
     Played p;
-    p.result = playRecording(*game, pb, *recording, dataFolderDigest(root), &trace);
+    for (slices = 1;; slices++) {
+        auto result = stepRecording(*game, pb, *recording, dataFolderDigest(root), steps, &trace, lastFrame, frameBudget);
+        if (result) {
+            p.result = *result;
+            break;
+        }
+    }
     p.trace = trace.str();
     p.shownHash = screen.shownHash;
     return p;
+}
+
+Played play(const std::string& root, const std::string& text) {
+    int slices = 0;
+    return playInSlices(root, text, 0, 0, slices);  // no budget: one slice, the whole game
 }
 
 }  // namespace delve::test

@@ -66,6 +66,10 @@ struct Played {
 };
 
 Played play(const std::string& root, const std::string& text);
+// The same, played `frameBudget` frames a slice (as the page plays a long
+// game) up to `lastFrame` (0: to its end); `slices` counts the slices.
+Played playInSlices(const std::string& root, const std::string& text, int32_t lastFrame, int32_t frameBudget,
+                    int& slices);
 
 std::string readWhole(std::FILE* f);
 

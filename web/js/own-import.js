@@ -198,3 +198,22 @@ export async function importOwn(source, root, options = {}) {
     return true;
   }
 }
+
+/**
+ * Hands the zip or folder chosen in either input to `take`, as a source the
+ * import reads, and empties the input so the same one can be chosen again.
+ * @param {HTMLInputElement} zip @param {HTMLInputElement} folder
+ * @param {(source: Source) => void} take
+ */
+export function whenChosen(zip, folder, take) {
+  zip.addEventListener('change', () => {
+    if (zip.files && zip.files.length) take({ kind: 'zip', name: zip.files[0].name, files: [zip.files[0]] });
+    zip.value = '';
+  });
+  folder.addEventListener('change', () => {
+    const files = Array.from(folder.files || [], (file) => ({ path: file.webkitRelativePath || file.name, file }));
+    const name = files.length ? files[0].path.split('/')[0] : 'the folder';
+    take({ kind: 'folder', name, files });
+    folder.value = '';
+  });
+}

@@ -4,7 +4,7 @@
 // on them, with "--data /own" as the desktop game takes --data.
 import { describe } from './bridge.js';
 import { Delve } from './hooks.js';
-import { importOwn } from './own-import.js';
+import { importOwn, whenChosen } from './own-import.js';
 import { createOwnKeep } from './own-keep.js';
 import { byId, note, focusGame } from './screen.js';
 
@@ -190,16 +190,7 @@ export function ownControls() {
   dialog.addEventListener('close', focusGame);
   // Keys typed in the dialog are the dialog's, never the game's.
   dialog.addEventListener('keydown', (event) => event.stopPropagation());
-  zip.addEventListener('change', () => {
-    if (zip.files && zip.files.length) tryOwn(zipSource(zip.files[0]));
-    zip.value = '';
-  });
-  folder.addEventListener('change', () => {
-    const files = Array.from(folder.files || [], (file) => ({ path: file.webkitRelativePath || file.name, file }));
-    const name = files.length ? files[0].path.split('/')[0] : 'the folder';
-    tryOwn({ kind: 'folder', name, files });
-    folder.value = '';
-  });
+  whenChosen(zip, folder, tryOwn);
   byId('own-play').addEventListener('click', playChosen);
   byId('own-back').addEventListener('click', () => { forget().then(() => location.reload()); });
   document.addEventListener('dragover', (event) => {

@@ -6,7 +6,7 @@
 // it as a .zip for the desktop game.
 import { studio, describe } from './bridge.js';
 import { Delve, addTime } from './hooks.js';
-import { importOwn } from './own-import.js';
+import { importOwn, whenChosen } from './own-import.js';
 import { ownRoot, playingName, playOwnSource } from './own.js';
 import { byId, focusGame } from './screen.js';
 import { bytesOfText, editorLineOf, findingsFor, findingsOf, gutterOf, textOfBytes } from './studio-text.js';
@@ -433,16 +433,7 @@ export function studioControls(games) {
   byId('studio-from-own').addEventListener('click', () => {
     folderWork(ownRoot()).then((own) => startFrom(own, 'The work starts from your data "' + playingName() + '".'));
   });
-  zip.addEventListener('change', () => {
-    if (zip.files && zip.files.length) startFromSource({ kind: 'zip', name: zip.files[0].name, files: [zip.files[0]] });
-    zip.value = '';
-  });
-  folder.addEventListener('change', () => {
-    const files = Array.from(folder.files || [], (file) => ({ path: file.webkitRelativePath || file.name, file }));
-    const name = files.length ? files[0].path.split('/')[0] : 'the folder';
-    startFromSource({ kind: 'folder', name, files });
-    folder.value = '';
-  });
+  whenChosen(zip, folder, startFromSource);
   byId('studio-play').addEventListener('click', play);
   byId('studio-download').addEventListener('click', download);
   byId('studio-share').addEventListener('click', share);
