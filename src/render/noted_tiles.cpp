@@ -1,0 +1,38 @@
+#include "render/noted_tiles.h"
+
+#include "platform/draw_notes.h"
+#include "render/tile_image.h"
+
+namespace delve {
+
+void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combine mode) {
+    DrawNotes& n = *p.screen.notes;
+    Files& files = p.files;
+    auto known = n.tiles.find(fileName);
+    // With a memo every file read is kept and only a write changes one; the
+    // read skipped here would change nothing. Without one the folder may
+    // change under the game, so every draw reads.
+    const bool fresh = files.memo && known != n.tiles.end() && known->second.checkedAt == files.filesWritten + 1;
+    int32_t image = fresh ? known->second.image : -1;
+    if (!fresh) {
+        const auto bytes = readGameFileView(files, fileName);
+        if (!bytes) {
+            // Not kept: a file that could not be opened may be there later.
+            if (n.placeholder < 0) n.placeholder = static_cast<int32_t>(addImage(n, tilePlaceholder()));
+            image = n.placeholder;
+        } else {
+            if (known == n.tiles.end()) known = n.tiles.emplace(fileName, DrawNotes::NamedTile{}).first;
+            DrawNotes::NamedTile& tile = known->second;
+            if (tile.checkedAt == 0 || tile.bytes != *bytes) {
+                tile.bytes.assign(bytes->data(), bytes->size());
+                auto decoded = decodeTileImage(*bytes);
+                tile.image = decoded ? static_cast<int32_t>(addImage(n, std::move(*decoded))) : -1;
+            }
+            tile.checkedAt = files.filesWritten + 1;
+            image = tile.image;
+        }
+    }
+    if (image >= 0) noteImage(n, p.screen, x, y, static_cast<uint32_t>(image), mode);
+}
+
+}  // namespace delve
