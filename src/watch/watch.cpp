@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "recording/data_digest.h"
+#include "watch/composed_seek.h"
 #include "watch/page_pack.h"
 
 namespace delve {
@@ -92,6 +93,7 @@ void putPages(Watch& w, size_t index) {
 void putMoment(Watch& w, size_t index) {
     putState(*w.run, w.moments[index].state);
     putPages(w, index);
+    w.composed = false;
 }
 
 // One turn on, keeping a moment when the turn is due one and none is kept.
@@ -108,7 +110,7 @@ bool stepAndKeep(Watch& w) {
         return false;
     }
     const int32_t turn = w.run->turn;
-    if (turn % w.momentTurns == 1 && turn > indexedTurn(w)) keepMoment(w);
+    if (turn % w.momentTurns == 1 && turn > indexedTurn(w) && !w.composed) keepMoment(w);
     return true;
 }
 
@@ -119,14 +121,36 @@ std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoo
     w->recording = std::move(recording);
     w->keptBytesLimit = keptBytesLimit;
     const uint64_t digest = dataFolderDigest(dataRoot);
-    {
-        WatchedRun undrawn(w->recording, dataRoot, digest, false);
-        TimelineNotes notes;
-        while (nextTurn(undrawn)) noteFrame(w->timeline, notes, *undrawn.game, undrawn.turn, undrawn.newLevel);
-        w->timeline.mismatch = undrawn.mismatch;
-    }
+    // The run that will be shown plays the whole game once with its draws
+    // noted (its kept states are then its own), and comes back to turn 1
+    // with composed pages. Half the room is the notes'; the moments get
+    // what they leave.
+    w->notes = std::make_unique<DrawNotes>();
+    w->notes->bytesLimit = std::max<size_t>(keptBytesLimit / 2, 1);
     w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
-    stepAndKeep(*w);
+    {
+        WatchedRun& noting = *w->run;
+        noting.platform.screen.notes = w->notes.get();
+        TimelineNotes notes;
+        while (nextTurn(noting)) {
+            noteFrame(w->timeline, notes, *noting.game, noting.turn, noting.newLevel);
+            noteOpeningTurn(*w, noting);
+        }
+        w->timeline.mismatch = noting.mismatch;
+        noting.platform.screen.notes = nullptr;
+        noting.platform.screen.skipDrawing = false;
+    }
+    if (!w->states.empty() && composeTurn(*w, 1)) {
+        w->composed = false;
+        keepMoment(*w);
+    } else {
+        // Nothing noted to come back to: turn 1 is drawn.
+        w->states.clear();
+        w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
+        stepAndKeep(*w);
+    }
+    const size_t noted = noteBytes(*w->notes) + w->states.size() * kStateBytes;
+    w->keptBytesLimit = keptBytesLimit > noted ? keptBytesLimit - noted : 0;
     return w;
 }
 
@@ -136,8 +160,11 @@ const Game& shownGame(const Watch& w) { return *w.run->game; }
 
 int32_t indexedTurn(const Watch& w) { return w.moments.empty() ? 0 : w.moments.back().state.turn; }
 
-int32_t showTurn(Watch& w, int32_t turn) {
-    turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+namespace {
+
+// Draws up to `turn` from the run or the latest kept moment before it; from
+// a moment only when `fromMoments` (moments are kept only from one).
+int32_t drawTo(Watch& w, int32_t turn, bool fromMoments) {
     WatchedRun& run = *w.run;
     // The latest moment at or before the turn, unless the run is nearer.
     auto after = std::upper_bound(w.moments.begin(), w.moments.end(), turn,
@@ -145,11 +172,20 @@ int32_t showTurn(Watch& w, int32_t turn) {
     if (after != w.moments.begin()) {
         const auto index = static_cast<size_t>(after - w.moments.begin()) - 1;
         const int32_t from = w.moments[index].state.turn;
-        if (run.turn > turn || run.turn < from) putMoment(w, index);
+        if (run.turn > turn || run.turn < from || (fromMoments && w.composed)) putMoment(w, index);
     }
     while (run.turn < turn && stepAndKeep(w)) {
     }
     return run.turn;
+}
+
+}  // namespace
+
+int32_t showTurn(Watch& w, int32_t turn) {
+    turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+    if (!composedIsNearer(w, turn)) return drawTo(w, turn, false);
+    if (composeTurn(w, turn)) return w.run->turn;
+    return drawTo(w, turn, true);  // from a kept moment: the run's pages are not that turn's
 }
 
 namespace {
@@ -163,7 +199,7 @@ bool indexSome(Watch& w, int32_t turns) {
     const int32_t shown = shownTurn(w);
     // Whole spans between moments: a slice always keeps one more.
     const int32_t spans = std::max(turns / w.momentTurns, 1);
-    showTurn(w, std::min(indexedTurn(w) + spans * w.momentTurns, w.timeline.lastTurn));
+    drawTo(w, std::min(indexedTurn(w) + spans * w.momentTurns, w.timeline.lastTurn), true);
     showTurn(w, shown);
     return moreToIndex(w);
 }

@@ -3,24 +3,26 @@
 // back, and shows exactly the picture a replay of the recording up to that
 // turn leaves on the screen.
 //
-// Opening replays the recording once without drawing (the game's state
-// never depends on pixels), which finds its timeline in well under a
-// second. The map is drawn over the cells of earlier turns, though, so a
-// picture can only come from drawing every turn before it: the watcher
-// draws the game through once more, a slice at a time while the viewer
-// looks on (`indexSome`, given a number of turns so that a slice costs the
-// same on every machine's clock), and keeps the whole state every `kMomentTurns`
-// turns with its pages packed. Showing a turn then puts back the latest
-// kept moment before it and draws at most that many turns. A turn past the
-// moments kept so far is drawn up to from the last one, keeping moments on
-// the way, so no drawing is ever done twice.
+// Opening replays the recording once with its draws noted, not done (the
+// game's state never depends on pixels), which finds its timeline and lets
+// any turn's pages be composed at once (watch/composed_seek.h). Should the
+// notes stop short (they outgrow their room, the window changes size), the
+// turns after are drawn: the watcher draws the game through once more, a
+// slice at a time while the viewer looks on (`indexSome`, given a number of
+// turns so that a slice costs the same on every machine's clock), and keeps
+// the whole state every `kMomentTurns` turns with its pages packed. Showing
+// a turn near a kept moment puts it back and draws at most that many
+// turns. A turn past the moments kept so far is drawn up to from the last
+// one, keeping moments on the way, so no drawing is ever done twice.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/draw_notes.h"
 #include "platform/screen.h"
 #include "recording/recording_format.h"
+#include "watch/composed_seek.h"
 #include "watch/timeline.h"
 #include "watch/watched_run.h"
 
@@ -57,6 +59,12 @@ struct Watch {
     int32_t momentTurns = kMomentTurns;  // the spacing of the moments
     size_t keptBytes = 0;             // what the moments hold, roughly
     size_t keptBytesLimit = 0;        // the moments thin out past it
+    // Noted at opening: the draws of every turn up to notes->turn, and the
+    // run's state every kStateTurns turns, to compose any of those turns.
+    std::unique_ptr<DrawNotes> notes;
+    std::vector<RunState> states;
+    int32_t drawnSpan = kDrawnSpan;  // nearer than this to the run or a moment, a turn is drawn up to
+    bool composed = false;   // the run stands on composed pages: no moment is kept from it
 };
 
 // Opens a checked recording on the data folder `dataRoot`: finds the

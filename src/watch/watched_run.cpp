@@ -1,6 +1,7 @@
 #include "watch/watched_run.h"
 
 #include "kept/playback.h"
+#include "platform/draw_notes.h"
 #include "recording/checkpoint.h"
 
 namespace delve {
@@ -31,8 +32,14 @@ bool checkpointHolds(WatchedRun& run) {
     const auto checkpoint = run.playback.takeCheckpoint();
     if (!checkpoint) return run.playback.usedUp();
     if (checkpoint->turn != g.turnCount) return false;
-    return run.platform.screen.skipDrawing ||
-           checkpoint->digest == checkpointDigest(g, run.program.shownMessage);
+    Screen& screen = run.platform.screen;
+    if (screen.skipDrawing) return true;
+    // Noted rather than drawn: the shown page is composed from the notes to
+    // be checked, unless they cannot tell (then, as without drawing, only
+    // the turn is checked).
+    if (screen.notes && (screen.notes->quiet || !composePage(*screen.notes, -1, screen, screen.visiblePage)))
+        return true;
+    return checkpoint->digest == checkpointDigest(g, run.program.shownMessage);
 }
 
 }  // namespace

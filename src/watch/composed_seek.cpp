@@ -1,0 +1,59 @@
+#include "watch/composed_seek.h"
+
+#include <algorithm>
+
+#include "watch/watch.h"
+
+namespace delve {
+
+void noteOpeningTurn(Watch& w, WatchedRun& noting) {
+    Screen& screen = noting.platform.screen;
+    if (!screen.notes) return;
+    DrawNotes& n = *screen.notes;
+    noteTurnEnd(n, noting.turn);
+    if (n.stopped) {
+        // The rest is only for the timeline: played on without drawing, as
+        // fast as the game's work goes. Those turns are drawn when shown.
+        screen.notes = nullptr;
+        screen.skipDrawing = true;
+        return;
+    }
+    if ((noting.turn - 1) % kStateTurns == 0) w.states.push_back(keepState(noting));
+}
+
+bool composedIsNearer(const Watch& w, int32_t turn) {
+    if (!w.notes || w.states.empty() || turn > w.notes->turn || turn < w.states.front().turn) return false;
+    const int32_t shown = w.run->turn;
+    if (shown <= turn && turn - shown <= w.drawnSpan) return false;
+    const auto after = std::upper_bound(w.moments.begin(), w.moments.end(), turn,
+                                        [](int32_t t, const Moment& m) { return t < m.state.turn; });
+    return after == w.moments.begin() || turn - std::prev(after)->state.turn > w.drawnSpan;
+}
+
+bool composeTurn(Watch& w, int32_t turn) {
+    const auto after = std::upper_bound(w.states.begin(), w.states.end(), turn,
+                                        [](int32_t t, const RunState& s) { return t < s.turn; });
+    if (after == w.states.begin() || !w.notes) return false;
+    WatchedRun& run = *w.run;
+    DrawNotes& n = *w.notes;
+    // From here the run's pages are not those of its turn until composed.
+    w.composed = true;
+    putState(run, *std::prev(after));
+    // The turns between are played with their draws' files read as drawing
+    // reads them (the game's files are part of its state) but nothing noted.
+    Screen& screen = run.platform.screen;
+    screen.notes = &n;
+    n.quiet = true;
+    while (run.turn < turn && nextTurn(run)) {
+    }
+    n.quiet = false;
+    screen.notes = nullptr;
+    if (run.turn != turn) return false;
+    const size_t bytes = static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height);
+    if (screen.pages[0].size() != bytes && !screen.pages.reset(bytes)) return false;
+    for (int p = 0; p < kPageCount; ++p)
+        if (!composePage(n, turn, screen, p)) return false;
+    return true;
+}
+
+}  // namespace delve
