@@ -208,9 +208,24 @@ void noteDraw(DrawNotes& n, int page, const NotedDraw& draw, const Rect& reach) 
     std::vector<uint32_t>& live = n.live[static_cast<size_t>(page)];
     const auto c0 = static_cast<int>(r.left / kNoteBlock), c1 = static_cast<int>((r.right - 1) / kNoteBlock);
     const auto r0 = static_cast<int>(r.top / kNoteBlock), r1 = static_cast<int>((r.bottom - 1) / kNoteBlock);
+    // The blocks wholly inside a covering draw (a panel's clearing is some
+    // eight hundred) are its own without further looking.
+    const bool covering = draw.kind == NotedDraw::Kind::FilledBox ||
+                          (draw.kind == NotedDraw::Kind::Image &&
+                           (draw.mode == Combine::Pset || draw.mode == Combine::Preset));
+    auto lastWhole = [](int64_t right, int64_t edge, int count) {
+        return right >= edge ? count - 1 : static_cast<int>(right / kNoteBlock) - 1;
+    };
+    const auto ci0 = static_cast<int>((r.left + kNoteBlock - 1) / kNoteBlock), ci1 = lastWhole(r.right, l.width, l.columns);
+    const auto ri0 = static_cast<int>((r.top + kNoteBlock - 1) / kNoteBlock), ri1 = lastWhole(r.bottom, l.height, l.rows);
     for (int row = r0; row <= r1; ++row)
         for (int column = c0; column <= c1; ++column) {
             const int b = row * l.columns + column;
+            if (covering && column >= ci0 && column <= ci1 && row >= ri0 && row <= ri1) {
+                if (fresh == 0) fresh = internLink(n, 0, d);
+                live[static_cast<size_t>(b)] = fresh;
+                continue;
+            }
             const Rect block = blockRect(l, b);
             if (!touches(n, draw, block)) continue;
             uint32_t link;

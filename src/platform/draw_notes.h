@@ -80,6 +80,7 @@ struct DrawNotes {
         uint64_t checkedAt = 0;  // the files' write count when last read, plus one (0: never)
     };
     std::unordered_map<std::string, NamedTile> tiles;
+    std::vector<std::pair<const std::string*, std::unordered_map<std::string, NamedTile>::iterator>> recentTiles;
     int32_t placeholder = -1;
 
     // The blocks of one window size, from the turn it opened in: per page,

@@ -8,10 +8,18 @@ namespace delve {
 void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combine mode) {
     DrawNotes& n = *p.screen.notes;
     Files& files = p.files;
-    auto known = n.tiles.find(fileName);
+    // Names differ in their last few characters ("font_065.til"): those and
+    // the length pick a slot of the latest names met, asked before the index.
+    uint64_t h = fileName.size();
+    for (size_t i = fileName.size() > 12 ? fileName.size() - 12 : 0; i < fileName.size(); ++i)
+        h = (h ^ static_cast<unsigned char>(fileName[i])) * 0x100000001B3ull;
+    if (n.recentTiles.empty()) n.recentTiles.resize(1024);
+    auto& slot = n.recentTiles[(h ^ (h >> 32)) % n.recentTiles.size()];
+    auto known = slot.first && *slot.first == fileName ? slot.second : n.tiles.find(fileName);
     // With a memo every file read is kept and only a write changes one; the
     // read skipped here would change nothing. Without one the folder may
     // change under the game, so every draw reads.
+    if (known != n.tiles.end()) slot = {&known->first, known};
     const bool fresh = files.memo && known != n.tiles.end() && known->second.checkedAt == files.filesWritten + 1;
     int32_t image = fresh ? known->second.image : -1;
     if (!fresh) {
@@ -22,6 +30,7 @@ void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combin
             image = n.placeholder;
         } else {
             if (known == n.tiles.end()) known = n.tiles.emplace(fileName, DrawNotes::NamedTile{}).first;
+            slot = {&known->first, known};
             DrawNotes::NamedTile& tile = known->second;
             if (tile.checkedAt == 0 || tile.bytes != *bytes) {
                 tile.bytes.assign(bytes->data(), bytes->size());
