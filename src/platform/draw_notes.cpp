@@ -347,7 +347,7 @@ size_t noteBytes(const DrawNotes& n) {
     for (const auto& l : n.layouts)
         if (!l.changes.empty())
             bytes += l.changes.size() * l.changes[0].size() * (sizeof(std::vector<int>) + sizeof(uint32_t) * 2);
-    return bytes + n.tiles.size() * (kIndexEntryBytes + 64);
+    return bytes + n.tiles.size() * (kIndexEntryBytes + 64) + n.keptAlongside;
 }
 
 bool composePage(const DrawNotes& n, int32_t turn, Screen& s, int page) {

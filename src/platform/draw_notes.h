@@ -103,6 +103,7 @@ struct DrawNotes {
     int32_t turn = 0;
     bool stopped = false;
     size_t bytesLimit = 0;  // 0: no limit
+    size_t keptAlongside = 0;  // what is kept beside the notes in the same room
     size_t changeCount = 0, imageBytes = 0;
     // Set while a run steps through turns that are already noted: draws
     // read their files as ever but note nothing.

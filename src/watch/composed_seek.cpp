@@ -18,7 +18,18 @@ void noteOpeningTurn(Watch& w, WatchedRun& noting) {
         screen.skipDrawing = true;
         return;
     }
-    if ((noting.turn - 1) % kStateTurns == 0) w.states.push_back(keepState(noting));
+    if ((noting.turn - 1) % w.stateTurns != 0) return;
+    w.states.push_back(keepState(noting));
+    n.keptAlongside += kKeptStateBytes;
+    // The states share the notes' room, a quarter of it at most: past that
+    // every other one goes and the spacing doubles (turn 1 always stays).
+    if (n.bytesLimit != 0 && n.keptAlongside > n.bytesLimit / 4 && w.states.size() > 2) {
+        std::vector<RunState> kept;
+        for (size_t i = 0; i < w.states.size(); i += 2) kept.push_back(std::move(w.states[i]));
+        w.states = std::move(kept);
+        w.stateTurns *= 2;
+        n.keptAlongside = w.states.size() * kKeptStateBytes;
+    }
 }
 
 bool composedIsNearer(const Watch& w, int32_t turn) {

@@ -6,6 +6,7 @@
 // on to the turn without drawing (a few milliseconds of the game's own
 // work), and composing every page from the notes. Drawing on from there is
 // drawing as ever: the pages are the very pixels the drawn replay leaves.
+#include <cstddef>
 #include <cstdint>
 
 #include "watch/watched_run.h"
@@ -15,6 +16,9 @@ namespace delve {
 struct Watch;
 
 constexpr int32_t kStateTurns = 32;
+// What a kept state costs, roughly: the game record is mostly its two
+// level grids and its tables.
+constexpr size_t kKeptStateBytes = size_t{32} << 10;
 // A turn this near the drawn run or a kept moment is drawn up to: drawing
 // that many turns costs about what composing the pages does.
 constexpr int32_t kDrawnSpan = 12;

@@ -149,7 +149,8 @@ std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoo
         w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
         stepAndKeep(*w);
     }
-    const size_t noted = noteBytes(*w->notes) + w->states.size() * kStateBytes;
+    if (w->states.empty()) w->notes->keptAlongside = 0;
+    const size_t noted = noteBytes(*w->notes);
     w->keptBytesLimit = keptBytesLimit > noted ? keptBytesLimit - noted : 0;
     return w;
 }

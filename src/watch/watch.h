@@ -63,6 +63,7 @@ struct Watch {
     // run's state every kStateTurns turns, to compose any of those turns.
     std::unique_ptr<DrawNotes> notes;
     std::vector<RunState> states;
+    int32_t stateTurns = kStateTurns;  // the spacing of the states
     int32_t drawnSpan = kDrawnSpan;  // nearer than this to the run or a moment, a turn is drawn up to
     bool composed = false;   // the run stands on composed pages: no moment is kept from it
 };
