@@ -6,8 +6,8 @@
 // Opening replays the recording once with its draws noted, not done (the
 // game's state never depends on pixels), which finds its timeline and lets
 // any turn's pages be composed at once (watch/composed_seek.h). Should the
-// notes stop short (they outgrow their room, the window changes size), the
-// turns after are drawn: the watcher draws the game through once more, a
+// notes stop short (they outgrow their room, or a draw comes that they do
+// not take), the turns after are drawn: the watcher draws the game through once more, a
 // slice at a time while the viewer looks on (`indexSome`, given a number of
 // turns so that a slice costs the same on every machine's clock), and keeps
 // the whole state every `kMomentTurns` turns with its pages packed. Showing
