@@ -15,6 +15,7 @@
 //
 // Any block of any page at any noted turn is then rasterised from its chain
 // alone (`composePage`), a few draws a block.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -81,6 +82,7 @@ struct DrawNotes {
     };
     std::unordered_map<std::string, NamedTile> tiles;
     std::vector<std::pair<const std::string*, std::unordered_map<std::string, NamedTile>::iterator>> recentTiles;
+    std::array<NamedTile*, 512> codedTiles{};  // font tiles by code, then map tiles
     int32_t placeholder = -1;
 
     // The blocks of one window size, from the turn it opened in: per page,

@@ -1,6 +1,8 @@
 #include "render/noted_tiles.h"
 
 #include "platform/draw_notes.h"
+#include "platform/numbers.h"
+#include "render/tile_drawing.h"
 #include "render/tile_image.h"
 
 namespace delve {
@@ -42,6 +44,25 @@ void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combin
         }
     }
     if (image >= 0) noteImage(n, p.screen, x, y, static_cast<uint32_t>(image), mode);
+}
+
+void noteCodedTile(Platform& p, int x, int y, int code, bool map) {
+    DrawNotes& n = *p.screen.notes;
+    const int sx = saturateInt32(2 * int64_t{x}), sy = saturateInt32(2 * int64_t{y});
+    if (code < 0 || code > 255 || !p.files.memo) {
+        noteTileFile(p, sx, sy, map ? mapTileName(code) : fontTileName(code), Combine::Pset);
+        return;
+    }
+    auto& known = n.codedTiles[static_cast<size_t>(map ? 256 + code : code)];
+    if (known && known->checkedAt == p.files.filesWritten + 1) {
+        // As noteTileFile would find it, without the name.
+        if (known->image >= 0) noteImage(n, p.screen, sx, sy, static_cast<uint32_t>(known->image), Combine::Pset);
+        return;
+    }
+    const std::string name = map ? mapTileName(code) : fontTileName(code);
+    noteTileFile(p, sx, sy, name, Combine::Pset);
+    const auto entry = n.tiles.find(name);
+    known = entry == n.tiles.end() ? nullptr : &entry->second;
 }
 
 }  // namespace delve

@@ -11,5 +11,9 @@ namespace delve {
 
 // (x, y) in page pixels; the screen's notes must be set.
 void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combine mode);
+// A font tile (`map` false) or map tile by its code, drawn "pset" at a
+// logical position: most draws of a frame, so their names are made only
+// when the file must be read again.
+void noteCodedTile(Platform& p, int x, int y, int code, bool map);
 
 }  // namespace delve
