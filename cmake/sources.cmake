@@ -8,7 +8,7 @@
 # reads and writes links in its own JavaScript).
 set(DELVE_SHARED_FOLDERS
   platform platform/headless platform/web
-  render game data data/check level rules recording walk flow kept watch own_data)
+  render game data data/check level rules recording walk flow kept watch watch/strip own_data)
 
 # delve_sources(VAR FOLDER...): the .cpp files of the shared folders and of
 # FOLDER... (relative to src/), sorted so every build lists them alike.

@@ -19,6 +19,7 @@
 #include "game/trace.h"
 #include "platform/headless/headless_backend.h"
 #include "recording/checkpoint.h"
+#include "recording/data_digest.h"
 #include "recording/playback_backend.h"
 #include "support/recordings.h"
 #include "support/support.h"
@@ -244,6 +245,58 @@ TEST(Watch, TimelineOfRecordingsCutShortQuitAndForged) {
     EXPECT_EQ(showTurn(*stopped, 100), 49);
     EXPECT_EQ(stopped->timeline.lastTurn, 49);
     EXPECT_NE(stopped->timeline.mismatch.find("turn 50"), std::string::npos) << stopped->timeline.mismatch;
+}
+
+// The replay tool's refusal of a damaged recording, its line as stderr says it.
+std::string replayRefusal(const std::string& root, const Recording& r) {
+    HeadlessBackend quiet("");
+    PlaybackBackend pb(quiet, r);
+    Platform platform(pb);
+    platform.files.root = root;
+    auto game = std::make_unique<Game>(platform);
+    const PlaybackResult result = playRecording(*game, pb, r, dataFolderDigest(root), nullptr);
+    EXPECT_EQ(result.kind, result.message.empty() ? PlaybackResult::Finished : PlaybackResult::Mismatch);
+    return result.message;
+}
+
+TEST(Watch, TheWatcherRefusesADamagedRecordingAsTheReplayToolDoes) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
+    const Kept& k = kept();
+    Batches keys = k.keys;
+    keys.push_back("\x1b");
+    const std::string quit = recordQuickly(k.dir.path(), keys).text;
+    const size_t end = quit.rfind("\np ");
+    ASSERT_NE(end, std::string::npos);
+    const size_t p100 = quit.find("\np 100 ");
+    ASSERT_NE(p100, std::string::npos);
+
+    std::string forged = quit;
+    forged[quit.find("\np 50 ") + 6] ^= 1;  // a digest: only drawing finds it
+    std::string missing = quit;
+    missing.erase(p100 + 1, quit.find('\n', p100 + 1) - p100);
+    std::string endMoved = quit;
+    endMoved.insert(end + 3, "1");  // the end checkpoint of another turn
+    const struct {
+        const char* what;
+        std::string text;
+        const char* refusal;
+    } cases[] = {
+        {"a forged checkpoint", forged, "turn 50: the game does not match the recording"},
+        {"a checkpoint left out", missing, "turn 100: the recording has no checkpoint where the game has one"},
+        {"the end's checkpoint of another turn", endMoved, "the game's end does not match the recording"},
+        {"keys after the end", quit + "k 9999 6\n", "the game ended before the recording did"},
+        {"whole", quit, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Recording r = parsed(c.text);
+        const std::string refusal = replayRefusal(k.dir.path(), r);
+        EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+        auto w = openWatch(r, k.dir.path(), 1u << 20);
+        // Drawn through only where the replay without drawing found nothing.
+        if (w->timeline.mismatch.empty()) showTurn(*w, 10'000);
+        EXPECT_EQ(w->timeline.mismatch.empty() ? w->run->mismatch : w->timeline.mismatch, refusal);
+    }
 }
 
 TEST(Watch, FallsAreMarkedOnceEach) {

@@ -10,7 +10,7 @@
 #include "platform/web/canvas_fit.h"
 #include "platform/web/dom_keys.h"
 #include "platform/web/report_text.h"
-#include "platform/web/timeline_json.h"
+#include "watch/timeline_json.h"
 #include "platform/platform.h"
 
 namespace delve {

@@ -16,6 +16,7 @@
                                      slowed 4x, once drawn ahead (page_watch.py)
   WebAssembly memory watching it     at most 32 MiB, after the seeks
   a Share… link to 10,000 keys       at most 24,576 characters
+  a dungeon link to the shipped data at most 12,000 characters
 
     python3 scripts/measure/page.py --web build/web --build build/release --figures FILE
                                     [--seed N] [--turns N] [--long-turns N] [--repeat N]
@@ -61,6 +62,7 @@ IDLE_LIMIT_PERCENT = 2.0
 IDLE_WINDOW_S = 3.0
 KEEP_LIMIT_MS = 1.0
 CONTINUE_LIMIT_S = 3.0  # for 10,000 turns; a game of other length scales it
+DUNGEON_LINK_LIMIT = 12000  # characters: the shipped data as a link, pasted into a message
 
 
 CannotMeasure = page_watch.CannotMeasure
@@ -276,6 +278,39 @@ def long_continue(out, args, url):
         driver.quit()
 
 
+def shipped_dungeon_link(out, args, url):
+    """The shipped res/ and tiles/ (the staged game's) as the studio's
+    Share… packs them: the whole link's length, this server's address in it."""
+    import base64
+    from e2e.browser import start_browser
+    from e2e.web.common import wait_for
+    files = {}
+    for top in ("res", "tiles"):
+        for where, _, names in os.walk(os.path.join(args.game, top)):
+            for name in names:
+                full = os.path.join(where, name)
+                with open(full, "rb") as f:
+                    files[os.path.relpath(full, args.game).replace(os.sep, "/")] = base64.b64encode(f.read()).decode()
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-dungeon-link-", dir=args.work))
+    try:
+        driver.get(url)
+        wait_for(driver, "window.Delve && /running|choosing/.test(Delve.state)", "the page (a dungeon link)")
+        made = driver.execute_async_script("""
+            var files = arguments[0], done = arguments[arguments.length - 1], work = new Map();
+            Object.keys(files).forEach(function (path) {
+              work.set(path, Uint8Array.from(atob(files[path]), function (c) { return c.charCodeAt(0); })); });
+            import('./dungeon-link.js').then(function (m) { return m.shareWork(work); })
+              .then(done, function (error) { done({ problem: String(error) }); });""", files)
+    finally:
+        driver.quit()
+    if "link" not in made:
+        raise Stop("no dungeon link of the shipped data: %s" % made.get("problem"))
+    link = made["link"]
+    out.record("page: a dungeon link to the shipped data", len(link), "characters", DUNGEON_LINK_LIMIT,
+               "%d files, %d bytes; %d characters of it the address %s" % (
+                   len(files), sum(len(base64.b64decode(b)) for b in files.values()), link.index("#"), url))
+
+
 def options():
     parser = argparse.ArgumentParser(prog="scripts/measure/page.py", description="The page's budgets, measured.")
     parser.add_argument("--web", required=True, metavar="DIR", help="the built page (build/web)")
@@ -319,6 +354,7 @@ def main():
             title_and_idle(out, args, url)
             turns_memory_keeping(out, args, url)
             long_continue(out, args, url)
+            shipped_dungeon_link(out, args, url)
         page_watch.watching(out, args, url)
     return 0
 

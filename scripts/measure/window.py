@@ -100,15 +100,20 @@ def main():
             return cannot(figures_path, measured, "%s is missing (scripts/setup installs it)" % tool)
 
     reason = None
-    with program.Session("measure-window", args.keep, summary=False) as s:
-        try:
-            m = Measure(s, build, args.tries, figures_path, measured)
-            m.idle()
-            m.ends()
-            m.continues()
-        except (Stop, CannotMeasure, subprocess.CalledProcessError) as problem:
-            reason = str(problem)
-            s.keep = True
+    try:
+        with program.Session("measure-window", args.keep, summary=False) as s:
+            try:
+                m = Measure(s, build, args.tries, figures_path, measured)
+                m.idle()
+                m.ends()
+                m.continues()
+            except (Stop, CannotMeasure, subprocess.CalledProcessError) as problem:
+                reason = str(problem)
+                s.keep = True
+    except SystemExit as leaving:
+        # A helper that gave up on the machine exits on its own; whatever its
+        # status, 0 would pass for success and 1 for a missed budget.
+        return cannot(figures_path, measured, "stopped with status %s" % leaving.code)
     # Anything else (a fault of this script or of the harness) the session
     # has reported as a failure: no less a figure not measured.
     if not reason and s.status:

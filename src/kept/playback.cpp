@@ -8,25 +8,14 @@
 #include "recording/data_digest.h"
 #include "render/text_printer.h"
 #include "render/tile_drawing.h"
-#include "recording/checkpoint.h"
-#include "flow/program.h"
+#include "kept/replay_engine.h"
 
 namespace delve {
 
 namespace {
 
-PlaybackResult mismatch(const Game& g, const Recording& r, uint64_t dataDigest, const std::string& what) {
-    PlaybackResult result;
-    result.kind = PlaybackResult::Mismatch;
-    result.turn = g.turnCount;
-    result.message = "turn " + std::to_string(g.turnCount) + ": " + what;
-    const std::string cause = likelyMismatchCause(r, dataDigest);
-    if (!cause.empty()) result.message += " (" + cause + ")";
-    return result;
-}
-
-bool matches(const Game& g, const RecordedEvent& checkpoint, const std::string& shownMessage) {
-    return checkpoint.turn == g.turnCount && checkpoint.digest == checkpointDigest(g, shownMessage);
+PlaybackResult playbackRefused(const Game& g, const Recording& r, uint64_t dataDigest, const std::string& what) {
+    return PlaybackResult{PlaybackResult::Mismatch, g.turnCount, refusalLine(g.turnCount, what, &r, dataDigest)};
 }
 
 // The message over the bottom of the shown page, in the game's own font.
@@ -45,47 +34,29 @@ void showStopMessage(Platform& p, const std::string& first, const std::string& s
 
 }  // namespace
 
-std::string likelyMismatchCause(const Recording& r, uint64_t dataDigest) {
-    if (r.dataDigest != dataDigest) return "recorded with other data files";
-    if (r.program != programVersion())
-        return "recorded by delve " + r.program + ", this is delve " + programVersion();
-    return "";
-}
-
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
                              std::ostream* trace, int32_t lastFrame) {
     Program program;
-    int32_t frames = 0;
-    try {
-        while (program.stage != Stage::Ended) {
-            const Stage stage = program.stage;
-            advanceProgram(g, program);
-            if (stage != Stage::Frame) continue;
-            if (trace) *trace << traceLine(g, program.shownMessage) << '\n';
-            if (isCheckpointTurn(g.turnCount)) {
-                if (auto checkpoint = pb.takeCheckpoint()) {
-                    if (!matches(g, *checkpoint, program.shownMessage))
-                        return mismatch(g, r, dataDigest, "the game does not match the recording");
-                } else if (!pb.usedUp()) {
-                    return mismatch(g, r, dataDigest, "the recording has no checkpoint where the game has one");
-                }
-            }
-            if (++frames == lastFrame) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
+    for (int32_t frames = 0;;) {
+        const FrameStep step = nextFrame(g, program);
+        switch (step.kind) {
+        case FrameStep::Frame:
+            break;
+        case FrameStep::Ended:
+            if (const std::string what = checkEnd(g, program, pb); !what.empty())
+                return playbackRefused(g, r, dataDigest, what);
+            return PlaybackResult{PlaybackResult::Finished, g.turnCount, ""};
+        case FrameStep::UsedUp:  // played to its end
+            return PlaybackResult{PlaybackResult::Finished, g.turnCount, ""};
+        case FrameStep::Left:  // the window was closed or the program told to end: the viewer left
+            return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
+        case FrameStep::Diverged:
+            return playbackRefused(g, r, dataDigest, kNoLongerFollows + step.diverged);
         }
-        if (auto checkpoint = pb.takeCheckpoint()) {
-            if (!matches(g, *checkpoint, program.shownMessage))
-                return mismatch(g, r, dataDigest, "the game's end does not match the recording");
-        }
-        if (!pb.usedUp()) return mismatch(g, r, dataDigest, "the game ended before the recording did");
-    } catch (const EndRequested&) {
-        // The window was closed or the program told to end: the viewer left.
-        return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
-    } catch (const RunEnded&) {
-        // The recording is used up: it was played to its end.
-    } catch (const RecordingDiverged& e) {
-        return mismatch(g, r, dataDigest, std::string("the game no longer follows the recording: ") + e.what());
+        if (trace) *trace << traceLine(g, program.shownMessage) << '\n';
+        if (const std::string what = checkFrame(g, program, pb); !what.empty()) return playbackRefused(g, r, dataDigest, what);
+        if (++frames == lastFrame) return PlaybackResult{PlaybackResult::Stopped, g.turnCount, ""};
     }
-    return PlaybackResult{PlaybackResult::Finished, g.turnCount, ""};
 }
 
 void showMismatch(Platform& p, const std::string& what, const std::string& path, const Recording& r,

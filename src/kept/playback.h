@@ -8,6 +8,7 @@
 #include <string>
 
 #include "game/game_state.h"
+#include "kept/replay_engine.h"
 #include "recording/playback_backend.h"
 
 namespace delve {
@@ -28,10 +29,6 @@ struct PlaybackResult {
 // checked: the picture a watcher shows at that turn.
 PlaybackResult playRecording(Game& g, PlaybackBackend& pb, const Recording& r, uint64_t dataDigest,
                              std::ostream* trace, int32_t lastFrame = 0);
-
-// Why a recording may not match here: other data files or another program,
-// or nothing known.
-std::string likelyMismatchCause(const Recording& r, uint64_t dataDigest);
 
 // Says on stderr and over the shown page why a recording stopped matching
 // (`what`: "Playback stopped", ...); `message` is the one line for stderr.

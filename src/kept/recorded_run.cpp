@@ -13,6 +13,7 @@
 #include "recording/recording_format.h"
 #include "recording/checkpoint.h"
 #include "kept/continue_picture.h"
+#include "kept/replay_engine.h"
 #include "flow/program.h"
 
 namespace delve {
@@ -47,16 +48,8 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
     const auto mismatch = [&](const std::string& what) {
         result.kind = ResumedRun::Mismatch;
         result.turn = g.turnCount;
-        result.message = "turn " + std::to_string(g.turnCount) + ": " + what;
-        const std::string cause = recording ? likelyMismatchCause(*recording, dataDigest) : "";
-        if (!cause.empty()) result.message += " (" + cause + ")";
+        result.message = refusalLine(g.turnCount, what, recording, dataDigest);
         return result;
-    };
-    const auto matches = [&](const RecordedEvent& checkpoint) {
-        // A replay without drawing has no pages to digest; it stands only
-        // once its kept picture proves to be of this very recording text.
-        if (g.io.screen.skipDrawing) return checkpoint.turn == g.turnCount;
-        return checkpoint.turn == g.turnCount && checkpoint.digest == checkpointDigest(g, program.shownMessage);
     };
     bool seeded = false;
     if (walker) walker->setGame(&g);
@@ -82,11 +75,10 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
             if (trace) *trace << traceLine(g, program.shownMessage) << '\n' << std::flush;
             if (!isCheckpointTurn(g.turnCount)) continue;
             if (replaying()) {
-                if (auto checkpoint = resume->takeCheckpoint()) {
-                    if (!matches(*checkpoint)) return mismatch("the game does not match the recording");
-                    continue;
-                }
-                if (!resume->usedUp()) return mismatch("the recording has no checkpoint where the game has one");
+                bool cut = false;
+                if (const std::string what = checkFrame(g, program, resume->playback(), &cut); !what.empty())
+                    return mismatch(what);
+                if (!cut) continue;
                 // The file was cut just before this checkpoint: the player
                 // plays from here, and the checkpoint is written as usual.
                 resume->handOver();
@@ -96,9 +88,8 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
         if (replaying()) {
             // The recording ends the game itself: its last batch holds the
             // Escape that quit it. The end must still match.
-            if (auto checkpoint = resume->takeCheckpoint(); checkpoint && !matches(*checkpoint))
-                return mismatch("the game's end does not match the recording");
-            if (!resume->usedUp()) return mismatch("the game ended before the recording did");
+            if (const std::string what = checkEnd(g, program, resume->playback()); !what.empty())
+                return mismatch(what);
             result.kind = ResumedRun::EndedInRecording;
             result.turn = g.turnCount;
             result.keysLeft = keyCount(g.io.keys);
@@ -113,7 +104,7 @@ ResumedRun runStages(Game& g, RecordingBackend& rec, RecordingFile* file, std::o
     } catch (const RunEnded&) {
         // The backend has no more keys: the run ends as if the player left.
     } catch (const RecordingDiverged& e) {
-        return mismatch(std::string("the game no longer follows the recording: ") + e.what());
+        return mismatch(kNoLongerFollows + std::string(e.what()));
     }
     // A last chance for a file that could not be made, with the end in it.
     if (file) retryRecordingFile(g, rec, *file, seeded);

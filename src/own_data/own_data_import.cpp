@@ -7,6 +7,7 @@
 
 #include "data/check/folder_check.h"
 #include "data/check/report.h"
+#include "own_data/data_link.h"
 #include "platform/system.h"
 
 namespace delve {
@@ -23,6 +24,16 @@ void listZip(OwnDataImport& import, const uint8_t* bytes, size_t size, const Own
 
 void addFolderFile(OwnDataImport& import, const std::string& path, uint64_t size) {
     import.files.push_back({path, size});
+}
+
+bool listDataLink(OwnDataImport& import, const uint8_t* bytes, size_t size, const OwnDataLimits& limits) {
+    DataLinkListing listing = readDataLinkListing(bytes, size, limits.maxFiles);
+    import.problem = listing.problem;
+    if (!import.problem.empty()) return false;
+    import.files = std::move(listing.files);
+    import.linked.assign(reinterpret_cast<const char*>(bytes), size);
+    import.linkedBodyAt = listing.bodyAt;
+    return true;
 }
 
 bool listZipEnd(OwnDataImport& import, const uint8_t* tail, size_t tailSize, uint64_t fileSize,
@@ -82,6 +93,27 @@ bool storeTaken(OwnDataImport& import, size_t k, const uint8_t* bytes, size_t si
     if (!writeOwnFile(import.root, path, bytes, size)) {
         import.problem = path + " could not be written into the page's files";
         return false;
+    }
+    return true;
+}
+
+bool storeDataLink(OwnDataImport& import) {
+    if (!import.problem.empty()) return false;
+    // Where each file's bytes begin, from the sizes the listing states; the
+    // plan has refused a total past its limit, so the sum cannot overflow.
+    std::vector<uint64_t> at(import.files.size() + 1, import.linkedBodyAt);
+    for (size_t i = 0; i < import.files.size(); ++i) at[i + 1] = at[i] + import.files[i].size;
+    const uint64_t held = import.linked.size() - import.linkedBodyAt;
+    const uint64_t stated = at.back() - import.linkedBodyAt;
+    if (held != stated) {
+        import.problem = "it is damaged or cut short (its files hold " + std::to_string(held) +
+                         " bytes where its listing states " + std::to_string(stated) + ")";
+        return false;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(import.linked.data());
+    for (size_t k = 0; k < import.plan.take.size(); ++k) {
+        const size_t index = import.plan.take[k].first;
+        if (!storeTaken(import, k, bytes + at[index], static_cast<size_t>(import.files[index].size))) return false;
     }
     return true;
 }

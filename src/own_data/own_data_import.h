@@ -19,6 +19,8 @@ struct OwnDataImport {
     std::vector<OwnFile> files;        // every file offered, by path and stated size
     std::vector<ZipEntry> zipEntries;  // for a zip: where each file's bytes are, and their CRC
     ZipEnd zipEnd;                     // for a zip read a piece at a time: where its listing is
+    std::string linked;                // for a dungeon link: its unpacked bytes (data_link.h)
+    size_t linkedBodyAt = 0;           // where the first file's bytes begin in them
     OwnDataPlan plan;
     std::string problem;  // why the data cannot be played; empty while it can
 };
@@ -26,6 +28,9 @@ struct OwnDataImport {
 // The files of a zip, from its listing; sets `problem` when it cannot be read.
 void listZip(OwnDataImport& import, const uint8_t* bytes, size_t size, const OwnDataLimits& limits = {});
 void addFolderFile(OwnDataImport& import, const std::string& path, uint64_t size);
+// The files of a dungeon link's unpacked bytes (data_link.h), which the
+// import keeps until storeDataLink takes them.
+bool listDataLink(OwnDataImport& import, const uint8_t* bytes, size_t size, const OwnDataLimits& limits = {});
 
 // The same for a zip read a piece at a time (zip_directory's three steps):
 // its last bytes, then its listing, then each entry's local header; false,
@@ -42,6 +47,9 @@ bool planImport(OwnDataImport& import, const OwnDataLimits& limits = {});
 // Takes the unpacked bytes of the k-th file of the plan. False, with `problem`
 // set, when they are not what the listing stated or cannot be written.
 bool storeTaken(OwnDataImport& import, size_t k, const uint8_t* bytes, size_t size);
+// Every file a plan takes from a dungeon link, once its files' bytes are
+// found to be just what its listing states, no more and no less.
+bool storeDataLink(OwnDataImport& import);
 
 // Removes what the import wrote below its root, and the root: the files by
 // the plan's paths, then the folders made for them, deepest first, then

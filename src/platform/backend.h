@@ -7,7 +7,7 @@
 
 #include "platform/key_queue.h"
 #include "platform/screen.h"
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 
 namespace delve {
 
@@ -59,7 +59,7 @@ public:
     virtual void messageShown(const std::string& text) { (void)text; }
     // A watcher's timeline under the picture (one with lastTurn 0 takes it
     // away). While one is shown, keys without a character come as the
-    // named key texts of platform/timeline_strip.h instead of
+    // named key texts of watch/strip/timeline_strip.h instead of
     // kNoCommandKey. Only the window shows one; others ignore it.
     virtual void showTimeline(const TimelineStrip& strip) { (void)strip; }
     // The turn under the latest click or drag on the timeline since the

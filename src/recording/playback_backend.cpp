@@ -5,7 +5,7 @@
 namespace delve {
 
 PlaybackBackend::PlaybackBackend(Backend& inner, const Recording& recording)
-    : inner_(inner), cursor_(openCursor(recording)) {}
+    : ForwardingBackend(inner), cursor_(openCursor(recording)) {}
 
 RecordedEvent PlaybackBackend::take(RecordedKind kind) {
     auto e = peekEvent(cursor_);

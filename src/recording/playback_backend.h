@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/backend.h"
+#include "platform/forwarding_backend.h"
 #include "recording/recording_format.h"
 
 namespace delve {
@@ -19,15 +19,27 @@ struct RecordingDiverged : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-class PlaybackBackend final : public Backend {
+class PlaybackBackend final : public ForwardingBackend {
 public:
     PlaybackBackend(Backend& inner, const Recording& recording);
 
-    void windowOpened(int width, int height) override { inner_.windowOpened(width, height); }
-    void setTitle(const std::string& title) override { inner_.setTitle(title); }
-    void present(const Screen& screen) override { inner_.present(screen); }
     // Throws RunEnded when the recording is used up.
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
+    void pumpKeysWithin(KeyQueue& queue, double seconds) override {
+        (void)seconds;
+        pumpKeys(queue, KeyWait::Brief);
+    }
+    // What the recording holds is all a replay reads: a click on the window
+    // in front would make it another game. (A walk's clicks were kept as
+    // the keys they became.)
+    bool takeClick(int& frameX, int& frameY) override {
+        (void)frameX, (void)frameY;
+        return false;
+    }
+    bool takeTimelineClick(int32_t& turn) override {
+        (void)turn;
+        return false;
+    }
     double timerSeconds() override;
     std::string clockTime() override;
     std::string clockDate() override;
@@ -61,7 +73,6 @@ public:
 private:
     RecordedEvent take(RecordedKind kind);
 
-    Backend& inner_;
     RecordingCursor cursor_;
     int32_t turn_ = 0;
     size_t batchStart_ = 0;

@@ -28,7 +28,7 @@ std::string whyNotWritten(int error) {
 
 }  // namespace
 
-RecordingBackend::RecordingBackend(Backend& inner, std::FILE* out) : inner_(inner), out_(out), digest_(kFnvStart) {}
+RecordingBackend::RecordingBackend(Backend& inner, std::FILE* out) : ForwardingBackend(inner), out_(out), digest_(kFnvStart) {}
 
 void RecordingBackend::write(const std::string& line) {
     if (givenUp_ || (!out_ && !holding_)) {
@@ -90,7 +90,7 @@ void RecordingBackend::attachFile(std::FILE* out) {
 
 void RecordingBackend::tellInTitle() {
     tellInTitle_ = true;
-    if (!shownNotice_.empty()) inner_.setTitle(titleWithNotice());
+    if (!shownNotice_.empty()) inner().setTitle(titleWithNotice());
 }
 
 std::string RecordingBackend::notice() const {
@@ -104,7 +104,7 @@ void RecordingBackend::tellAtTheEnd(const std::string& where) {
     if (end.empty()) return;
     std::fprintf(stderr, "delve: %s (%s)\n", end.c_str(), where.c_str());
     shownNotice_ = end;
-    if (tellInTitle_) inner_.setTitle(titleWithNotice());
+    if (tellInTitle_) inner().setTitle(titleWithNotice());
 }
 
 std::string RecordingBackend::endNotice() const {
@@ -134,7 +134,7 @@ void RecordingBackend::tellNotice() {
     if (!now.empty()) std::fprintf(stderr, "delve: %s\n", now.c_str());
     else std::fprintf(stderr, "delve: the game is kept again, whole\n");
     shownNotice_ = now;
-    if (tellInTitle_) inner_.setTitle(now.empty() ? title_ : titleWithNotice());
+    if (tellInTitle_) inner().setTitle(now.empty() ? title_ : titleWithNotice());
 }
 
 void RecordingBackend::keepPictures(std::string path, int everyBatches, bool now) {
@@ -157,7 +157,13 @@ void RecordingBackend::keepPictureIfDue() {
     writeKeptPictureBytes(picturePath_, encodeKeptPicture(programVersion(), written_, digest_, *shown_));
 }
 
-void RecordingBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
+void RecordingBackend::pumpKeys(KeyQueue& queue, KeyWait wait) { pumpAndKeep(queue, wait, -1); }
+
+void RecordingBackend::pumpKeysWithin(KeyQueue& queue, double seconds) {
+    pumpAndKeep(queue, KeyWait::Brief, seconds < 0 ? 0 : seconds);
+}
+
+void RecordingBackend::pumpAndKeep(KeyQueue& queue, KeyWait wait, double within) {
     // Room may have come since the last line: a game waiting for its next
     // key is whole again at once.
     if (!held_.empty()) writeHeld();
@@ -165,7 +171,10 @@ void RecordingBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     std::vector<std::string> pushed;
     queue.pushed = &pushed;
     try {
-        inner_.pumpKeys(queue, wait);
+        if (within < 0)
+            inner().pumpKeys(queue, wait);
+        else
+            inner().pumpKeysWithin(queue, within);
     } catch (const EndRequested&) {
         queue.pushed = nullptr;
         endedWaitingForKeys_ = true;
@@ -183,19 +192,19 @@ void RecordingBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
 }
 
 double RecordingBackend::timerSeconds() {
-    const double v = inner_.timerSeconds();
+    const double v = inner().timerSeconds();
     write(timerLine(v));
     return v;
 }
 
 std::string RecordingBackend::clockTime() {
-    std::string v = inner_.clockTime();
+    std::string v = inner().clockTime();
     write(clockTimeLine(v));
     return v;
 }
 
 std::string RecordingBackend::clockDate() {
-    std::string v = inner_.clockDate();
+    std::string v = inner().clockDate();
     write(clockDateLine(v));
     return v;
 }

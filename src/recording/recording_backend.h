@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/backend.h"
+#include "platform/forwarding_backend.h"
 #include "recording/recording_format.h"
 
 namespace delve {
@@ -35,25 +35,24 @@ constexpr int kPictureEveryBatches = 100;
 // bytes, so this is over a million turns.
 constexpr size_t kHeldMaxBytes = kRecordingMaxBytes;
 
-class RecordingBackend final : public Backend {
+class RecordingBackend final : public ForwardingBackend {
 public:
     // `out` stays the caller's. Without one nothing is kept, silently (a
     // game played unrecorded), unless told to hold it (holdUntilFile).
     RecordingBackend(Backend& inner, std::FILE* out);
 
-    void windowOpened(int width, int height) override { inner_.windowOpened(width, height); }
     void setTitle(const std::string& title) override {
         title_ = title;
-        inner_.setTitle(tellInTitle_ && !shownNotice_.empty() ? titleWithNotice() : title);
+        inner().setTitle(tellInTitle_ && !shownNotice_.empty() ? titleWithNotice() : title);
     }
     void present(const Screen& screen) override {
         shown_ = &screen;
-        inner_.present(screen);
+        inner().present(screen);
     }
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
+    // A walk's pause between steps brings keys too: they are kept as any.
+    void pumpKeysWithin(KeyQueue& queue, double seconds) override;
     // A click itself is not kept: only the keys a walk turns it into are.
-    bool takeClick(int& frameX, int& frameY) override { return inner_.takeClick(frameX, frameY); }
-    void messageShown(const std::string& text) override { inner_.messageShown(text); }
     double timerSeconds() override;
     std::string clockTime() override;
     std::string clockDate() override;
@@ -109,8 +108,10 @@ private:
     void writeHeld();
     // The title and stderr learn of a change in what is kept.
     void tellNotice();
+    // Keys the pump brought are written as one batch; `within` < 0 is a
+    // plain pump of `wait`, else a pumpKeysWithin of that many seconds.
+    void pumpAndKeep(KeyQueue& queue, KeyWait wait, double within);
 
-    Backend& inner_;
     std::FILE* out_;
     int32_t turn_ = 0;
     std::string held_;         // accepted, not yet in the file

@@ -12,7 +12,8 @@ namespace delve {
 
 ResumeBackend::ResumeBackend(RecordingBackend& live, const Recording& recording, std::FILE* file,
                              uint64_t keepBytes, std::string extra)
-    : live_(live),
+    : ForwardingBackend(live),
+      live_(live),
       recording_(recording),
       playback_(live, recording),
       file_(file),
@@ -52,6 +53,12 @@ void ResumeBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     pumping_ = false;
     if (!replay) return live_.pumpKeys(queue, wait);
     playback_.pumpKeys(queue, wait);
+}
+
+void ResumeBackend::pumpKeysWithin(KeyQueue& queue, double seconds) {
+    // While the recording plays, its keys are the ones taken, at once.
+    if (replayNext()) return pumpKeys(queue, KeyWait::Brief);
+    live_.pumpKeysWithin(queue, seconds);
 }
 
 void ResumeBackend::restorePicture(const KeptPicture& picture, Screen& screen) {
@@ -97,6 +104,8 @@ bool ResumeBackend::takeClick(int& frameX, int& frameY) {
     // A click made while the recording plays belongs to no recorded turn.
     return !replaying_ && live_.takeClick(frameX, frameY);
 }
+
+bool ResumeBackend::takeTimelineClick(int32_t& turn) { return !replaying_ && live_.takeTimelineClick(turn); }
 
 void ResumeBackend::messageShown(const std::string& text) {
     if (!replaying_) live_.messageShown(text);

@@ -25,7 +25,7 @@ struct PictureDoesNotFit : std::exception {
     const char* what() const noexcept override { return "the kept picture does not fit the recording"; }
 };
 
-class ResumeBackend final : public Backend {
+class ResumeBackend final : public ForwardingBackend {
 public:
     // `file` is the recording's own file, open for writing, which `live`
     // appends to; it is left as it was until the hand-over, where it is cut
@@ -36,19 +36,20 @@ public:
     // While the recording plays the window only learns the last size, at
     // the hand-over: resizing it costs time and shows nothing.
     void windowOpened(int width, int height) override;
-    void setTitle(const std::string& title) override { live_.setTitle(title); }
     void present(const Screen& screen) override;
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
+    void pumpKeysWithin(KeyQueue& queue, double seconds) override;
     bool takeClick(int& frameX, int& frameY) override;
+    bool takeTimelineClick(int32_t& turn) override;
     void messageShown(const std::string& text) override;
     double timerSeconds() override;
     std::string clockTime() override;
     std::string clockDate() override;
 
     bool replaying() const { return replaying_; }
-    // While replaying: the checkpoint the recording holds next, taken.
-    std::optional<RecordedEvent> takeCheckpoint() { return playback_.takeCheckpoint(); }
-    bool usedUp() const { return playback_.usedUp(); }
+    // While replaying: the recording as it is played, whose checkpoints the
+    // replay checks.
+    PlaybackBackend& playback() { return playback_; }
     // The screen whose shown page goes to the window at the hand-over.
     void watchScreen(const Screen& screen) { lastScreen_ = &screen; }
     // Ends the replay: the file is cut and written on, the picture shown.

@@ -10,7 +10,7 @@ void WalkBackend::stop() {
 }
 
 void WalkBackend::messageShown(const std::string& shownMessage) {
-    inner_.messageShown(shownMessage);
+    inner().messageShown(shownMessage);
     if (!game_ || !walk_.active) return;
     nextKey_ = nextWalkKey(walk_, *game_, shownMessage);
 }
@@ -19,8 +19,8 @@ void WalkBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     int x = 0, y = 0;
     if (!turnKeyNext_ || !game_) {
         stop();
-        inner_.pumpKeys(queue, wait);
-        inner_.takeClick(x, y);  // not a turn: a click means nothing here
+        inner().pumpKeys(queue, wait);
+        inner().takeClick(x, y);  // not a turn: a click means nothing here
         return;
     }
     if (walk_.active && !nextKey_.empty()) {
@@ -29,24 +29,24 @@ void WalkBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
         do {
             const int before = keyCount(queue);
             // Sleep no longer than the step needs, whatever a Brief poll sleeps.
-            const double left = kWalkStepSeconds - (inner_.timerSeconds() - lastStep_);
-            inner_.pumpKeysWithin(queue, left > 0 ? left : 0);
-            const bool clicked = inner_.takeClick(x, y);
+            const double left = kWalkStepSeconds - (inner().timerSeconds() - lastStep_);
+            inner().pumpKeysWithin(queue, left > 0 ? left : 0);
+            const bool clicked = inner().takeClick(x, y);
             if (clicked || keyCount(queue) != before || hasKey(queue)) {
                 stop();
                 if (hasKey(queue)) turnKeyNext_ = false;
                 return;
             }
-        } while (inner_.timerSeconds() - lastStep_ < kWalkStepSeconds);
+        } while (inner().timerSeconds() - lastStep_ < kWalkStepSeconds);
         pushKey(queue, nextKey_);
         nextKey_.clear();
-        lastStep_ = inner_.timerSeconds();
+        lastStep_ = inner().timerSeconds();
         turnKeyNext_ = false;
         return;
     }
     stop();
-    inner_.pumpKeys(queue, wait);
-    if (!inner_.takeClick(x, y) || hasKey(queue)) {
+    inner().pumpKeys(queue, wait);
+    if (!inner().takeClick(x, y) || hasKey(queue)) {
         // Once the turn has its key, whatever else the turn reads (a prompt)
         // is not a turn's key.
         if (hasKey(queue)) turnKeyNext_ = false;
@@ -58,7 +58,7 @@ void WalkBackend::pumpKeys(KeyQueue& queue, KeyWait wait) {
     const std::string first = startWalk(walk_, *game_, cx, cy);
     if (first.empty()) return;
     pushKey(queue, first);
-    lastStep_ = inner_.timerSeconds();
+    lastStep_ = inner().timerSeconds();
     turnKeyNext_ = false;
 }
 

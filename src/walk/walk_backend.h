@@ -7,14 +7,14 @@
 #include <string>
 
 #include "game/game_state.h"
-#include "platform/backend.h"
+#include "platform/forwarding_backend.h"
 #include "walk/mouse_walk.h"
 
 namespace delve {
 
-class WalkBackend final : public Backend {
+class WalkBackend final : public ForwardingBackend {
 public:
-    explicit WalkBackend(Backend& inner) : inner_(inner) {}
+    explicit WalkBackend(Backend& inner) : ForwardingBackend(inner) {}
 
     // The game the clicks walk in; clicks do nothing until it is set.
     void setGame(const Game* g) { game_ = g; }
@@ -24,22 +24,19 @@ public:
     void setTurnKeyNext(bool next) { turnKeyNext_ = next; }
     bool walking() const { return walk_.active; }
 
-    void windowOpened(int width, int height) override { inner_.windowOpened(width, height); }
-    void setTitle(const std::string& title) override { inner_.setTitle(title); }
-    void present(const Screen& screen) override { inner_.present(screen); }
     void pumpKeys(KeyQueue& queue, KeyWait wait) override;
-    bool takeClick(int& frameX, int& frameY) override { return inner_.takeClick(frameX, frameY); }
+    // Every pump goes through the walk: a step may be due.
+    void pumpKeysWithin(KeyQueue& queue, double seconds) override {
+        (void)seconds;
+        pumpKeys(queue, KeyWait::Brief);
+    }
     // After each frame, with the message it showed: the walk goes on or
     // stops, and the backend below hears the message.
     void messageShown(const std::string& text) override;
-    double timerSeconds() override { return inner_.timerSeconds(); }
-    std::string clockTime() override { return inner_.clockTime(); }
-    std::string clockDate() override { return inner_.clockDate(); }
 
 private:
     void stop();
 
-    Backend& inner_;
     const Game* game_ = nullptr;
     bool turnKeyNext_ = false;
     MouseWalk walk_;

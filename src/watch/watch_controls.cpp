@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "platform/platform.h"
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 #include "recording/playback_backend.h"
 
 namespace delve {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "flow/program.h"
+#include "kept/replay_engine.h"
 #include "game/game_state.h"
 #include "platform/headless/headless_backend.h"
 #include "recording/playback_backend.h"
@@ -42,13 +43,7 @@ bool nextTurn(WatchedRun& run);
 // watcher keeps packed, watch/page_pack.h).
 struct RunState {
     int32_t turn = 0;
-    std::unique_ptr<Game> game;
-    Program program;
-    PlaybackBackend::Place place;
-    KeyQueue keys;
-    Random rng;
-    std::shared_ptr<Files::Memo> memo;
-    int width = 0, height = 0, workPage = 0, visiblePage = 0, cursorRow = 1, cursorColumn = 1;
+    ReplaySnapshot replay;
     bool ended = false;
     std::string mismatch;
 };

@@ -12,7 +12,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_keys.h"
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 #include "video_or_skip.h"
 
 namespace delve {

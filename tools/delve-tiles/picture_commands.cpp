@@ -7,8 +7,8 @@
 #include "platform/png/png_writer.h"
 #include "platform/system.h"
 #include "render/tile_image.h"
-#include "sheet_label.h"
-#include "sheet_layout.h"
+#include "render/sheet_label.h"
+#include "render/sheet_layout.h"
 #include "sheet_tiles.h"
 #include "tile_files.h"
 
@@ -20,14 +20,6 @@ namespace {
 
 // The loader's picture is already doubled; these are pixels of that picture.
 constexpr int kPngZoom = 4;    // 8 times the tile's own pixels
-
-void drawZoomed(Image& target, int left, int top, const Image& image, int zoom) {
-    Surface surface = surfaceOf(target);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x)
-            drawLine(surface, left + x * zoom, top + y * zoom, left + x * zoom + zoom - 1, top + y * zoom + zoom - 1,
-                     getPixel(image, x, y), LineShape::FilledBox);
-}
 
 bool savePng(const Image& image, const std::string& pngFile) {
     if (writePng(pngFile, image.pixels.data(), image.width, image.height)) return true;
@@ -48,15 +40,7 @@ int tileToPng(const std::string& tileFile, const std::string& pngFile) {
 int contactSheet(const std::string& folder, const std::string& pngFile) {
     SheetTiles tiles;
     if (!loadSheetTiles(folder, tiles)) return 1;
-    const std::vector<SheetEntry>& entries = tiles.entries;
-    const SheetLayout layout = layoutSheet(entries);
-    Image sheet = createImage(layout.width, layout.height);
-    std::fill(sheet.pixels.begin(), sheet.pixels.end(), static_cast<uint8_t>(kSheetBackground));
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const SheetPlace& place = layout.places[i];
-        drawZoomed(sheet, place.tileLeft, place.tileTop, tiles.images[i], kSheetZoom);
-        drawLabel(sheet, place.labelLeft, place.labelTop, entries[i].label, kSheetLabelScale, kSheetLabelColour);
-    }
+    const Image sheet = drawSheet(tiles.entries, tiles.images);
     return savePng(sheet, pngFile) ? 0 : 1;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/image.h"
-#include "sheet_layout.h"
+#include "render/sheet_layout.h"
 
 namespace delve::tiles {
 

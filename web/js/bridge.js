@@ -238,6 +238,10 @@ export const own = {
   zipHeader: (job, index, bytes) => !!withBytes(bytes, (at) => M._delve_web_own_zip_header(job, index, at, bytes.length)),
   /** @param {number} job @param {string} path @param {number} size */
   addFile: (job, path, size) => withText(path, (at) => M._delve_web_own_add_file(job, at, size)),
+  /** @param {number} job @param {Uint8Array} bytes  a dungeon link's, unpacked @returns {boolean} */
+  link: (job, bytes) => !!withBytes(bytes, (at) => M._delve_web_own_link(job, at, bytes.length)),
+  /** @param {number} job  once planned: every file taken from the link @returns {boolean} */
+  linkStore: (job) => !!M._delve_web_own_link_store(job),
   /** @param {number} job @returns {number} how many files to take, or -1 */
   plan: (job) => M._delve_web_own_plan(job),
   /** @param {number} job @param {number} k */
@@ -258,6 +262,126 @@ export const own = {
   /** @param {number} job @returns {string} */
   check: (job) => M.UTF8ToString(M._delve_web_own_check(job)),
 };
+
+// --- dungeon links: the program packs and reads them, the page deflates ------
+export const dataLink = {
+  /** The most characters a link's data parameter may have. */
+  maxChars: () => M._delve_web_data_link_limit(0),
+  /** The most bytes a link's payload may unpack to. */
+  maxUnpacked: () => M._delve_web_data_link_limit(1),
+  /**
+   * A work's files packed as a link carries them, in order of path.
+   * @param {Map<string, Uint8Array>} files
+   * @returns {Uint8Array}
+   */
+  pack(files) {
+    const page = M._delve_web_data_pack_begin();
+    const size = alloc(8);
+    try {
+      for (const [path, bytes] of files) {
+        withText(path, (name) => withBytes(bytes, (at) => M._delve_web_data_pack_add(page, name, at, bytes.length)));
+      }
+      const at = M._delve_web_data_pack_finish(page, size);
+      const length = doubles(size, 1)[0];
+      return M.HEAPU8.slice(at, at + length);
+    } finally {
+      M._free(size);
+      M._delve_web_data_pack_end(page);
+    }
+  },
+};
+
+// --- tiles: read, written and taken from pictures by the program's rules ----
+/** @typedef {{ width: number, height: number, pixels: Uint8Array }} TilePixels */
+export const tiles = {
+  /** The 16 tile colours, as [r, g, b] each. @returns {number[][]} */
+  palette() {
+    const out = alloc(48);
+    try {
+      M._delve_web_tile_palette(out);
+      return Array.from({ length: 16 }, (_, i) => Array.from(M.HEAPU8.subarray(out + 3 * i, out + 3 * i + 3)));
+    } finally {
+      M._free(out);
+    }
+  },
+  /**
+   * A tile file's pixels as the game shows them, or null when it is not a tile file.
+   * @param {Uint8Array} bytes @returns {TilePixels | null}
+   */
+  read(bytes) {
+    return withTile((page) => {
+      if (!withBytes(bytes, (at) => M._delve_web_tile_read(page, at, bytes.length))) return null;
+      return tileOf(page);
+    });
+  },
+  /**
+   * The file with these pixels: over the picture of `bytes` (the rest of the
+   * file kept), or a new tile file when `bytes` is empty; null when they do
+   * not fit its picture.
+   * @param {Uint8Array} bytes @param {TilePixels} tile @returns {Uint8Array | null}
+   */
+  write(bytes, tile) {
+    return withTile((page) => withBytes(bytes, (at) => withBytes(tile.pixels, (pixels) => {
+      if (!M._delve_web_tile_write(page, at, bytes.length, pixels, tile.width, tile.height)) return null;
+      const from = M._delve_web_tile_bytes(page);
+      return M.HEAPU8.slice(from, from + M._delve_web_tile_bytes_size(page));
+    })));
+  },
+  /**
+   * A picture (RGBA) as a tile of the given size, by delve-tiles' rules.
+   * @param {Uint8Array} rgba @param {number} width @param {number} height
+   * @param {number} tileWidth @param {number} tileHeight @param {boolean} nearest
+   * @returns {{ tile: TilePixels, changed: number } | { refusal: number, problem: string }}
+   */
+  fromPicture(rgba, width, height, tileWidth, tileHeight, nearest) {
+    return withTile((page) => withBytes(rgba, (at) => {
+      const refusal = M._delve_web_tile_from_picture(page, at, width, height, tileWidth, tileHeight, nearest ? 1 : 0);
+      if (refusal) return { refusal, problem: M.UTF8ToString(M._delve_web_tile_problem(page)) };
+      return { tile: tileOf(page), changed: M._delve_web_tile_changed(page) };
+    }));
+  },
+  /**
+   * The sheet of these tiles as delve-tiles sheet draws it (RGBA), each
+   * named as its file without the extension; files that are not tiles are
+   * left off. Null when none is a tile.
+   * @param {{ stem: string, bytes: Uint8Array }[]} files
+   * @returns {{ rgba: Uint8ClampedArray, width: number, height: number } | null}
+   */
+  sheet(files) {
+    const page = M._delve_web_sheet_begin();
+    try {
+      let added = 0;
+      for (const { stem, bytes } of files) {
+        added += withText(stem, (name) => withBytes(bytes, (at) => M._delve_web_sheet_add(page, name, at, bytes.length)));
+      }
+      if (!added) return null;
+      const at = M._delve_web_sheet_draw(page);
+      const width = M._delve_web_sheet_width(page);
+      const height = M._delve_web_sheet_height(page);
+      return { rgba: new Uint8ClampedArray(M.HEAPU8.slice(at, at + 4 * width * height).buffer), width, height };
+    } finally {
+      M._delve_web_sheet_end(page);
+    }
+  },
+};
+
+/** @template T @param {(page: number) => T} use @returns {T} */
+function withTile(use) {
+  const page = M._delve_web_tile_begin();
+  try {
+    return use(page);
+  } finally {
+    M._delve_web_tile_end(page);
+  }
+}
+
+/** @param {number} page @returns {TilePixels} */
+function tileOf(page) {
+  const width = M._delve_web_tile_width(page);
+  const height = M._delve_web_tile_height(page);
+  const at = M._delve_web_tile_pixels(page);
+  return { width, height, pixels: M.HEAPU8.slice(at, at + width * height) };
+}
 
 /**
  * A promise resolved in a task of its own, after the browser has handled

@@ -16,6 +16,7 @@ import { describe } from './bridge.js';
 import { watchBar } from './watch-bar.js';
 import { shareControls } from './share-dialog.js';
 import { hasLink } from './share.js';
+import { hasDataLink, withoutData } from './data-link.js';
 
 Delve.queueKey = queueKey;
 
@@ -73,14 +74,17 @@ const watching = watchBar({
   share: sharing.open,
   playingOn: () => { if (!keeper.refused()) keeper.startNew(playingName()); },
 });
-// A shared link is watched instead of anything else this load offers.
-const sharedLink = hasLink(location.href) ? location.href : null;
+// A shared link is watched instead of anything else this load offers; a
+// dungeon link beside it is the data it is watched on.
+const dataLink = hasDataLink(location.href) ? location.href : null;
+const sharedLink = hasLink(withoutData(location.href)) ? withoutData(location.href) : null;
 startup = createStartup({ store, keeper, carry: createCarry({ indexedDB: () => window.indexedDB, session: session() }),
-                          listed, seedKeys: sharedLink ? [] : seedKeys(), games, watchBar: watching, sharedLink });
+                          listed, seedKeys: sharedLink ? [] : seedKeys(), games, watchBar: watching, sharedLink,
+                          dataLink });
 // A link pasted into the address of a page already open changes only its
 // fragment: the page loads again to watch it, as a fresh page would.
 window.addEventListener('hashchange', () => {
-  if (hasLink(location.href) && Delve.state !== 'loading' && Delve.state !== 'preparing') location.reload();
+  if ((hasLink(location.href) || hasDataLink(location.href)) && Delve.state !== 'loading' && Delve.state !== 'preparing') location.reload();
 });
 if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
   startup.fail('This browser cannot run WebAssembly, which the game needs. ' +

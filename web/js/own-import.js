@@ -7,13 +7,16 @@ import { windows } from './read-windows.js';
 
 /**
  * @typedef {{ kind: 'zip', name: string, files: Blob[] }
+ *   | { kind: 'link', name: string, files: Blob[] }
  *   | { kind: 'folder', name: string, files: { path: string, file: Blob }[] }} Source
+ * (a link's one Blob is a dungeon link's payload, unpacked: data-link.js)
  * @typedef {{ problem: string } | { problem?: undefined, tiles: number, lines: string[] }} Imported
  * @typedef {{ stage: 'listing' | 'unpacking' | 'checking', done: number, total: number }} Progress
  * @typedef {object} ImportOptions
  * @property {(progress: Progress) => void} [progress]  how far it got, now and then
  * @property {() => boolean} [abandoned]  true once the import is no longer wanted (another try replaced it)
  * @property {boolean} [discard]  remove the files once checked (a try, not the data played)
+ * @property {boolean} [discardRefused]  remove the files when they are refused (nothing half taken stays)
  */
 
 // A zip is read a piece at a time, never whole: its last bytes (the end
@@ -90,13 +93,16 @@ export async function importOwn(source, root, options = {}) {
     await breathe();
     busySince = performance.now();
   };
+  let refused = true;
   try {
-    return await unpack(job);
+    const result = await unpack(job);
+    refused = result.problem !== undefined;
+    return result;
   } catch (error) {
     return { problem: 'it could not be read (' + describe(error) + ')' };
   } finally {
     // This file system keeps what is written for as long as the page lives.
-    if (options.discard) {
+    if (options.discard || (options.discardRefused && refused)) {
       await breathe();  // removing ten thousand files is work of its own
       try {
         own.remove(job);
@@ -107,6 +113,14 @@ export async function importOwn(source, root, options = {}) {
 
   /** @param {number} job @returns {Promise<Imported>} */
   async function unpack(job) {
+    if (source.kind === 'link') {
+      // One run of bytes, read and planned by the program as a zip's
+      // listing is, then every file taken from it at once.
+      if (!own.link(job, await bytesOf(source.files[0]))) return { problem: own.problem(job) };
+      const count = own.plan(job);
+      if (count < 0 || !own.linkStore(job)) return { problem: own.problem(job) };
+      return checked(job, count);
+    }
     if (source.kind === 'zip') {
       if (!await listZip(job, source.files[0])) return { problem: own.problem(job) };
     } else {
@@ -142,6 +156,11 @@ export async function importOwn(source, root, options = {}) {
         await pause();
       }
     }
+    return checked(job, count);
+  }
+
+  /** @param {number} job @param {number} count @returns {Promise<Imported>} */
+  async function checked(job, count) {
     tell({ stage: 'checking', done: count, total: count });
     await breathe();
     const report = own.check(job).split('\n');

@@ -56,7 +56,7 @@ export function createOwnKeep(indexedDB) {
  */
 function bytesOf(source) {
   const read = (/** @type {Blob} */ blob) => blob.arrayBuffer();
-  if (source.kind === 'zip') {
+  if (source.kind !== 'folder') {
     return Promise.all(source.files.map(read)).then((files) => ({ kind: source.kind, name: source.name, files }));
   }
   return Promise.all(source.files.map((entry) => read(entry.file).then((file) => ({ path: entry.path, file }))))
@@ -70,7 +70,9 @@ function bytesOf(source) {
 function blobsOf(kept) {
   if (!kept || !Array.isArray(kept.files)) return undefined;
   const blob = (/** @type {any} */ file) => (file instanceof Blob ? file : new Blob([file]));
-  if (kept.kind === 'zip') return { kind: 'zip', name: String(kept.name), files: kept.files.map(blob) };
+  if (kept.kind === 'zip' || kept.kind === 'link') {
+    return { kind: kept.kind, name: String(kept.name), files: kept.files.map(blob) };
+  }
   return { kind: 'folder', name: String(kept.name),
            files: kept.files.map((/** @type {any} */ entry) => ({ path: String(entry.path), file: blob(entry.file) })) };
 }

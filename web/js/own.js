@@ -12,10 +12,14 @@ import { byId, note, focusGame } from './screen.js';
 
 const FLAG = 'delve-own-data';  // localStorage: the name of the data chosen
 const ROOT = '/own';
+const LINK_ROOT = '/own-linked';  // a dungeon link's files: never over the own data that may play instead
+let root = ROOT;                // where the data played is
 let trials = 0;                 // each trial unpacks into a folder of its own, removed once checked
 /** @type {Source | null} */
 let chosen = null;              // the source tried last and accepted
 let playing = '';               // the name of the own data this page plays, or ''
+/** @type {Uint8Array | null} */
+let linked = null;              // the data played, when it came from a dungeon link: its bytes, to share again
 
 const keep = createOwnKeep(() => window.indexedDB);
 
@@ -26,8 +30,10 @@ function forget() {
 
 /** Which data the game plays: '' for the shipped game, else the own data's name. */
 export const playingName = () => playing;
+/** The bytes of the dungeon link the page plays, or null when it plays other data. */
+export const linkedDungeon = () => linked;
 /** The program's arguments for the data it plays. */
-export const dataArgs = () => (playing ? ['--data', ROOT] : []);
+export const dataArgs = () => (playing ? ['--data', root] : []);
 
 const dialog = /** @type {HTMLDialogElement} */ (byId('own-dialog'));
 
@@ -197,6 +203,35 @@ export function closeOwnDialog() {
   if (dialog.open) dialog.close();
 }
 
+/** @param {string} name */
+function showPlaying(name) {
+  playing = name;
+  byId('own-name').textContent = playing;
+  byId('own-playing').hidden = false;
+}
+
+/**
+ * At the start, for a dungeon link: its files (a link's payload, unpacked)
+ * are imported by the rules a zip's are and, when they can be played, kept
+ * as the own data, which this page then plays as it would any own data. A
+ * refusal leaves nothing of them behind and changes nothing kept.
+ * @param {Uint8Array} bytes
+ * @param {string} name
+ * @returns {Promise<string>} '' when they play, else why not
+ */
+export function prepareLinked(bytes, name) {
+  /** @type {Source} */
+  const source = { kind: 'link', name, files: [new Blob([bytes])] };
+  return importOwn(source, LINK_ROOT, { discardRefused: true }).then((result) => {
+    if (result.problem !== undefined) return result.problem;
+    root = LINK_ROOT;
+    linked = bytes;
+    showPlaying(name);
+    // A browser that keeps nothing still plays it now.
+    return keep.put(source).then(() => { localStorage.setItem(FLAG, name); }).catch(() => {}).then(() => '');
+  });
+}
+
 /**
  * At the start: data chosen before is unpacked to play instead of the
  * shipped data; if it cannot be played now, it is forgotten and the shipped
@@ -208,18 +243,20 @@ export function prepareOwn() {
   let name = null;
   try { name = localStorage.getItem(FLAG); } catch (error) { /* no storage: the shipped data */ }
   if (!name) return Promise.resolve();
+  /** @type {Source | undefined} */
+  let kept;
   return keep.get().catch(() => undefined).then((source) => {
     if (!source) return { problem: 'the browser no longer keeps its files' };
     name = source.name;
+    kept = source;
     return importOwn(source, ROOT);
-  }).then((result) => {
+  }).then(async (result) => {
     if (result.problem !== undefined) {
       forget();
       note('Your data "' + name + '" cannot be played: ' + result.problem + '. The shipped game plays.');
       return;
     }
-    playing = String(name);
-    byId('own-name').textContent = playing;
-    byId('own-playing').hidden = false;
+    if (kept && kept.kind === 'link') linked = new Uint8Array(await kept.files[0].arrayBuffer());
+    showPlaying(String(name));
   });
 }

@@ -1,7 +1,9 @@
 // Share…: a link to the watched game at the turn shown (share.js makes it),
 // in a dialog with Copy and, where the browser has it, its own way to share.
 // A game too long for a link is offered as its recording to download.
-import { describe } from './bridge.js';
+import { dataLink, describe } from './bridge.js';
+import { dataLinkOf, toPayload } from './data-link.js';
+import { linkedDungeon } from './own.js';
 import { byId, focusGame } from './screen.js';
 import { makeLink } from './share.js';
 import { recordingFileName } from './watch-timeline.js';
@@ -16,6 +18,20 @@ const download = byId('share-download');
 /** The page's own address, without a link's fragment or a seed. */
 function pageAddress() {
   return location.origin + location.pathname;
+}
+
+/**
+ * A game link with the dungeon it was played on before it, when the page
+ * plays a dungeon from a link: elsewhere the game is watched on that dungeon.
+ * @param {string} link
+ * @returns {Promise<{ link: string, dungeon?: boolean } | { problem: string }>}
+ */
+async function withDungeon(link) {
+  const dungeon = linkedDungeon();
+  if (!dungeon) return { link };
+  const made = await toPayload(dungeon, { maxChars: dataLink.maxChars(), maxUnpacked: dataLink.maxUnpacked() });
+  if ('problem' in made) return { problem: 'its dungeon cannot go with it: ' + made.problem };
+  return { link: dataLinkOf(pageAddress(), made.payload, link.slice(link.indexOf('#') + 1)), dungeon: true };
 }
 
 export function shareControls() {
@@ -39,11 +55,14 @@ export function shareControls() {
     showLink('Making the link\u2026', '');
     download.hidden = true;
     if (!dialog.open) dialog.showModal();
-    makeLink(pageAddress(), watched.bytes, watched.turn).catch((error) => ({ problem: describe(error) }))
+    makeLink(pageAddress(), watched.bytes, watched.turn)
+      .then((made) => ('link' in made ? withDungeon(made.link) : made))
+      .catch((error) => ({ problem: describe(error) }))
       .then((made) => {
         if (ask !== asked || !dialog.open) return;
         if ('link' in made) {
-          showLink('The link opens this game at turn ' + watched.turn + ' in any browser.', made.link);
+          showLink('The link opens this game at turn ' + watched.turn + ('dungeon' in made ? ' on its dungeon' : '') +
+                   ' in any browser.', made.link);
           field.focus();
           field.select();
         } else {

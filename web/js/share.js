@@ -108,13 +108,14 @@ function turnOf(text) {
 
 /**
  * Bytes through a (de)compression stream, fed a piece at a time, read a
- * chunk at a time; stops once the output passes `cap`.
+ * chunk at a time; stops once the output passes `cap` (a dungeon link's
+ * payload goes through the same, data-link.js).
  * @param {{ readable: ReadableStream<Uint8Array>, writable: WritableStream<BufferSource> }} transform
  * @param {Uint8Array} input
  * @param {number} cap
  * @returns {Promise<Uint8Array | 'too large' | 'damaged'>}
  */
-async function pass(transform, input, cap) {
+export async function pass(transform, input, cap) {
   const writer = transform.writable.getWriter();
   const reader = transform.readable.getReader();
   const feeding = (async () => {

@@ -12,6 +12,7 @@ import { leaveFullscreen } from './fullscreen.js';
 import { prepareOwn, dataArgs, playingName } from './own.js';
 import { describeGame } from './summary.js';
 import { openLink } from './share.js';
+import { openDungeonLink } from './dungeon-link.js';
 
 /** @typedef {import('./summary.js').Game} Game */
 /** @typedef {import('./carry.js').Next} Next */
@@ -26,8 +27,9 @@ import { openLink } from './share.js';
  * @param {{ close: () => void, say: (text: string) => void }} with_.games  the games dialog
  * @param {{ begin: (name: string, bytes: Uint8Array) => void, end: () => void }} with_.watchBar
  * @param {string | null} with_.sharedLink  the page's address when it holds a game to watch (share.js)
+ * @param {string | null} with_.dataLink    the page's address when it holds a dungeon to play (data-link.js)
  */
-export function createStartup({ store, keeper, carry, listed, seedKeys, games, watchBar, sharedLink }) {
+export function createStartup({ store, keeper, carry, listed, seedKeys, games, watchBar, sharedLink, dataLink }) {
   const machine = createMachine('loading', (to) => {
     showState(to);
     if (to === 'running') {
@@ -163,6 +165,25 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games, w
     else newGame();
   }
 
+  /**
+   * The data to play: a dungeon link's, else the own data chosen before. A
+   * dungeon link that cannot be played is said in one note and changes
+   * nothing; a game beside it, played on that dungeon, is not watched then.
+   * Either way the link leaves the address, so a reload does not open it
+   * again (a dungeon that plays is kept, and plays on a reload).
+   */
+  function prepareData() {
+    if (!dataLink) return prepareOwn();
+    return openDungeonLink(dataLink).then((problem) => {
+      if (!sharedLink) history.replaceState(history.state, '', location.pathname + location.search);
+      if (!problem) return;
+      note('This dungeon link cannot be played (' + problem + '); nothing was changed.');
+      if (sharedLink) history.replaceState(history.state, '', location.pathname + location.search);
+      sharedLink = null;
+      return prepareOwn();
+    });
+  }
+
   // Once the program is ready and a player's own data is in place.
   function choose() {
     if (sharedLink) {
@@ -200,7 +221,7 @@ export function createStartup({ store, keeper, carry, listed, seedKeys, games, w
     failed: fail,
     ready() {
       machine.step('ready');
-      prepareOwn().catch(() => {}).then(choose);
+      prepareData().catch(() => {}).then(choose);
     },
   };
 

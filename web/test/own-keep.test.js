@@ -35,6 +35,12 @@ test('a browser that refuses Blobs is given the bytes, and zips and folders come
     assert.deepEqual(folder.files.map((f) => f.path), ['Quest/res/a.dat', 'Quest/tiles/b.til']);
     assert.deepEqual(await bytes(folder.files[0].file), [1]);
     assert.equal(folder.files[1].file.size, 0);
+
+    // A dungeon link's files stay a link's, not a zip's or a folder's.
+    await keep.put({ kind: 'link', name: 'shared dungeon 0badf00d', files: [blob(100, 101)] });
+    const link = await keep.get();
+    assert.deepEqual([link.kind, link.name], ['link', 'shared dungeon 0badf00d']);
+    assert.deepEqual(await bytes(link.files[0]), [100, 101]);
   });
 });
 

@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.a
 PAGE_FILES = ["delve.data", "delve.js", "delve.wasm", "icon-192.png", "icon-512.png", "index.html",
               "manifest.webmanifest", "page.css", "sw.js"]
 # The checks that need Chromium's own protocol, then those of every engine.
-GROUPS = ("play", "touch", "own-data", "kept", "watch", "app", "engines")
+GROUPS = ("play", "touch", "own-data", "kept", "watch", "studio-link", "app", "engines")
 
 
 def options(argv):
@@ -129,7 +129,8 @@ def run_groups(run):
         WebSocketException = Stop
 
     from e2e.bidi import BidiError
-    from e2e.web import app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, touch, watch
+    from e2e.web import (app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, studio_link,
+                         touch, watch)
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -167,6 +168,9 @@ def run_groups(run):
     if "watch" in run.only:
         for check in (watch.check_watch_from_seed_page, watch.check_watch):
             guarded("watch", check, run)
+    if "studio-link" in run.only:
+        for check in (studio_link.check_dungeon_link, studio_link.check_tile_import):
+            guarded("studio-link", check, run)
     if "app" in run.only:
         guarded("app", app.check_app, run)
     if "engines" in run.only:

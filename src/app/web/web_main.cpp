@@ -27,6 +27,8 @@
 #include "kept/playback.h"
 #include "kept/recorded_run.h"
 #include "walk/walk_backend.h"
+#include "platform/forwarding_backend.h"
+#include "watch/timeline_json.h"
 #include "watch/watch_window.h"
 
 #include <emscripten/emscripten.h>
@@ -126,6 +128,17 @@ int continueKeptGame(delve::Backend& page, const PageRun& run, bool pageHoldsIt 
     return status;
 }
 
+// The page in front of a watcher: the watch bar is told of each timeline
+// shown, in the JSON the watcher writes for it.
+class WatchBarPage final : public delve::ForwardingBackend {
+public:
+    using ForwardingBackend::ForwardingBackend;
+    void showTimeline(const delve::TimelineStrip& strip) override {
+        ForwardingBackend::showTimeline(strip);
+        delve::showWatchBar(delve::timelineJson(strip));
+    }
+};
+
 int watchRecording(delve::Backend& page, const PageRun& run) {
     std::string error;
     const auto recording = delve::loadRecording(run.play, error);
@@ -145,12 +158,13 @@ int watchRecording(delve::Backend& page, const PageRun& run) {
     std::string playOnPath;
     options.playOnPath = &playOnPath;
     options.playOnFile = run.record;
-    const int status = delve::watchInWindow(page, *recording, options);
+    WatchBarPage bar(page);
+    const int status = delve::watchInWindow(bar, *recording, options);
     if (playOnPath.empty()) return status;
     // Played on from a turn: a new game, kept by the page as any new one is,
     // from its first byte on.
     pagePlayingOn();
-    page.showTimeline({});
+    bar.showTimeline({});
     PageRun playOn = run;
     playOn.continueFrom = playOnPath;
     return continueKeptGame(page, playOn, false);

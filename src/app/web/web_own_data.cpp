@@ -64,6 +64,16 @@ EMSCRIPTEN_KEEPALIVE void delve_web_own_add_file(void* page, const char* path, d
     delve::addFolderFile(static_cast<PageImport*>(page)->import, path, static_cast<uint64_t>(size));
 }
 
+// A dungeon link's unpacked bytes in place of a zip's listing (the import
+// keeps them), and once planned, every file taken from them.
+EMSCRIPTEN_KEEPALIVE int delve_web_own_link(void* page, const uint8_t* bytes, double size) {
+    return delve::listDataLink(static_cast<PageImport*>(page)->import, bytes, static_cast<size_t>(size)) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int delve_web_own_link_store(void* page) {
+    return delve::storeDataLink(static_cast<PageImport*>(page)->import) ? 1 : 0;
+}
+
 // How many files to take, or -1 when the data cannot be played.
 EMSCRIPTEN_KEEPALIVE int delve_web_own_plan(void* page) {
     auto& import = static_cast<PageImport*>(page)->import;

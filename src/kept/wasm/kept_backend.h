@@ -9,14 +9,14 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/backend.h"
+#include "platform/forwarding_backend.h"
 #include "kept/kept_file.h"
 
 namespace delve {
 
-class KeptBackend final : public Backend {
+class KeptBackend final : public ForwardingBackend {
 public:
-    explicit KeptBackend(Backend& inner) : inner_(inner) {}
+    explicit KeptBackend(Backend& inner) : ForwardingBackend(inner) {}
 
     // Keeps `file` from here on; the page already holds its first `alreadyKept` bytes.
     void keep(std::FILE* file, uint64_t alreadyKept);
@@ -26,25 +26,16 @@ public:
     // Hands the page whatever was written since the last time.
     void handOverNewBytes();
 
-    void windowOpened(int width, int height) override { inner_.windowOpened(width, height); }
-    void setTitle(const std::string& title) override { inner_.setTitle(title); }
-    void present(const Screen& screen) override { inner_.present(screen); }
     void pumpKeys(KeyQueue& queue, KeyWait wait) override {
         handOverNewBytes();
-        inner_.pumpKeys(queue, wait);
+        inner().pumpKeys(queue, wait);
     }
     void pumpKeysWithin(KeyQueue& queue, double seconds) override {
         handOverNewBytes();
-        inner_.pumpKeysWithin(queue, seconds);
+        inner().pumpKeysWithin(queue, seconds);
     }
-    bool takeClick(int& frameX, int& frameY) override { return inner_.takeClick(frameX, frameY); }
-    void messageShown(const std::string& text) override { inner_.messageShown(text); }
-    double timerSeconds() override { return inner_.timerSeconds(); }
-    std::string clockTime() override { return inner_.clockTime(); }
-    std::string clockDate() override { return inner_.clockDate(); }
 
 private:
-    Backend& inner_;
     std::FILE* file_ = nullptr;
     KeptFile kept_;
     std::string picturePath_;

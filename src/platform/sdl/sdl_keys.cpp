@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 
 namespace delve {
 

@@ -15,7 +15,7 @@ struct KeyTranslator {
     // for the same press must not queue it a second time.
     char pendingKeypadCharacter = 0;
     // A watcher is reading the keys: the arrows, Page Up/Down, Home and End
-    // come as their own key texts (platform/timeline_strip.h), not as the
+    // come as their own key texts (watch/strip/timeline_strip.h), not as the
     // game's kNoCommandKey.
     bool namedKeys = false;
 };

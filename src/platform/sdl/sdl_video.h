@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/screen.h"
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 
 namespace delve {
 

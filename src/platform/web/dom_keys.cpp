@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "platform/platform.h"
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 
 namespace delve {
 

@@ -22,7 +22,7 @@ struct DomKeyEvent {
     bool altGraph = false;  // AltGr held: the character is typed, not a shortcut
     bool repeat = false;    // the key is held down and repeats
     // A watcher's timeline is shown: the arrows, Page Up/Down, Home and End
-    // come as their named texts (platform/timeline_strip.h), which the
+    // come as their named texts (watch/strip/timeline_strip.h), which the
     // watcher reads; the game itself never gets them.
     bool namedKeys = false;
 };

@@ -16,7 +16,6 @@
 #include "platform/web/dom_keys.h"
 #include "platform/web/report_text.h"
 #include "platform/web/shown_frame.h"
-#include "platform/web/timeline_json.h"
 
 // The page side of the seam. The page's script puts an object `page` on
 // Module before loading the program; these calls are all the game asks of it.
@@ -126,10 +125,9 @@ public:
         return click_.take(frameX, frameY);
     }
 
-    void showTimeline(const TimelineStrip& strip) override {
-        namedKeys_ = strip.lastTurn > 0;
-        pageTimeline(timelineJson(strip).c_str());
-    }
+    // The watch bar hears of the timeline from the watcher, in its own
+    // words (showWatchBar); the backend only brings the keys that steer it.
+    void showTimeline(const TimelineStrip& strip) override { namedKeys_ = strip.lastTurn > 0; }
 
     bool takeTimelineClick(int32_t& turn) override {
         const int chosen = pageChosenTurn();
@@ -214,6 +212,8 @@ std::unique_ptr<Backend> createWebBackend() {
     pageAttach(backend.get());
     return backend;
 }
+
+void showWatchBar(const std::string& json) { pageTimeline(json.c_str()); }
 
 void announceProgramEnded() { pageEnded(); }
 

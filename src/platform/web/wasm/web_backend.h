@@ -5,6 +5,7 @@
 // browser back its thread until a key (or, when polling, a short timer)
 // wakes the game. The page provides the other half: see web/index.html.
 #include <memory>
+#include <string>
 
 #include "platform/backend.h"
 
@@ -25,6 +26,10 @@ std::unique_ptr<Backend> createWebBackend();
 // made (which knows since when the program holds the thread), not one
 // standing in front of it.
 void breathe(Backend& page);
+
+// Hands the page's watch bar (web/js/watch-bar.js) a watcher's timeline, as
+// the JSON text the bar takes ("null": no timeline).
+void showWatchBar(const std::string& json);
 
 // The program has ended (Escape): the page replaces the canvas by its
 // "ended" view.

@@ -5,7 +5,7 @@
 
 #include "platform/image.h"
 
-namespace delve::tiles {
+namespace delve {
 
 constexpr int kLabelGlyphWidth = 3;
 constexpr int kLabelGlyphHeight = 5;
@@ -16,4 +16,4 @@ int labelWidth(const std::string& text, int scale);
 // Digits, letters (shown as capitals), "_", "-" and "."; anything else "?".
 void drawLabel(Image& image, int x, int y, const std::string& text, int scale, int colour);
 
-}  // namespace delve::tiles
+}  // namespace delve

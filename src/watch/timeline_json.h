@@ -3,10 +3,10 @@
 //   {"turn":812,"lastTurn":4020,"level":3,"levelStarts":[{"turn":1,"level":1},...],
 //    "falls":[{"turn":90,"party":false},...],"paused":true,"speed":"×1"}
 // or "null" when no timeline is shown. Plain C++, so it is tested without
-// a browser.
+// a browser; the page's entry point hands it to the bar (showWatchBar).
 #include <string>
 
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 
 namespace delve {
 

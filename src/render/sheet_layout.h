@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace delve::tiles {
+#include "platform/image.h"
+
+namespace delve {
 
 // The loader's picture is already doubled; the zoom is in its pixels, so a
 // tile pixel is kSheetScale sheet pixels wide.
@@ -35,4 +37,15 @@ struct SheetLayout {
 // the widest tile or label.
 SheetLayout layoutSheet(const std::vector<SheetEntry>& entries);
 
-}  // namespace delve::tiles
+// A tile file's label on a sheet, from its name without the extension:
+// font_065 and map_065 give "065", garr_001 "garr".
+std::string sheetLabelOf(const std::string& stem);
+
+// The sheet of the tiles (the loader's pictures, one an entry), as
+// `delve-tiles sheet` writes it and the page saves it.
+Image drawSheet(const std::vector<SheetEntry>& entries, const std::vector<Image>& images);
+
+// Draws the picture at `zoom` target pixels a picture pixel.
+void drawZoomed(Image& target, int left, int top, const Image& image, int zoom);
+
+}  // namespace delve

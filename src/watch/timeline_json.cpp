@@ -1,4 +1,4 @@
-#include "platform/web/timeline_json.h"
+#include "watch/timeline_json.h"
 
 #include <algorithm>
 #include <utility>
@@ -8,7 +8,9 @@ namespace delve {
 namespace {
 
 // The speed is the watcher's own short text; anything that would end the
-// JSON string is left out rather than escaped.
+// JSON string is left out rather than escaped. (The trace's jsonText is no
+// use here: it writes each byte of 128 and above as a code point of its
+// own, which turns the speed's UTF-8 "×" into two other characters.)
 std::string jsonSafe(const std::string& text) {
     std::string out;
     for (char c : text)

@@ -1,6 +1,6 @@
-#include "sheet_label.h"
+#include "render/sheet_label.h"
 
-namespace delve::tiles {
+namespace delve {
 
 namespace {
 
@@ -71,4 +71,4 @@ void drawLabel(Image& image, int x, int y, const std::string& text, int scale, i
     }
 }
 
-}  // namespace delve::tiles
+}  // namespace delve

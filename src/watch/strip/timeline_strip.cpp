@@ -1,4 +1,4 @@
-#include "platform/timeline_strip.h"
+#include "watch/strip/timeline_strip.h"
 
 #include <algorithm>
 

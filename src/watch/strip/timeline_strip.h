@@ -5,6 +5,10 @@
 // game's frame, so a picture of the game stays the game's alone. The
 // mapping between turns and the strip's columns is here, apart from any
 // window, so that drawing it and clicking on it agree.
+//
+// The watcher owns the strip, but the seam carries it to the window that
+// draws it (Backend::showTimeline), so this folder may be included from any
+// layer and includes nothing of the game's (scripts/check-layers).
 #include <cstdint>
 #include <string>
 #include <vector>
