@@ -122,6 +122,11 @@ const Game1& roamed() {
     return *g;
 }
 
+// The watcher's idle slices, until the whole game is noted.
+void noteAll(Watch& w) {
+    for (int slices = 0; noteSome(w, kOpeningNoteTurns); ++slices) ASSERT_LT(slices, 1000) << "noting never ends";
+}
+
 void expectTurn(Watch& w, const std::vector<Pages>& frames, int32_t turn, const std::string& how) {
     ASSERT_EQ(showTurn(w, turn), turn) << how;
     const Pages got = shown(w);
@@ -141,10 +146,12 @@ TEST(WatchSeek, StraightAfterOpeningAnyTurnInAnyOrderIsThePlainReplays) {
     EXPECT_EQ(w->timeline.mismatch, "");
     expectTurn(*w, g.frames, 1, "opened");
     ASSERT_TRUE(w->notes && !w->notes->stopped);
-    EXPECT_EQ(w->notes->turn, last);
+    EXPECT_EQ(w->notes->turn, kOpeningNoteTurns) << "opening notes one slice, not the whole game";
     EXPECT_EQ(indexedTurn(*w), 1) << "nothing is drawn ahead";
 
     expectTurn(*w, g.frames, last, "the last turn at once, as a link opens");
+    EXPECT_EQ(w->notes->turn, last) << "noted up to the turn asked for";
+    EXPECT_FALSE(noteSome(*w, 1)) << "nothing is left to note";
     expectTurn(*w, g.frames, last / 2 + 1, "the turn after a new game began");
     std::mt19937 random(17);
     for (int i = 0; i < 25; ++i) expectTurn(*w, g.frames, 1 + static_cast<int32_t>(random() % last), "random");
@@ -177,17 +184,53 @@ TEST(WatchSeek, ComposedAlwaysOrNeverGivesThePlainReplaysAndIndexingStillWorks) 
     for (int i = 0; i < 10; ++i) expectTurn(*composed, g.frames, 1 + static_cast<int32_t>(random() % last), "indexed");
 }
 
+TEST(WatchSeek, NotingInSlicesBesideSeeksAndDrawingAheadNeverShowsAWrongPicture) {
+    const Game1& g = roamed();
+    const auto last = static_cast<int32_t>(g.frames.size());
+    auto w = openWatch(g.recording, g.dir.path(), 64u << 20);
+    const int32_t opened = w->notes->turn;
+    ASSERT_LT(opened + 3 * kDrawnSpan, last / 2);
+    expectTurn(*w, g.frames, opened - 5, "within the notes, composed");
+    EXPECT_EQ(w->notes->turn, opened) << "a seek within the notes notes nothing";
+    const int32_t beyond = last / 2 + 7;
+    expectTurn(*w, g.frames, beyond, "beyond the noted frontier");
+    EXPECT_EQ(w->notes->turn, beyond) << "noted up to the turn, no further";
+    expectTurn(*w, g.frames, beyond + 3, "a few turns on from the shown one, drawn up to");
+    EXPECT_EQ(w->notes->turn, beyond) << "drawing on needs no notes";
+    expectTurn(*w, g.frames, beyond - 40, "back, composed from the notes just taken");
+
+    // The idle loop's order: a slice of noting, else a slice drawn ahead,
+    // with the viewer seeking anywhere between slices.
+    std::mt19937 random(41);
+    bool more = true;
+    for (int slices = 0; more; ++slices) {
+        ASSERT_LT(slices, 200) << "the idle slices never end";
+        more = noteSome(*w, 24) || indexSome(*w, 40);
+        const auto turn = 1 + static_cast<int32_t>(random() % static_cast<uint32_t>(last));
+        expectTurn(*w, g.frames, turn, "between idle slices, slice " + std::to_string(slices));
+    }
+    EXPECT_EQ(w->notes->turn, last);
+    EXPECT_GT(indexedTurn(*w), last - 2 * w->momentTurns) << "drawn ahead once noted";
+    for (int32_t t : {last, 1, beyond + 1, 2}) expectTurn(*w, g.frames, t, "once all is done");
+}
+
 TEST(WatchSeek, NotesOutOfRoomFallBackToDrawingAndStayWithinTheLimit) {
     const Game1& g = roamed();
     const auto last = static_cast<int32_t>(g.frames.size());
     // Room for the notes of about half the game: between what the first
     // turn's take and what the whole game's do.
-    const size_t whole = noteBytes(*openWatch(g.recording, g.dir.path(), 64u << 20)->notes);
-    const size_t first = noteBytes(*openWatch(g.recording, g.dir.path(), 2)->notes);
+    auto all = openWatch(g.recording, g.dir.path(), 64u << 20);
+    noteAll(*all);
+    const size_t whole = noteBytes(*all->notes);
+    auto tiny = openWatch(g.recording, g.dir.path(), 2);
+    noteAll(*tiny);
+    const size_t first = noteBytes(*tiny->notes);
     ASSERT_LT(first, whole);
     const size_t limit = first + whole;
     auto w = openWatch(g.recording, g.dir.path(), limit);
+    noteAll(*w);
     ASSERT_TRUE(w->notes->stopped);
+    EXPECT_FALSE(w->noter) << "the noting replay is let go";
     const int32_t noted = w->notes->turn;
     ASSERT_GT(noted, 1);
     ASSERT_LT(noted, last);

@@ -93,7 +93,7 @@ ReplaySnapshot takeSnapshot(const Game& g, const Program& program, const Playbac
 
 void putSnapshot(const ReplaySnapshot& s, std::unique_ptr<Game>& g, Program& program, Platform& platform,
                  PlaybackBackend& pb) {
-    g = std::make_unique<Game>(*s.game);
+    g = std::make_unique<Game>(*s.game, platform);
     program = s.program;
     pb.moveTo(s.place);
     platform.keys = s.keys;

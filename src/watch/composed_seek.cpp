@@ -6,19 +6,13 @@
 
 namespace delve {
 
-void noteOpeningTurn(Watch& w, WatchedRun& noting) {
-    Screen& screen = noting.platform.screen;
-    if (!screen.notes) return;
-    DrawNotes& n = *screen.notes;
+namespace {
+
+// After each noted turn: its end noted, and the run's state kept when due.
+void noteTurn(Watch& w, WatchedRun& noting) {
+    DrawNotes& n = *w.notes;
     noteTurnEnd(n, noting.turn);
-    if (n.stopped) {
-        // The rest is only for the timeline: played on without drawing, as
-        // fast as the game's work goes. Those turns are drawn when shown.
-        screen.notes = nullptr;
-        screen.skipDrawing = true;
-        return;
-    }
-    if ((noting.turn - 1) % w.stateTurns != 0) return;
+    if (n.stopped || (noting.turn - 1) % w.stateTurns != 0) return;
     w.states.push_back(keepState(noting));
     n.keptAlongside += kKeptStateBytes;
     // The states share the notes' room, a quarter of it at most: past that
@@ -32,13 +26,44 @@ void noteOpeningTurn(Watch& w, WatchedRun& noting) {
     }
 }
 
-bool composedIsNearer(const Watch& w, int32_t turn) {
-    if (!w.notes || w.states.empty() || turn > w.notes->turn || turn < w.states.front().turn) return false;
-    const int32_t shown = w.run->turn;
-    if (shown <= turn && turn - shown <= w.drawnSpan) return false;
+}  // namespace
+
+bool noteSome(Watch& w, int32_t turns) {
+    if (!w.noter) return false;
+    WatchedRun& noting = *w.noter;
+    for (int32_t i = 0; i < std::max(turns, 1); ++i) {
+        if (!nextTurn(noting)) {
+            // Composing the checkpoints' pages finds what the replay
+            // without drawing cannot: a page unlike the recorded one.
+            cutTimeline(w.timeline, noting.turn, noting.mismatch);
+            w.noter.reset();
+            break;
+        }
+        noteTurn(w, noting);
+        if (w.notes->stopped) {
+            // The turns after are drawn when shown.
+            w.noter.reset();
+            break;
+        }
+    }
+    // The moments get what the notes leave of the room.
+    const size_t noted = noteBytes(*w.notes);
+    w.keptBytesLimit = w.roomBytes > noted ? w.roomBytes - noted : 0;
+    trimMoments(w);
+    return w.noter != nullptr;
+}
+
+bool drawnIsNear(const Watch& w, int32_t turn) {
+    const int32_t shown = w.run ? w.run->turn : 0;
+    if (w.run && shown <= turn && turn - shown <= w.drawnSpan) return true;
     const auto after = std::upper_bound(w.moments.begin(), w.moments.end(), turn,
                                         [](int32_t t, const Moment& m) { return t < m.state.turn; });
-    return after == w.moments.begin() || turn - std::prev(after)->state.turn > w.drawnSpan;
+    return after != w.moments.begin() && turn - std::prev(after)->state.turn <= w.drawnSpan;
+}
+
+bool composedIsNearer(const Watch& w, int32_t turn) {
+    if (!w.notes || w.states.empty() || turn > w.notes->turn || turn < w.states.front().turn) return false;
+    return !drawnIsNear(w, turn);
 }
 
 bool composeTurn(Watch& w, int32_t turn) {

@@ -23,8 +23,17 @@ constexpr size_t kKeptStateBytes = size_t{32} << 10;
 // that many turns costs about what composing the pages does.
 constexpr int32_t kDrawnSpan = 12;
 
-// Called on the noting replay at opening, after each turn.
-void noteOpeningTurn(Watch& w, WatchedRun& noting);
+// Turns noted at opening, before the first turn is shown: a slice as the
+// watcher's idle loop notes them.
+constexpr int32_t kOpeningNoteTurns = 32;
+
+// Notes about `turns` more turns; false once noting is over (the recording
+// is noted to its end, or the notes stopped), true while there is more.
+// Keeps the moments within what the notes leave of the room.
+bool noteSome(Watch& w, int32_t turns);
+// Whether `turn` is this near the drawn run or a kept moment that it is
+// best drawn up to.
+bool drawnIsNear(const Watch& w, int32_t turn);
 // Whether `turn` is best composed, not drawn up to.
 bool composedIsNearer(const Watch& w, int32_t turn);
 // Puts the drawn run at `turn` with composed pages. False when the notes

@@ -99,14 +99,7 @@ void putMoment(Watch& w, size_t index) {
 // One turn on, keeping a moment when the turn is due one and none is kept.
 bool stepAndKeep(Watch& w) {
     if (!nextTurn(*w.run)) {
-        // Drawing finds what the replay without drawing cannot: a page that
-        // differs from the recorded one. The timeline ends there.
-        Timeline& t = w.timeline;
-        if (!w.run->mismatch.empty() && w.run->turn < t.lastTurn) {
-            t.lastTurn = w.run->turn;
-            t.mismatch = w.run->mismatch;
-            while (!t.marks.empty() && t.marks.back().turn > t.lastTurn) t.marks.pop_back();
-        }
+        cutTimeline(w.timeline, w.run->turn, w.run->mismatch);
         return false;
     }
     const int32_t turn = w.run->turn;
@@ -119,40 +112,34 @@ bool stepAndKeep(Watch& w) {
 std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoot, size_t keptBytesLimit) {
     auto w = std::make_unique<Watch>();
     w->recording = std::move(recording);
-    w->keptBytesLimit = keptBytesLimit;
+    w->keptBytesLimit = w->roomBytes = keptBytesLimit;
     const uint64_t digest = dataFolderDigest(dataRoot);
-    // The run that will be shown plays the whole game once with its draws
-    // noted (its kept states are then its own), and comes back to turn 1
-    // with composed pages. Half the room is the notes'; the moments get
-    // what they leave.
+    {
+        // The timeline comes from a replay without drawing or noting: the
+        // game's own work only, a few milliseconds per thousand turns.
+        WatchedRun undrawn(w->recording, dataRoot, digest, false);
+        TimelineNotes notes;
+        while (nextTurn(undrawn)) noteFrame(w->timeline, notes, *undrawn.game, undrawn.turn, undrawn.newLevel);
+        w->timeline.mismatch = undrawn.mismatch;
+    }
+    // Noting the draws goes on a slice at a time while the viewer looks on
+    // (`noteSome`); half the room is the notes', the moments get the rest.
     w->notes = std::make_unique<DrawNotes>();
     w->notes->bytesLimit = std::max<size_t>(keptBytesLimit / 2, 1);
+    w->noter = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
+    w->noter->platform.screen.notes = w->notes.get();
+    noteSome(*w, kOpeningNoteTurns);
     w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
-    {
-        WatchedRun& noting = *w->run;
-        noting.platform.screen.notes = w->notes.get();
-        TimelineNotes notes;
-        while (nextTurn(noting)) {
-            noteFrame(w->timeline, notes, *noting.game, noting.turn, noting.newLevel);
-            noteOpeningTurn(*w, noting);
-        }
-        w->timeline.mismatch = noting.mismatch;
-        noting.platform.screen.notes = nullptr;
-        noting.platform.screen.skipDrawing = false;
-    }
-    if (!w->states.empty() && composeTurn(*w, 1)) {
-        w->composed = false;
-        keepMoment(*w);
-    } else {
-        // Nothing noted to come back to: turn 1 is drawn.
-        w->states.clear();
-        w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
-        stepAndKeep(*w);
-    }
-    if (w->states.empty()) w->notes->keptAlongside = 0;
-    const size_t noted = noteBytes(*w->notes);
-    w->keptBytesLimit = keptBytesLimit > noted ? keptBytesLimit - noted : 0;
+    stepAndKeep(*w);
     return w;
+}
+
+void trimMoments(Watch& w) {
+    // Keyframes stay when thinning: stop once it lets nothing go.
+    for (size_t before = 0; w.keptBytes > w.keptBytesLimit && w.moments.size() > 2 && w.moments.size() != before;) {
+        before = w.moments.size();
+        thinMoments(w);
+    }
 }
 
 int32_t shownTurn(const Watch& w) { return w.run->turn; }
@@ -184,6 +171,13 @@ int32_t drawTo(Watch& w, int32_t turn, bool fromMoments) {
 
 int32_t showTurn(Watch& w, int32_t turn) {
     turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+    if (w.noter && turn > w.notes->turn && !drawnIsNear(w, turn)) {
+        // Past what is noted so far: noted up to it here and now, which
+        // costs less than drawing there. The notes may find the timeline
+        // shorter than the replay without drawing did.
+        noteSome(w, turn - w.notes->turn);
+        turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+    }
     if (!composedIsNearer(w, turn)) return drawTo(w, turn, false);
     if (composeTurn(w, turn)) return w.run->turn;
     return drawTo(w, turn, true);  // from a kept moment: the run's pages are not that turn's

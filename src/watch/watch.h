@@ -3,14 +3,17 @@
 // back, and shows exactly the picture a replay of the recording up to that
 // turn leaves on the screen.
 //
-// Opening replays the recording once with its draws noted, not done (the
-// game's state never depends on pixels), which finds its timeline and lets
-// any turn's pages be composed at once (watch/composed_seek.h). Should the
-// notes stop short (they outgrow their room, or a draw comes that they do
-// not take), the turns after are drawn: the watcher draws the game through once more, a
-// slice at a time while the viewer looks on (`indexSome`, given a number of
-// turns so that a slice costs the same on every machine's clock), and keeps
-// the whole state every `kMomentTurns` turns with its pages packed. Showing
+// Opening replays the recording once without drawing, which finds its
+// timeline. Then, a slice at a time while the viewer looks on (`noteSome`),
+// the game is replayed with its draws noted, not done (the game's state
+// never depends on pixels), which lets any noted turn's pages be composed
+// at once (watch/composed_seek.h); a turn past the notes so far is noted up
+// to when shown. Should the notes stop short (they outgrow their room, or a
+// draw comes that they do not take), the turns after are drawn: the watcher
+// draws the game through once more, again a slice at a time (`indexSome`;
+// both are given a number of turns so that a slice costs the same on every
+// machine's clock), and keeps the whole state every `kMomentTurns` turns
+// with its pages packed. Showing
 // a turn near a kept moment puts it back and draws at most that many
 // turns. A turn past the moments kept so far is drawn up to from the last
 // one, keeping moments on the way, so no drawing is ever done twice.
@@ -59,9 +62,11 @@ struct Watch {
     int32_t momentTurns = kMomentTurns;  // the spacing of the moments
     size_t keptBytes = 0;             // what the moments hold, roughly
     size_t keptBytesLimit = 0;        // the moments thin out past it
+    size_t roomBytes = 0;             // what the moments and the notes share
     // Noted at opening: the draws of every turn up to notes->turn, and the
     // run's state every kStateTurns turns, to compose any of those turns.
     std::unique_ptr<DrawNotes> notes;
+    std::unique_ptr<WatchedRun> noter;  // the noting replay, while it goes on
     std::vector<RunState> states;
     int32_t stateTurns = kStateTurns;  // the spacing of the states
     int32_t drawnSpan = kDrawnSpan;  // nearer than this to the run or a moment, a turn is drawn up to
@@ -86,6 +91,9 @@ int32_t showTurn(Watch& w, int32_t turn);
 // back to the turn shown; false once the whole recording has been drawn
 // (nothing is left to do).
 bool indexSome(Watch& w, int32_t turns);
+// Lets moments go until they are within keptBytesLimit (as far as
+// thinning them can).
+void trimMoments(Watch& w);
 // The turn up to which moments are kept.
 int32_t indexedTurn(const Watch& w);
 
