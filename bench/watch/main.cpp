@@ -1,10 +1,12 @@
 // delve-watch-bench: what watching a long kept game costs, as the budgets
 // step gates it. Opens RECORDING on the data folder DATA until its first
-// picture and whole timeline are there (best of three), then shows 20
-// turns picked at random, forward and back: first straight after opening,
-// while nothing has been drawn ahead yet, then once the watcher has drawn
-// the whole game through in its idle slices. Prints the figures; with
-// --figures FILE also appends them there (scripts/e2e/figures.py's form).
+// picture and whole timeline are there (best of three), and as a link to
+// its last turn would (best of three), then shows 20 turns picked at
+// random, forward and back: straight after opening, while little is noted
+// and nothing drawn ahead; once the watcher has noted the whole game in its
+// idle slices; and once it has drawn the whole game through as well.
+// Prints the figures; with --figures FILE also appends them there
+// (scripts/e2e/figures.py's form).
 //
 //   delve-watch-bench DATA RECORDING [--figures FILE]
 #include <algorithm>
@@ -93,20 +95,49 @@ int main(int argc, char** argv) {
         return 2;
     }
     figures.add("desktop: a kept game opened to watch, its timeline", open, "ms", 1000, turns + ", best of 3");
-    const Seeks cold = seekAtRandom(*w, 1);
+    double link = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        w.reset();
+        const auto start = Clock::now();
+        w = openWatch(*recording, data, kLimit);
+        showTurn(*w, w->timeline.lastTurn);
+        link = std::min(link, msSince(start));
+    }
+    figures.add("desktop: a link at the last turn, opened to its picture and timeline", link, "ms", -1,
+                turns + ", best of 3, noted up to it then and there");
     w = openWatch(*recording, data, kLimit);
+    const Seeks cold = seekAtRandom(*w, 1);
+    figures.add("desktop: seeking straight after opening, median of 20 random turns", cold.median, "ms", -1,
+                turns + ", noted up to each turn past the notes");
+    figures.add("desktop: seeking straight after opening, the slowest of 20", cold.worst, "ms", -1, turns);
+    w = openWatch(*recording, data, kLimit);
+    double noting = 0, slice = 0;
+    for (bool more = true; more;) {
+        const auto start = Clock::now();
+        more = noteSome(*w, kOpeningNoteTurns);
+        const double took = msSince(start);
+        noting += took;
+        slice = std::max(slice, took);
+    }
+    figures.add("desktop: noting the whole game, in idle slices", noting, "ms", -1, turns);
+    figures.add("desktop: noting, the longest idle slice", slice, "ms", -1,
+                std::to_string(kOpeningNoteTurns) + " turns a slice");
+    const Seeks noted = seekAtRandom(*w, 1);
+    figures.add("desktop: seeking once noted, median of 20 random turns", noted.median, "ms", 100, turns);
+    figures.add("desktop: seeking once noted, the slowest of 20", noted.worst, "ms", 200, turns);
     const auto start = Clock::now();
     while (indexSome(*w, 256)) {
     }
     const double indexing = msSince(start);
+    const double notes = static_cast<double>(noteBytes(*w->notes));
     const Seeks warm = seekAtRandom(*w, 2);
-    figures.add("desktop: seeking, median of 20 random turns", warm.median, "ms", 100, turns);
-    figures.add("desktop: seeking, the slowest of 20", warm.worst, "ms", 200, turns);
-    figures.add("desktop: seeking before anything is drawn ahead, median", cold.median, "ms", -1, turns);
-    figures.add("desktop: seeking before anything is drawn ahead, slowest", cold.worst, "ms", -1, turns);
+    figures.add("desktop: seeking once drawn ahead, median of 20 random turns", warm.median, "ms", -1, turns);
+    figures.add("desktop: seeking once drawn ahead, the slowest of 20", warm.worst, "ms", -1, turns);
     figures.add("desktop: drawing the whole game ahead, in idle slices", indexing, "ms", -1, turns);
-    figures.add("desktop: what the kept moments hold", static_cast<double>(w->keptBytes) / (1 << 20), "MiB", 256,
-                std::to_string(w->moments.size()) + " moments");
+    figures.add("desktop: what the kept moments and the notes hold",
+                (static_cast<double>(w->keptBytes) + notes) / (1 << 20), "MiB", 256,
+                std::to_string(w->moments.size()) + " moments, " + std::to_string(notes / (1 << 20)) +
+                    " MiB of it notes and states");
     if (figures.out) std::fclose(figures.out);
     return figures.allWithin ? 0 : 1;
 }

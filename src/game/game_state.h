@@ -20,10 +20,8 @@ namespace delve {
 enum Stat : int { kHp = 1, kAp = 2, kDp = 3, kMp = 4, kSight = 5, kRange = 6 };
 enum Spell : int { kWarp = 1, kVision = 2, kTinker = 3, kPassage = 4, kHeal = 5, kFlare = 6 };
 
-struct Game {
-    explicit Game(Platform& platform) : io(platform) {}
-    Platform& io;
-
+// What the game knows, without the platform it plays on.
+struct GameRecord {
     // Data stores kept for the whole run.
     KeyValueStore gameData;  // .\res\gamedata.dat
     KeyValueStore shopData;  // res\shops.dat
@@ -64,6 +62,15 @@ struct Game {
     std::string gameTitle, creditLine;
     int32_t randomizer = 0;
     float seed = 0;
+};
+
+struct Game : GameRecord {
+    explicit Game(Platform& platform) : io(platform) {}
+    // The same record played on another platform: a state kept from one
+    // replay put back into another of the same recording.
+    Game(const Game& other, Platform& platform) : GameRecord(other), io(platform) {}
+    Game(const Game&) = default;
+    Platform& io;
 };
 
 // The party's cell as integers (the float coordinates rounded, halves to even).

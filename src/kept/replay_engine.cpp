@@ -1,5 +1,6 @@
 #include "kept/replay_engine.h"
 
+#include "platform/draw_notes.h"
 #include "recording/checkpoint.h"
 
 namespace delve {
@@ -49,7 +50,14 @@ bool checkpointMatches(const Game& g, const Program& program, const RecordedEven
     if (checkpoint.turn != g.turnCount) return false;
     // Without drawing there are no pages to digest: a replay like that
     // stands only on what else proves it (a kept picture of this very text).
-    return g.io.screen.skipDrawing || checkpoint.digest == checkpointDigest(g, program.shownMessage);
+    Screen& screen = g.io.screen;
+    if (screen.skipDrawing) return true;
+    // Noted rather than drawn: the shown page is composed from the notes to
+    // be checked, unless they cannot tell (then, as without drawing, only
+    // the turn is checked).
+    if (screen.notes && (screen.notes->quiet || !composePage(*screen.notes, -1, screen, screen.visiblePage)))
+        return true;
+    return checkpoint.digest == checkpointDigest(g, program.shownMessage);
 }
 
 }  // namespace
@@ -89,7 +97,7 @@ ReplaySnapshot takeSnapshot(const Game& g, const Program& program, const Playbac
 
 void putSnapshot(const ReplaySnapshot& s, std::unique_ptr<Game>& g, Program& program, Platform& platform,
                  PlaybackBackend& pb) {
-    g = std::make_unique<Game>(*s.game);
+    g = std::make_unique<Game>(*s.game, platform);
     program = s.program;
     pb.moveTo(s.place);
     platform.keys = s.keys;

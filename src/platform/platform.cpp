@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/draw_notes.h"
+
 namespace delve {
 
 void openWindow(Platform& p, int width, int height) {
@@ -9,6 +11,7 @@ void openWindow(Platform& p, int width, int height) {
     s.width = width > 0 ? width : 0;
     s.height = height > 0 ? height : 0;
     if (!s.pages.reset(static_cast<size_t>(s.width) * s.height)) s.width = s.height = 0;
+    if (s.notes) noteWindow(*s.notes, s.width, s.height);
     s.visibleDirty = true;
     p.backend->windowOpened(s.width, s.height);
 }
@@ -26,7 +29,9 @@ void copyPage(Platform& p, int sourcePage, int destinationPage) {
     if (destinationPage < 0) destinationPage = s.visiblePage;
     if (sourcePage >= kPageCount || destinationPage >= kPageCount) return;
     if (sourcePage != destinationPage && !s.skipDrawing) {
-        if (!s.pages[destinationPage].empty())
+        if (s.notes)
+            notePageCopy(*s.notes, s, sourcePage, destinationPage);
+        else if (!s.pages[destinationPage].empty())
             std::memcpy(s.pages[destinationPage].data(), s.pages[sourcePage].data(), s.pages[destinationPage].size());
         ++s.pageCopies;
     }

@@ -9,6 +9,8 @@
 
 namespace delve {
 
+struct DrawNotes;
+
 struct Screen {
     int width = 0;
     int height = 0;
@@ -28,6 +30,9 @@ struct Screen {
     // simulator) set this to play thousands of turns a second, and so does a
     // continued game while it replays a recording whose last picture it has.
     bool skipDrawing = false;
+    // When set, draws are noted there instead of done (platform/draw_notes.h):
+    // the game runs as if drawing, and the pages stay as they are.
+    DrawNotes* notes = nullptr;
 };
 
 // The work page as a drawing target (marks the window for refresh when the

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/numbers.h"
+#include "render/noted_tiles.h"
 #include "render/tile_drawing.h"
 
 namespace delve {
@@ -52,7 +53,10 @@ void drawFontText(Platform& p, int x, int y, const std::string& text) {
             if (xi > 952) xi = 0;
         }
         const int code = static_cast<unsigned char>(text[i]);
-        if (code >= 33)
+        if (code < 33) continue;
+        if (p.screen.notes)
+            noteCodedTile(p, saturateInt32(xi), saturateInt32(yi), code, false);
+        else
             drawTileFile(p, saturateInt32(xi), saturateInt32(yi), fontTileName(code), "pset");
     }
 }
@@ -63,7 +67,9 @@ void printMarkup(Platform& p, int row, int column, const std::string& text) {
     for (size_t pos = 0; pos < text.size(); ++k) {
         const MarkupItem item = markupItemAt(text, pos);
         const int x = cellEdge(int64_t{column} + k), y = cellEdge(row);
-        if (item.mapCode >= 0)
+        if (item.mapCode >= 0 && p.screen.notes)
+            noteCodedTile(p, x, y, item.mapCode, true);
+        else if (item.mapCode >= 0)
             drawTileFile(p, x, y, mapTileName(item.mapCode), "pset");
         else
             drawFontText(p, x, y, text.substr(pos, 1));

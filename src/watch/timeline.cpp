@@ -52,4 +52,11 @@ int32_t previousLevelStart(const Timeline& t, int32_t turn) {
     return found;
 }
 
+void cutTimeline(Timeline& t, int32_t lastTurn, const std::string& mismatch) {
+    if (mismatch.empty() || lastTurn >= t.lastTurn) return;
+    t.lastTurn = lastTurn;
+    t.mismatch = mismatch;
+    while (!t.marks.empty() && t.marks.back().turn > t.lastTurn) t.marks.pop_back();
+}
+
 }  // namespace delve

@@ -41,6 +41,9 @@ struct TimelineNotes {
     bool partyDown = false;
 };
 void noteFrame(Timeline& t, TimelineNotes& notes, const Game& g, int32_t turn, bool newLevel);
+// A replay that checks the pages found `mismatch` after `lastTurn`, which
+// the replay without drawing could not see: the timeline ends there.
+void cutTimeline(Timeline& t, int32_t lastTurn, const std::string& mismatch);
 
 // The level shown at `turn` (0 before the first level).
 int32_t levelAtTurn(const Timeline& t, int32_t turn);

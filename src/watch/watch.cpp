@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "recording/data_digest.h"
+#include "watch/composed_seek.h"
 #include "watch/page_pack.h"
 
 namespace delve {
@@ -92,23 +93,17 @@ void putPages(Watch& w, size_t index) {
 void putMoment(Watch& w, size_t index) {
     putState(*w.run, w.moments[index].state);
     putPages(w, index);
+    w.composed = false;
 }
 
 // One turn on, keeping a moment when the turn is due one and none is kept.
 bool stepAndKeep(Watch& w) {
     if (!nextTurn(*w.run)) {
-        // Drawing finds what the replay without drawing cannot: a page that
-        // differs from the recorded one. The timeline ends there.
-        Timeline& t = w.timeline;
-        if (!w.run->mismatch.empty() && w.run->turn < t.lastTurn) {
-            t.lastTurn = w.run->turn;
-            t.mismatch = w.run->mismatch;
-            while (!t.marks.empty() && t.marks.back().turn > t.lastTurn) t.marks.pop_back();
-        }
+        cutTimeline(w.timeline, w.run->turn, w.run->mismatch);
         return false;
     }
     const int32_t turn = w.run->turn;
-    if (turn % w.momentTurns == 1 && turn > indexedTurn(w)) keepMoment(w);
+    if (turn % w.momentTurns == 1 && turn > indexedTurn(w) && !w.composed) keepMoment(w);
     return true;
 }
 
@@ -117,17 +112,34 @@ bool stepAndKeep(Watch& w) {
 std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoot, size_t keptBytesLimit) {
     auto w = std::make_unique<Watch>();
     w->recording = std::move(recording);
-    w->keptBytesLimit = keptBytesLimit;
+    w->keptBytesLimit = w->roomBytes = keptBytesLimit;
     const uint64_t digest = dataFolderDigest(dataRoot);
     {
+        // The timeline comes from a replay without drawing or noting: the
+        // game's own work only, a few milliseconds per thousand turns.
         WatchedRun undrawn(w->recording, dataRoot, digest, false);
         TimelineNotes notes;
         while (nextTurn(undrawn)) noteFrame(w->timeline, notes, *undrawn.game, undrawn.turn, undrawn.newLevel);
         w->timeline.mismatch = undrawn.mismatch;
     }
+    // Noting the draws goes on a slice at a time while the viewer looks on
+    // (`noteSome`); half the room is the notes', the moments get the rest.
+    w->notes = std::make_unique<DrawNotes>();
+    w->notes->bytesLimit = std::max<size_t>(keptBytesLimit / 2, 1);
+    w->noter = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
+    w->noter->platform.screen.notes = w->notes.get();
+    noteSome(*w, kOpeningNoteTurns);
     w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
     stepAndKeep(*w);
     return w;
+}
+
+void trimMoments(Watch& w) {
+    // Keyframes stay when thinning: stop once it lets nothing go.
+    for (size_t before = 0; w.keptBytes > w.keptBytesLimit && w.moments.size() > 2 && w.moments.size() != before;) {
+        before = w.moments.size();
+        thinMoments(w);
+    }
 }
 
 int32_t shownTurn(const Watch& w) { return w.run->turn; }
@@ -136,8 +148,11 @@ const Game& shownGame(const Watch& w) { return *w.run->game; }
 
 int32_t indexedTurn(const Watch& w) { return w.moments.empty() ? 0 : w.moments.back().state.turn; }
 
-int32_t showTurn(Watch& w, int32_t turn) {
-    turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+namespace {
+
+// Draws up to `turn` from the run or the latest kept moment before it; from
+// a moment only when `fromMoments` (moments are kept only from one).
+int32_t drawTo(Watch& w, int32_t turn, bool fromMoments) {
     WatchedRun& run = *w.run;
     // The latest moment at or before the turn, unless the run is nearer.
     auto after = std::upper_bound(w.moments.begin(), w.moments.end(), turn,
@@ -145,11 +160,27 @@ int32_t showTurn(Watch& w, int32_t turn) {
     if (after != w.moments.begin()) {
         const auto index = static_cast<size_t>(after - w.moments.begin()) - 1;
         const int32_t from = w.moments[index].state.turn;
-        if (run.turn > turn || run.turn < from) putMoment(w, index);
+        if (run.turn > turn || run.turn < from || (fromMoments && w.composed)) putMoment(w, index);
     }
     while (run.turn < turn && stepAndKeep(w)) {
     }
     return run.turn;
+}
+
+}  // namespace
+
+int32_t showTurn(Watch& w, int32_t turn) {
+    turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+    if (w.noter && turn > w.notes->turn && !drawnIsNear(w, turn)) {
+        // Past what is noted so far: noted up to it here and now, which
+        // costs less than drawing there. The notes may find the timeline
+        // shorter than the replay without drawing did.
+        noteSome(w, turn - w.notes->turn);
+        turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+    }
+    if (!composedIsNearer(w, turn)) return drawTo(w, turn, false);
+    if (composeTurn(w, turn)) return w.run->turn;
+    return drawTo(w, turn, true);  // from a kept moment: the run's pages are not that turn's
 }
 
 namespace {
@@ -163,7 +194,7 @@ bool indexSome(Watch& w, int32_t turns) {
     const int32_t shown = shownTurn(w);
     // Whole spans between moments: a slice always keeps one more.
     const int32_t spans = std::max(turns / w.momentTurns, 1);
-    showTurn(w, std::min(indexedTurn(w) + spans * w.momentTurns, w.timeline.lastTurn));
+    drawTo(w, std::min(indexedTurn(w) + spans * w.momentTurns, w.timeline.lastTurn), true);
     showTurn(w, shown);
     return moreToIndex(w);
 }

@@ -3,24 +3,29 @@
 // back, and shows exactly the picture a replay of the recording up to that
 // turn leaves on the screen.
 //
-// Opening replays the recording once without drawing (the game's state
-// never depends on pixels), which finds its timeline in well under a
-// second. The map is drawn over the cells of earlier turns, though, so a
-// picture can only come from drawing every turn before it: the watcher
-// draws the game through once more, a slice at a time while the viewer
-// looks on (`indexSome`, given a number of turns so that a slice costs the
-// same on every machine's clock), and keeps the whole state every `kMomentTurns`
-// turns with its pages packed. Showing a turn then puts back the latest
-// kept moment before it and draws at most that many turns. A turn past the
-// moments kept so far is drawn up to from the last one, keeping moments on
-// the way, so no drawing is ever done twice.
+// Opening replays the recording once without drawing, which finds its
+// timeline. Then, a slice at a time while the viewer looks on (`noteSome`),
+// the game is replayed with its draws noted, not done (the game's state
+// never depends on pixels), which lets any noted turn's pages be composed
+// at once (watch/composed_seek.h); a turn past the notes so far is noted up
+// to when shown. Should the notes stop short (they outgrow their room, or a
+// draw comes that they do not take), the turns after are drawn: the watcher
+// draws the game through once more, again a slice at a time (`indexSome`;
+// both are given a number of turns so that a slice costs the same on every
+// machine's clock), and keeps the whole state every `kMomentTurns` turns
+// with its pages packed. Showing
+// a turn near a kept moment puts it back and draws at most that many
+// turns. A turn past the moments kept so far is drawn up to from the last
+// one, keeping moments on the way, so no drawing is ever done twice.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/draw_notes.h"
 #include "platform/screen.h"
 #include "recording/recording_format.h"
+#include "watch/composed_seek.h"
 #include "watch/timeline.h"
 #include "watch/watched_run.h"
 
@@ -57,6 +62,15 @@ struct Watch {
     int32_t momentTurns = kMomentTurns;  // the spacing of the moments
     size_t keptBytes = 0;             // what the moments hold, roughly
     size_t keptBytesLimit = 0;        // the moments thin out past it
+    size_t roomBytes = 0;             // what the moments and the notes share
+    // Noted at opening: the draws of every turn up to notes->turn, and the
+    // run's state every kStateTurns turns, to compose any of those turns.
+    std::unique_ptr<DrawNotes> notes;
+    std::unique_ptr<WatchedRun> noter;  // the noting replay, while it goes on
+    std::vector<RunState> states;
+    int32_t stateTurns = kStateTurns;  // the spacing of the states
+    int32_t drawnSpan = kDrawnSpan;  // nearer than this to the run or a moment, a turn is drawn up to
+    bool composed = false;   // the run stands on composed pages: no moment is kept from it
 };
 
 // Opens a checked recording on the data folder `dataRoot`: finds the
@@ -77,6 +91,9 @@ int32_t showTurn(Watch& w, int32_t turn);
 // back to the turn shown; false once the whole recording has been drawn
 // (nothing is left to do).
 bool indexSome(Watch& w, int32_t turns);
+// Lets moments go until they are within keptBytesLimit (as far as
+// thinning them can).
+void trimMoments(Watch& w);
 // The turn up to which moments are kept.
 int32_t indexedTurn(const Watch& w);
 

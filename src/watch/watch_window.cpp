@@ -19,6 +19,7 @@ constexpr double kIdlePollSeconds = 0.025;
 // Turns drawn ahead per slice while the viewer is idle: a few dozen
 // milliseconds, so a key is never kept waiting long.
 constexpr int32_t kIndexSliceTurns = 64;
+constexpr int32_t kNoteSliceTurns = kOpeningNoteTurns;
 // Playing, a slice is drawn ahead only when the next turn is this far off.
 constexpr double kIndexRoomSeconds = 0.05;
 
@@ -192,9 +193,10 @@ int runWatcher(Watcher& v) {
             showStrip(v);
             showTitle(v);
         } else if (roomToIndex) {
-            // Nothing came: draw ahead, so later seeks put back a kept
+            // Nothing came: note on, so that any turn can be composed, and
+            // once that is done draw ahead, so later seeks put back a kept
             // moment instead of drawing from the start.
-            v.indexing = indexSome(v.watch, kIndexSliceTurns);
+            v.indexing = noteSome(v.watch, kNoteSliceTurns) || indexSome(v.watch, kIndexSliceTurns);
             if (v.stripLastTurn != v.watch.timeline.lastTurn) {
                 showStrip(v);
                 showTitle(v);
