@@ -63,7 +63,7 @@ def files_on_disk(folder, names):
     return result
 
 
-def wait_for_version(driver, version, what, timeout=20.0):
+def wait_for_version(driver, version, what, timeout=60.0):
     """Waits until the page is controlled by an active worker and its only
     cache is the one of `version`. The worker is asked first: a first
     visit's cache exists, half filled, while its worker installs, and only
