@@ -111,21 +111,7 @@ void rasterise(const DrawNotes& n, const NotedDraw& d, const Rect& clip, const T
     for (int64_t y = c.top; y < c.bottom; ++y) {
         const uint8_t* s = image.pixels.data() + (y - d.y1) * image.width + (c.left - d.x1);
         uint8_t* t = target.at(c.left, y);
-        switch (d.mode) {
-            case Combine::Pset: std::memcpy(t, s, count); break;
-            case Combine::Preset:
-                for (size_t i = 0; i < count; ++i) t[i] = static_cast<uint8_t>(~s[i]);
-                break;
-            case Combine::And:
-                for (size_t i = 0; i < count; ++i) t[i] &= s[i];
-                break;
-            case Combine::Or:
-                for (size_t i = 0; i < count; ++i) t[i] |= s[i];
-                break;
-            case Combine::Xor:
-                for (size_t i = 0; i < count; ++i) t[i] ^= s[i];
-                break;
-        }
+        combineRow(t, s, count, d.mode);
     }
 }
 

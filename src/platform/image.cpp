@@ -105,6 +105,24 @@ void drawLine(Surface t, int x1, int y1, int x2, int y2, int index, LineShape sh
     patternLine(t, ax, by, ax, ay, c, pattern, bit);
 }
 
+void combineRow(uint8_t* d, const uint8_t* s, size_t count, Combine mode) {
+    switch (mode) {
+        case Combine::Pset: std::copy(s, s + count, d); break;
+        case Combine::Preset:
+            for (size_t i = 0; i < count; ++i) d[i] = static_cast<uint8_t>(~s[i]);
+            break;
+        case Combine::And:
+            for (size_t i = 0; i < count; ++i) d[i] &= s[i];
+            break;
+        case Combine::Or:
+            for (size_t i = 0; i < count; ++i) d[i] |= s[i];
+            break;
+        case Combine::Xor:
+            for (size_t i = 0; i < count; ++i) d[i] ^= s[i];
+            break;
+    }
+}
+
 void drawImage(Surface t, int x, int y, const Image& image, Combine mode) {
     if (!t.pixels) return;
     // Clipped once up front: every tile of every frame is drawn through here.
@@ -117,21 +135,7 @@ void drawImage(Surface t, int x, int y, const Image& image, Combine mode) {
     for (int64_t sy = top; sy < bottom; ++sy) {
         const uint8_t* s = image.pixels.data() + static_cast<size_t>(sy * image.width + left);
         uint8_t* d = t.pixels + static_cast<size_t>((y + sy) * t.width + x + left);
-        switch (mode) {
-            case Combine::Pset: std::copy(s, s + count, d); break;
-            case Combine::Preset:
-                for (size_t i = 0; i < count; ++i) d[i] = static_cast<uint8_t>(~s[i]);
-                break;
-            case Combine::And:
-                for (size_t i = 0; i < count; ++i) d[i] &= s[i];
-                break;
-            case Combine::Or:
-                for (size_t i = 0; i < count; ++i) d[i] |= s[i];
-                break;
-            case Combine::Xor:
-                for (size_t i = 0; i < count; ++i) d[i] ^= s[i];
-                break;
-        }
+        combineRow(d, s, count, mode);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Palettized pictures and the software drawing primitives shared by every
 // backend: pages and images are both plain 8-bit pixel buffers.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -38,5 +39,8 @@ void drawLine(Surface target, int x1, int y1, int x2, int y2, int index, LineSha
 
 // The whole image with its top-left corner at (x, y), clipped to the target.
 void drawImage(Surface target, int x, int y, const Image& image, Combine mode);
+// One row of a picture put onto `count` pixels of a page by `mode`: the
+// whole of drawing an image, shared by drawing and by composing noted draws.
+void combineRow(uint8_t* onto, const uint8_t* from, size_t count, Combine mode);
 
 }  // namespace delve
