@@ -154,6 +154,22 @@ class TableTest(unittest.TestCase):
             figures.record(self.path, "turn", 1, "ms", 2, "less")
 
 
+class TriesTest(unittest.TestCase):
+    def test_tries_stop_at_the_first_within_and_a_miss_gets_them_all(self):
+        def measuring(values):
+            it = iter(values)
+            return lambda: next(it)
+        self.assertEqual(figures.tries_until_within(measuring([5, 1]), 8, 3), [5])
+        self.assertEqual(figures.tries_until_within(measuring([9, 7, 1]), 8, 3), [9, 7])
+        self.assertEqual(figures.tries_until_within(measuring([9, 9, 9, 1]), 8, 3), [9, 9, 9])
+        self.assertEqual(figures.tries_until_within(measuring([90, 99]), 95, 3, bound="min"), [90, 99])
+        self.assertEqual(figures.tries_until_within(measuring([(9, "a"), (2, "b")]), 8, 3, value=lambda t: t[0]),
+                         [(9, "a"), (2, "b")])
+        # A shown figure, and a count below one, are measured once.
+        self.assertEqual(figures.tries_until_within(measuring([9, 1]), None, 3), [9])
+        self.assertEqual(figures.tries_until_within(measuring([9, 1]), 8, 0), [9])
+
+
 class SingleKeyGameTest(unittest.TestCase):
     """The game the page's link length is measured on: a real game's start,
     then one key a turn, checkpoints where the game writes them."""
