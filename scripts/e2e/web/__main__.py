@@ -180,11 +180,11 @@ def run_groups(run):
         guarded("studio", studio.check_studio, run)
         guarded("studio", studio.check_against_kept, run)
     if "engines" in run.only:
-        engines.check_engines(run, run.engines, guarded)
+        dungeon = engines.check_engines(run, run.engines, guarded)
         # Chromium's own checks above cover these in Chromium.
         for engine in run.engines:
             if engine != "chromium":
-                guarded(engine, engines_device.check_device, run, engine)
+                guarded(engine, engines_device.check_device, run, engine, dungeon)
 
 
 def main(argv=None):

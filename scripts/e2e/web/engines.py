@@ -3,7 +3,9 @@ picture held against delve-replay's pixel for pixel: the first picture,
 a typed seed, ?seed= and many turns; Continue after a reload and after the
 browser restarted on its profile; a second tab refused the game; Watch with
 seeking; Share…'s link opened in a fresh browser of another engine at its
-turn. What an engine cannot do for a test is skipped with the reason."""
+turn; a dungeon link made in the first engine, for the others to open
+(engines_device.py). What an engine cannot do for a test is skipped with
+the reason."""
 
 import os
 import random
@@ -15,6 +17,8 @@ from e2e import browser
 from e2e.browser import Unsupported, js
 from e2e.web.common import compare_with_replay, settle, wait_for
 from e2e.web.kept_store import kept_games, kept_recording, wait_for_kept
+from e2e.web.own_data import own_data_folders
+from e2e.web.studio_link import SHARE, folder_files
 from e2e.web.watch import LONGEST_LINK, check_pictures, differs_from_replay, wait_for_turn
 
 
@@ -208,9 +212,27 @@ def check_link_opened(run, engine, made_in, link, turn, recording):
         b.quit()
 
 
-def check_engine(run, engine, links):
+def make_dungeon_link(run, b):
+    """Share… of a whole data folder ("Quest", the test fixture's res/ with
+    the shipped tiles) in this engine: the folder and the link's fragment."""
+    own = run.with_game(run.game)
+    own.work = os.path.join(run.work, "%s-dungeon-link" % b.name)
+    os.makedirs(own.work)
+    quest, _ = own_data_folders(own)
+    made = b.execute_async_script(SHARE, folder_files(quest), None)
+    link = made.get("link", "") if isinstance(made, dict) else ""
+    at = link.find("#data=")
+    run.report.check(link.startswith(run.url) and at > 0 and "&" not in link,
+                     "%s: Share\u2026 makes a dungeon link of the whole Quest folder (%d characters)"
+                     % (b.name, len(link)),
+                     "%s: Share\u2026 of the Quest folder made %r" % (b.name, made))
+    return {"made_in": b.name, "quest": quest, "fragment": link[at:]} if at > 0 else None
+
+
+def check_engine(run, engine, links, dungeon):
     """Every check of this module on one engine; the shared link it made
-    goes into `links`."""
+    goes into `links`, and a dungeon link into `dungeon` when that is
+    wanted (not None) and none was made yet."""
     profile = tempfile.mkdtemp(prefix="%s-" % engine, dir=run.work)
     b = browser.start(engine, profile)
     run.report.ok("%s %s started" % (engine, b.version))
@@ -218,16 +240,24 @@ def check_engine(run, engine, links):
         played = check_first_plays(run, b)
         check_continues(run, b, engine, played)
         links[engine] = check_watch_and_share(run, b, engine)
+        if dungeon == {}:
+            made = make_dungeon_link(run, b)
+            if made:
+                dungeon.update(made)
     finally:
         b.quit()
 
 
 def check_engines(run, engines, guarded):
-    """Each engine in turn, then each engine's link opened in the next one."""
+    """Each engine in turn, then each engine's link opened in the next one.
+    Returns the dungeon link the first engine made for engines_device.py's
+    checks to open (empty if none was made, or none of those runs)."""
     links = {}
+    dungeon = {} if any(engine != "chromium" for engine in engines) else None
     for engine in engines:
-        guarded(engine, check_engine, run, engine, links)
+        guarded(engine, check_engine, run, engine, links, dungeon)
     for i, made_in in enumerate(engines):
         opened_in = engines[(i + 1) % len(engines)]
         if links.get(made_in) and opened_in != made_in:
             guarded(opened_in, check_link_opened, run, opened_in, made_in, *links[made_in])
+    return dungeon or {}

@@ -1,7 +1,10 @@
 """The page in the other engines beyond play, each in a browser of its own:
 "Play your own data…" with a zip played as delve-replay --dir plays it;
-offline after one visit, where the engine gives the page a service worker;
-the touch pad where the engine has touch input; the phone layouts at every
+a dungeon link made in another engine played in a fresh profile as
+delve-replay --dir plays its folder, then offline after that one visit,
+where the engine gives the page a service worker (the dungeon, and the
+shipped game once it is given up); the touch pad where the engine has
+touch input; the phone layouts at every
 size the engine can set. Chromium's own checks (touch.py, own_data.py,
 app.py) cover these there."""
 
@@ -55,26 +58,62 @@ def check_own_zip(run, b):
     check_console(run, b, "with own data")
 
 
-def check_offline(run, engine):
-    """A copy of the page served here, visited once; with its server
-    stopped, the seed link plays from what the page kept."""
+def check_offline(run, engine, dungeon):
+    """A copy of the page served here, visited once, in a fresh profile: by
+    the dungeon link another engine made, when there is one, its dungeon
+    played as delve-replay --dir plays the folder. With the server stopped,
+    the seed link plays from what the page kept: that dungeon, and once
+    given up the shipped game."""
     folder = os.path.join(run.work, "%s-offline-site" % engine)
     shutil.copytree(run.web, folder)
     with open(os.path.join(folder, "sw.js")) as f:
         version = f.read().split("var VERSION = '", 1)[1].split("'", 1)[0]
     site = StaticServer(folder).start()
     b = browser.start(engine, tempfile.mkdtemp(prefix="%s-offline-" % engine, dir=run.work))
+    seeded = site.url + "?seed=%d" % run.seed
     try:
-        b.open(site.url)
-        wait_for(b, "window.Delve && Delve.state === 'running'", "%s: the page (offline)" % engine, 60)
+        if dungeon:
+            made_in = dungeon["made_in"]
+            quest = replay_copy(dungeon["quest"], run.with_game(run.game))
+            b.open(seeded + dungeon["fragment"])
+            wait_for(b, "window.Delve && Delve.state === 'running' && Delve.presents > 0 && "
+                        "!document.getElementById('own-playing').hidden",
+                     "%s: the dungeon link made in %s" % (engine, made_in), 60)
+            name, address = js(b, "return [document.getElementById('own-name').textContent, location.hash];")
+            run.report.check(name.startswith("shared dungeon ") and address == "",
+                             "%s: a fresh profile plays the dungeon link made in %s as \"%s\", and the link "
+                             "leaves the address" % (engine, made_in, name),
+                             "%s: the dungeon link made in %s: named %r, the address's fragment %r"
+                             % (engine, made_in, name, address[:40]))
+            settle(b)
+            press_all(b, run.keys)
+            compare_with_replay(quest, b, run.keys, run.seed, "%s dungeon-link from %s" % (engine, made_in))
+            check_console(run, b, "with a dungeon link")
+        else:
+            run.report.skip("%s: a dungeon link opened in a fresh profile" % engine,
+                            "no engine made one (its failure is said above)")
+            b.open(site.url)
+            wait_for(b, "window.Delve && Delve.state === 'running'", "%s: the page (offline)" % engine, 60)
         if not js(b, "return !!navigator.serviceWorker;"):
             run.report.skip("%s: offline after one visit" % engine, "the page is given no service worker")
             return
         wait_for_version(b, version, "%s: the page kept after one visit" % engine, 60)
         site.stop()
-        b.open(site.url + "?seed=%d" % run.seed)
+        b.open(seeded)
         wait_for(b, "window.Delve && Delve.state === 'running' && Delve.presents > 0",
                  "%s: the seed link with the server stopped" % engine, 60)
+        if dungeon:
+            run.report.check(js(b, "return !document.getElementById('own-playing').hidden;"),
+                             "%s: offline, the seed link plays the linked dungeon kept" % engine,
+                             "%s: offline, the seed link plays the shipped game, not the linked dungeon" % engine)
+            settle(b)
+            press_all(b, run.keys)
+            compare_with_replay(quest, b, run.keys, run.seed, "%s dungeon offline" % engine)
+            js(b, "window.beforeReload = true;")
+            b.click("#own-back")
+            wait_for(b, "!window.beforeReload && window.Delve && Delve.state === 'running' && Delve.presents > 0 && "
+                        "document.getElementById('own-playing').hidden",
+                     "%s: the shipped game offline, the dungeon given up" % engine, 60)
         settle(b)
         press_all(b, run.keys)
         compare_with_replay(run, b, run.keys, run.seed, "%s offline" % engine)
@@ -168,7 +207,7 @@ def check_phones(run, b):
                          % (b.name, width, height, outside, TOUCH_TARGET_PX, small, seen["scrollWidth"]))
 
 
-def check_device(run, engine):
+def check_device(run, engine, dungeon=None):
     b = browser.start(engine, tempfile.mkdtemp(prefix="%s-device-" % engine, dir=run.work))
     try:
         check_own_zip(run, b)
@@ -176,4 +215,4 @@ def check_device(run, engine):
         check_phones(run, b)
     finally:
         b.quit()
-    check_offline(run, engine)
+    check_offline(run, engine, dungeon)

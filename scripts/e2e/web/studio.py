@@ -1,7 +1,8 @@
 """The studio: a data file edited in the page shows delve-check's finding
 beside its line and loses it once mended; the preview of seed 17 is
 delve-replay's first level of the same files pixel for pixel, drawn soon
-after the change; the work outlives a reload; Download gives a zip that
+after the change; a pixel painted in the tile editor changes it, to
+delve-replay's picture of the same files; the work outlives a reload; Download gives a zip that
 delve-replay plays; Play starts the page on the work; the work starts
 again from the data in play or from a zip, with the import's refusals.
 A kept game checked against the work matches while the work is the data it
@@ -10,6 +11,7 @@ delve-replay --recording names for the same files, with that turn's
 pictures on both data as delve-replay draws them, the page answering
 throughout."""
 
+import base64
 import os
 import re
 import shutil
@@ -19,6 +21,7 @@ import tempfile
 import time
 import zipfile
 
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 
 from e2e import browser
@@ -98,14 +101,14 @@ def edit_file(folder, before, after):
         f.write(text.replace(before.encode(), after.encode()))
 
 
-def download(run, driver):
-    """Download, unzipped into a folder of its own."""
-    downloads = os.path.join(run.work, "studio-downloads")
+def download(run, driver, name="downloaded"):
+    """Download, unzipped into a folder of its own (`name`, below studio/)."""
+    downloads = os.path.join(run.work, "studio-downloads-" + name)
     os.makedirs(downloads, exist_ok=True)
     driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
     driver.find_element(By.ID, "studio-download").click()
     zips = wait_until(lambda: [n for n in os.listdir(downloads) if n.endswith(".zip")], "the studio's download", 10, 0.1)
-    unzipped = os.path.join(run.work, "studio", "downloaded")
+    unzipped = os.path.join(run.work, "studio", name)
     with zipfile.ZipFile(os.path.join(downloads, zips[0])) as z:
         bad = z.testzip()
         if bad:
@@ -278,6 +281,88 @@ def share_checks(run, driver, unzipped):
         fresh.quit()
 
 
+# The tile of the unexplored dark that fills most of the first level's map,
+# so that a pixel of it shows many times over in the preview.
+SHOWN_TILE = "tiles/map/map_249.til"
+# The tile's colours (the game's 16) and its first pixel's, as the program reads them.
+TILE_COLOURS = """var done = arguments[arguments.length - 1];
+var bytes = Uint8Array.from(atob(arguments[0]), function (c) { return c.charCodeAt(0); });
+import('./bridge.js').then(function (m) {
+  var tile = m.tiles.read(bytes);
+  done([m.tiles.palette(), tile.width, tile.pixels[0]]); });"""
+
+
+def paint_pixel(driver, colour, width):
+    """The colour chosen and the tile's top left pixel clicked in the editor,
+    as an author does; waits until the preview is drawn again."""
+    editor = "#studio-tile-editor "
+    item = driver.find_element(By.CSS_SELECTOR, editor + ".tile-item[data-path='%s']" % SHOWN_TILE)
+    js(driver, "arguments[0].scrollIntoView({ block: 'center' });", item)
+    item.click()
+    wait_for(driver, "document.querySelector('#studio-tile-editor .tile-name').textContent.indexOf(%r) === 0"
+             % SHOWN_TILE, "the tile chosen in the editor", 5)
+    driver.find_element(By.CSS_SELECTOR, editor + ".tile-colour[aria-label='Colour %d']" % colour).click()
+    grid = driver.find_element(By.CSS_SELECTOR, editor + ".tile-grid")
+    js(driver, "arguments[0].scrollIntoView({ block: 'center' });", grid)
+    drawn = js(driver, PREVIEWS)
+    # A quarter of a tile pixel in from the corner, wherever the layout put it.
+    side = grid.size["width"] / float(width)
+    ActionChains(driver).move_to_element_with_offset(grid, int(-grid.size["width"] / 2 + side / 4),
+                                                     int(-grid.size["height"] / 2 + side / 4)).click().perform()
+    wait_for(driver, "Delve.studioPreviews > %d" % drawn, "the preview after a pixel painted", 10)
+
+
+def check_tile_painted(run, driver, stronger, before_png):
+    """One pixel of a tile the first level shows, painted in the tile editor:
+    the preview changes, and is delve-replay --dir's on the same files (a
+    tile delve-tiles from-png makes with that pixel, and the studio's own
+    download); painted back, the preview is what it was."""
+    shipped = os.path.join(run.game, *SHOWN_TILE.split("/"))
+    with open(shipped, "rb") as f:
+        palette, width, was = driver.execute_async_script(
+            TILE_COLOURS, base64.b64encode(f.read()).decode())
+    colour = 15 if was != 15 else 0
+    paint_pixel(driver, colour, width)
+    painted_png = os.path.join(run.work, "studio-tile-painted-page.png")
+    canvas_png(driver, painted_png, "studio-preview")
+    changed = differing_pixels(painted_png, before_png, os.path.join(run.work, "studio-tile-painted-change.png"))
+
+    # The same files made here: the tile's picture with its first pixel
+    # painted, taken back into the tile by delve-tiles.
+    tiles = os.path.join(os.path.dirname(run.replay), "delve-tiles")
+    folder = shipped_folder(run, "tile-painted")
+    edit_file(folder, *STRONGER)
+    picture = os.path.join(run.work, "studio-tile-painted.png")
+    subprocess.run([tiles, "png", shipped, picture], check=True)
+    scale = 8  # delve-tiles png draws a tile pixel as 8 by 8
+    subprocess.run(["convert", picture, "-fill", "rgb(%d,%d,%d)" % tuple(palette[colour][:3]),
+                    "-draw", "rectangle 0,0 %d,%d" % (scale - 1, scale - 1), "PNG24:" + picture], check=True)
+    made = os.path.join(folder, *SHOWN_TILE.split("/"))
+    subprocess.run([tiles, "from-png", picture, made], check=True, capture_output=True)
+    replay_png = os.path.join(run.work, "studio-tile-painted-replay.png")
+    subprocess.run([run.replay, "--dir", replay_copy(folder, run).game, "--seed", "17", "--keys", " ",
+                    "--screenshot", replay_png], check=True)
+    differing = differing_pixels(painted_png, replay_png, os.path.join(run.work, "studio-tile-painted-difference.png"))
+    _, unzipped = download(run, driver, "downloaded-tile-painted")
+    with open(made, "rb") as f, open(os.path.join(unzipped, *SHOWN_TILE.split("/")), "rb") as g:
+        same_tile = f.read() == g.read()
+    run.report.check(changed not in ("0", "") and not changed.startswith("all") and differing == "0" and same_tile,
+                     "a pixel of %s painted in the tile editor changes the preview (%s pixels), which is then "
+                     "delve-replay --dir's on the same files pixel for pixel; the download holds delve-tiles' tile"
+                     % (SHOWN_TILE, changed),
+                     "a pixel of %s painted: the preview changed in %s pixels, differs from delve-replay's in %s; "
+                     "the downloaded tile %s delve-tiles from-png's (see %s)"
+                     % (SHOWN_TILE, changed, differing, "is" if same_tile else "is not", run.work))
+
+    # Painted back: the work and its preview as they were, for what follows.
+    paint_pixel(driver, was, width)
+    back_png = os.path.join(run.work, "studio-tile-back-page.png")
+    canvas_png(driver, back_png, "studio-preview")
+    back = differing_pixels(back_png, before_png, os.path.join(run.work, "studio-tile-back-difference.png"))
+    run.report.check(back == "0", "painted back to colour %d, the preview is as it was" % was,
+                     "painted back, the preview differs from before in %s pixels" % back)
+
+
 def studio_checks(run, driver):
     url = run.url + "?seed=%d" % run.seed
     driver.get(url)
@@ -348,6 +433,8 @@ def studio_checks(run, driver):
     # Its time is a budget of scripts/measure/page.py; said here as it came.
     run.report.ok("the preview came %.0f ms after an edit (median of 10, at most %.0f ms)"
                   % (statistics.median(times), max(times)))
+
+    check_tile_painted(run, driver, stronger, page_png)
 
     # Download: a zip delve-replay plays, holding the edit.
     name, unzipped = download(run, driver)
