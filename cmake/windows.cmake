@@ -9,11 +9,6 @@ if(NOT EXISTS "${DELVE_TILES_TOOL}")
 endif()
 
 add_link_options(-static -static-libgcc -static-libstdc++)
-# Each function in a section of its own and the unused ones dropped at the
-# link: a batch of files is one object, and a program would otherwise carry
-# every file of each batch it takes one function from.
-add_compile_options(-ffunction-sections -fdata-sections)
-add_link_options(-Wl,--gc-sections)
 
 find_package(SDL2 CONFIG REQUIRED)
 set(DELVE_SDL2_LIBRARIES SDL2::SDL2-static)
