@@ -312,7 +312,7 @@ def paint_pixel(driver, colour, width):
     wait_for(driver, "Delve.studioPreviews > %d" % drawn, "the preview after a pixel painted", 10)
 
 
-def check_tile_painted(run, driver, stronger, before_png):
+def check_tile_painted(run, driver, before_png):
     """One pixel of a tile the first level shows, painted in the tile editor:
     the preview changes, and is delve-replay --dir's on the same files (a
     tile delve-tiles from-png makes with that pixel, and the studio's own
@@ -434,7 +434,7 @@ def studio_checks(run, driver):
     run.report.ok("the preview came %.0f ms after an edit (median of 10, at most %.0f ms)"
                   % (statistics.median(times), max(times)))
 
-    check_tile_painted(run, driver, stronger, page_png)
+    check_tile_painted(run, driver, page_png)
 
     # Download: a zip delve-replay plays, holding the edit.
     name, unzipped = download(run, driver)
