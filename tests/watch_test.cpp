@@ -627,6 +627,42 @@ TEST(WatchWindow, SeeksByKeyAndClickShowTheReplaysPictures) {
     EXPECT_NE(viewer.seen[3 * 9 + 1].title.find("go to turn 2_"), std::string::npos) << "what is typed shows";
 }
 
+// Sent far past what is noted, straight after opening, the watcher does not
+// hold the window: the turn is on its way (the title and the bar say so)
+// over the picture still shown, keys are answered meanwhile, and the turn,
+// once noted up to, shows the plain replay's picture. Playing waits for it.
+TEST(WatchWindow, AFarSeekIsOnItsWayWhileTheWindowAnswers) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
+    const Kept& k = kept();
+    const int32_t far = 300;
+    std::deque<std::string> script = {"click 300", "+", " "};
+    script.insert(script.end(), 80, "");
+    WatchWindowOptions options;
+    options.path = "watched.rec";
+    options.dataRoot = k.dir.path();
+    options.startPaused = true;
+    Viewer viewer(script);
+    ASSERT_EQ(watchInWindow(viewer, k.recording, options), 0);
+    ASSERT_EQ(viewer.seen.size(), script.size() + 1);
+    for (size_t look : {1, 2, 3}) {
+        const Viewer::Seen& seen = viewer.seen[look];
+        EXPECT_EQ(seen.shown, k.frames[0].shown) << "look " << look << ": turn 1 stays up meanwhile";
+        EXPECT_EQ(seen.stripTurn, far) << look;
+        EXPECT_NE(seen.title.find("turn " + groupedNumber(far) + " of"), std::string::npos) << seen.title;
+        EXPECT_NE(seen.title.find(kGettingThere), std::string::npos) << look << ": " << seen.title;
+    }
+    EXPECT_NE(viewer.seen[2].title.find("\xc3\x97" "2"), std::string::npos) << "a key answered on the way";
+    EXPECT_EQ(viewer.seen[3].title.find("paused"), std::string::npos) << "and playing asked for";
+    size_t arrived = 4;
+    while (arrived < viewer.seen.size() && viewer.seen[arrived].title.find(kGettingThere) != std::string::npos)
+        ++arrived;
+    ASSERT_LT(arrived, viewer.seen.size()) << "the turn never came";
+    EXPECT_GT(arrived, 4u) << "noted a slice at a time, not in one go";
+    EXPECT_EQ(viewer.seen[arrived].shown, k.frames[static_cast<size_t>(far) - 1].shown);
+    EXPECT_EQ(viewer.seen[arrived].stripTurn, far) << "playing went on from the turn, not before it came";
+    EXPECT_NE(viewer.title.find("finished"), std::string::npos) << "then played to the end: " << viewer.title;
+}
+
 // Played at full speed, a recording that stops matching stops where the
 // timeline ends, with status 3; one that matches ends finished, on the
 // picture a plain replay ends on.

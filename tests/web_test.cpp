@@ -126,6 +126,11 @@ TEST(TimelineJson, WhatTheWatchBarIsToldOfTheTimeline) {
               "{\"turn\":300,\"level\":2},{\"turn\":800,\"level\":3},{\"turn\":2000,\"level\":1}],"
               "\"falls\":[{\"turn\":50,\"party\":false},{\"turn\":900,\"party\":false},{\"turn\":900,\"party\":true}],"
               "\"paused\":true,\"speed\":\"\xc3\x97" "4\"}");
+    s.label = "turn 812 of 4,020 \xe2\x80\x94 getting \"there\"\xe2\x80\xa6";
+    const std::string json = timelineJson(s);
+    EXPECT_EQ(json.substr(json.find(",\"label\"")),
+              ",\"label\":\"turn 812 of 4,020 \xe2\x80\x94 getting there\xe2\x80\xa6\"}")
+        << "the bar shows the watcher's words as they are, without what would end them";
 }
 
 TEST(CanvasFit, WholeDevicePixelFactorsCentredInCssPixels) {

@@ -13,7 +13,8 @@
   a long game watched                10,000 turns drawn throughout, opened from a link
                                      to its first picture and whole timeline, at most 3 s
   seeking in it, median of 20        at most 400 ms, and 1500 ms with the processor
-                                     slowed 4x, once drawn ahead (page_watch.py)
+                                     slowed 4x, once noted (page_watch.py)
+  the longest task while watching    at most 100 ms (aim 50 ms)
   WebAssembly memory watching it     at most 32 MiB, after the seeks
   a Share… link to 10,000 keys       at most 24,576 characters
   a dungeon link to the shipped data at most 12,000 characters

@@ -53,6 +53,12 @@ bool noteSome(Watch& w, int32_t turns) {
     return w.noter != nullptr;
 }
 
+int32_t turnsToNote(const Watch& w, int32_t turn) {
+    turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+    if (!w.noter || turn <= w.notes->turn || drawnIsNear(w, turn)) return 0;
+    return turn - w.notes->turn;
+}
+
 bool drawnIsNear(const Watch& w, int32_t turn) {
     const int32_t shown = w.run ? w.run->turn : 0;
     if (w.run && shown <= turn && turn - shown <= w.drawnSpan) return true;
@@ -60,6 +66,8 @@ bool drawnIsNear(const Watch& w, int32_t turn) {
                                         [](int32_t t, const Moment& m) { return t < m.state.turn; });
     return after != w.moments.begin() && turn - std::prev(after)->state.turn <= w.drawnSpan;
 }
+
+bool notesFellShort(const Watch& w) { return !w.notes || w.notes->turn < w.timeline.lastTurn; }
 
 bool composedIsNearer(const Watch& w, int32_t turn) {
     if (!w.notes || w.states.empty() || turn > w.notes->turn || turn < w.states.front().turn) return false;

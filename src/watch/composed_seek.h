@@ -31,9 +31,16 @@ constexpr int32_t kOpeningNoteTurns = 32;
 // is noted to its end, or the notes stopped), true while there is more.
 // Keeps the moments within what the notes leave of the room.
 bool noteSome(Watch& w, int32_t turns);
+// How many turns showing `turn` would note first (0: none). A seek past
+// the notes so far notes up to the turn then and there; a watcher whose
+// viewer must not wait on that many notes them a slice at a time first.
+int32_t turnsToNote(const Watch& w, int32_t turn);
 // Whether `turn` is this near the drawn run or a kept moment that it is
 // best drawn up to.
 bool drawnIsNear(const Watch& w, int32_t turn);
+// Whether the notes stopped short of the timeline's end: the turns after
+// are drawn when shown, so drawing ahead is worth its while.
+bool notesFellShort(const Watch& w);
 // Whether `turn` is best composed, not drawn up to.
 bool composedIsNearer(const Watch& w, int32_t turn);
 // Puts the drawn run at `turn` with composed pages. False when the notes

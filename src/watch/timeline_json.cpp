@@ -7,7 +7,7 @@ namespace delve {
 
 namespace {
 
-// The speed is the watcher's own short text; anything that would end the
+// The speed and the label are the watcher's own short texts; anything that would end the
 // JSON string is left out rather than escaped. (The trace's jsonText is no
 // use here: it writes each byte of 128 and above as a code point of its
 // own, which turns the speed's UTF-8 "×" into two other characters.)
@@ -42,7 +42,8 @@ std::string timelineJson(const TimelineStrip& s) {
     }
     return "{\"turn\":" + std::to_string(s.turn) + ",\"lastTurn\":" + std::to_string(s.lastTurn) +
            ",\"level\":" + std::to_string(level) + ",\"levelStarts\":[" + starts + "],\"falls\":[" + fallText +
-           "],\"paused\":" + (s.paused ? "true" : "false") + ",\"speed\":\"" + jsonSafe(s.speed) + "\"}";
+           "],\"paused\":" + (s.paused ? "true" : "false") + ",\"speed\":\"" + jsonSafe(s.speed) + "\"" +
+           (s.label.empty() ? "" : ",\"label\":\"" + jsonSafe(s.label) + "\"") + "}";
 }
 
 }  // namespace delve

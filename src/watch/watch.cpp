@@ -171,11 +171,11 @@ int32_t drawTo(Watch& w, int32_t turn, bool fromMoments) {
 
 int32_t showTurn(Watch& w, int32_t turn) {
     turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
-    if (w.noter && turn > w.notes->turn && !drawnIsNear(w, turn)) {
+    if (const int32_t unnoted = turnsToNote(w, turn); unnoted > 0) {
         // Past what is noted so far: noted up to it here and now, which
         // costs less than drawing there. The notes may find the timeline
         // shorter than the replay without drawing did.
-        noteSome(w, turn - w.notes->turn);
+        noteSome(w, unnoted);
         turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
     }
     if (!composedIsNearer(w, turn)) return drawTo(w, turn, false);

@@ -85,6 +85,7 @@ std::string watchTitle(const WatchControls& c, const Timeline& t) {
     // What is typed shows as it is typed: Enter goes there.
     if (!c.typed.empty()) title += " \xe2\x80\x94 go to turn " + c.typed + "_";
     else if (!c.note.empty()) title += " \xe2\x80\x94 " + c.note;
+    else if (c.arriving) title += " \xe2\x80\x94 " + kGettingThere;
     return title;
 }
 

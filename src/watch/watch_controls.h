@@ -29,6 +29,9 @@ struct WatchControls {
     std::string typed;       // digits of a turn being typed
     bool finished = false;   // played to the end
     std::string note;        // why the last key did nothing, till the next key
+    // The turn is on its way: the watcher notes the game up to it a slice at
+    // a time, the window answering keys between, and shows it once there.
+    bool arriving = false;
 };
 
 struct WatchAction {
@@ -44,12 +47,16 @@ struct WatchAction {
 // The most digits a typed turn takes (a turn fits in 32 bits).
 constexpr size_t kTypedTurnDigits = 9;
 
+// What a watcher says while a turn it was sent to is on its way.
+const std::string kGettingThere = "getting there\xe2\x80\xa6";
+
 WatchAction watchKey(WatchControls& c, const Timeline& t, const std::string& key);
 
 // Seconds between turns at `speedStep` (10 turns a second at x1).
 double watchInterval(int speedStep);
 
-// "Playback — turn 812 of 4,020, level 3, ×1, paused", and what is typed.
+// "Playback — turn 812 of 4,020, level 3, ×1, paused", and what is typed
+// or that the turn is on its way ("— getting there…").
 std::string watchTitle(const WatchControls& c, const Timeline& t);
 // The speed as the title says it: "×1", "×¼", "×64".
 std::string watchSpeedText(int speedStep);

@@ -22,6 +22,16 @@ constexpr int32_t kIndexSliceTurns = 64;
 constexpr int32_t kNoteSliceTurns = kOpeningNoteTurns;
 // Playing, a slice is drawn ahead only when the next turn is this far off.
 constexpr double kIndexRoomSeconds = 0.05;
+// A seek that would first note more turns than this is not waited on: the
+// turn is on its way (the title and the bar say so) while the game is noted
+// up to it a slice at a time, the viewer's keys answered between slices;
+// once noted, it is shown at the next look. Noting this many turns holds the
+// thread for about a hundredth of a second.
+constexpr int32_t kWaitedNoteTurns = 128;
+// On the way, slices of this many turns go on within a look for as long as
+// the page may be held without its answers lagging.
+constexpr int32_t kArrivingSliceTurns = 64;
+constexpr double kArrivingLookSeconds = 0.025;
 
 struct Watcher {
     Backend& window;
@@ -50,16 +60,31 @@ void showStrip(Watcher& v) {
         v.strip.lastTurn = std::max(t.lastTurn, 1);
         v.stripLastTurn = t.lastTurn;
     }
-    v.strip.turn = v.controls.turn;
-    v.strip.paused = v.controls.paused;
-    v.strip.speed = watchSpeedText(v.controls.speedStep);
+    const WatchControls& c = v.controls;
+    v.strip.turn = c.turn;
+    v.strip.paused = c.paused;
+    v.strip.speed = watchSpeedText(c.speedStep);
+    v.strip.label.clear();
+    if (c.arriving) {
+        v.strip.label = "turn " + groupedNumber(c.turn) + " of " + groupedNumber(t.lastTurn);
+        if (const int32_t level = levelAtTurn(t, c.turn); level > 0) v.strip.label += ", level " + std::to_string(level);
+        v.strip.label += " \xe2\x80\x94 " + kGettingThere;
+    }
     v.window.showTimeline(v.strip);
 }
 
-// Shows the turn the controls hold; false when that ran into the end of a
-// recording that stops matching there, which the caller then shows.
-bool showControlsTurn(Watcher& v) {
+// Shows the turn the controls hold, or, when it is far past what is noted
+// and not `now`, sets it on its way (`arriving`); false when showing ran
+// into the end of a recording that stops matching there, which the caller
+// then shows.
+bool showControlsTurn(Watcher& v, bool now = false) {
     WatchControls& c = v.controls;
+    c.arriving = !now && turnsToNote(v.watch, c.turn) > kWaitedNoteTurns;
+    if (c.arriving) {
+        showStrip(v);
+        showTitle(v);
+        return true;
+    }
     const int32_t wanted = c.turn;
     c.turn = showTurn(v.watch, wanted);
     // Drawing may find the recording stops matching sooner than the replay
@@ -145,7 +170,7 @@ int runWatcher(Watcher& v) {
         double now = v.window.timerSeconds();
         const double untilDue = c.paused ? kIdlePollSeconds : std::max(nextDue - now, 0.0);
         const bool roomToIndex = v.indexing && (c.paused || untilDue > kIndexRoomSeconds);
-        v.window.pumpKeysWithin(keys, roomToIndex ? 0.0 : untilDue);
+        v.window.pumpKeysWithin(keys, roomToIndex || c.arriving ? 0.0 : untilDue);
 
         bool moved = false;
         bool changed = false;
@@ -163,6 +188,8 @@ int runWatcher(Watcher& v) {
                 if (!goTo(v, a.turn)) return stopAtMismatch(v);
                 moved = true;
             } else if (a.kind == WatchAction::PlayOn) {
+                // From the turn asked for, not the one still shown.
+                if (c.arriving && !showControlsTurn(v, true)) return stopAtMismatch(v);
                 std::string problem;
                 if (const auto status = playOnFromWatch(v, problem)) return *status;
                 c.note = "cannot play on: " + problem;
@@ -172,7 +199,9 @@ int runWatcher(Watcher& v) {
         }
 
         now = v.window.timerSeconds();
-        if (!c.paused && now >= nextDue) {
+        // Playing waits while the turn is on its way, and goes on from it.
+        if (c.arriving) nextDue = std::max(nextDue, now + watchInterval(c.speedStep));
+        if (!c.paused && !c.arriving && now >= nextDue) {
             // As many turns as are due, so high speeds keep their pace.
             const double interval = watchInterval(c.speedStep);
             const auto due = static_cast<int32_t>(std::min((now - nextDue) / interval, 1000.0)) + 1;
@@ -192,11 +221,24 @@ int runWatcher(Watcher& v) {
         } else if (changed) {
             showStrip(v);
             showTitle(v);
+        } else if (c.arriving) {
+            // Composing the turn is a look of its own, after the last slice.
+            if (turnsToNote(v.watch, c.turn) == 0) {
+                if (!showControlsTurn(v, true)) return stopAtMismatch(v);
+                continue;
+            }
+            const double until = v.window.timerSeconds() + kArrivingLookSeconds;
+            do {
+                noteSome(v.watch, std::min(turnsToNote(v.watch, c.turn), kArrivingSliceTurns));
+            } while (turnsToNote(v.watch, c.turn) > 0 && v.window.timerSeconds() < until);
         } else if (roomToIndex) {
             // Nothing came: note on, so that any turn can be composed, and
-            // once that is done draw ahead, so later seeks put back a kept
-            // moment instead of drawing from the start.
-            v.indexing = noteSome(v.watch, kNoteSliceTurns) || indexSome(v.watch, kIndexSliceTurns);
+            // should the notes stop short, draw ahead, so later seeks put
+            // back a kept moment instead of drawing from the start. Notes
+            // that reach the end compose any turn as fast as a kept moment
+            // gives it back, and drawing ahead would only hold the thread.
+            v.indexing = noteSome(v.watch, kNoteSliceTurns) ||
+                         (notesFellShort(v.watch) && indexSome(v.watch, kIndexSliceTurns));
             if (v.stripLastTurn != v.watch.timeline.lastTurn) {
                 showStrip(v);
                 showTitle(v);
@@ -218,6 +260,9 @@ int watchInWindow(Backend& window, Recording recording, const WatchWindowOptions
         } else {
             v.controls.turn = std::clamp(options.startTurn, 1, watch->timeline.lastTurn);
             if (!showControlsTurn(v)) return stopAtMismatch(v);
+            // A far turn on its way shows over the game's start, not an
+            // empty window.
+            if (v.controls.arriving) window.present(shownScreen(*watch));
         }
         return runWatcher(v);
     } catch (const RunEnded&) {

@@ -22,6 +22,9 @@ struct TimelineStrip {
     std::vector<int32_t> levels;  // the level each of those starts
     bool paused = false;
     std::string speed;  // as the title says it: "\xc3\x97" "1" (x1)
+    // Said beside the turn instead of the plain "turn N of M" (the page's bar
+    // shows it as it is): that the turn is on its way, say.
+    std::string label;
 
     std::vector<int32_t> memberFalls;
     std::vector<int32_t> partyFalls;
