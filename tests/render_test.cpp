@@ -6,6 +6,9 @@
 #include <memory>
 #include <tuple>
 
+#include "platform/draw_notes.h"
+#include "platform/files.h"
+#include "render/noted_tiles.h"
 #include "render/text_printer.h"
 #include "render/tile_drawing.h"
 #include "render/tile_image.h"
@@ -119,6 +122,45 @@ TEST(DrawTileFile, ReadsTheFileAtEveryDrawAndClipsFarOffPositions) {
     printMarkup(p, 1, 2147483640, "{{62}}");
     drawTextFrame(p, -2147483647, -2147483647, -2147483640, -2147483640, -1);
     EXPECT_EQ(std::count(p.screen.pages[0].begin(), p.screen.pages[0].end(), 0), 960 * 720 - 256);
+}
+
+// Noted, a tile is read and decoded once, and read again only once the game
+// wrote that very file, or more files than are remembered: then the draw
+// notes the bytes written.
+TEST(NoteTileFile, ATileIsReadAgainOnlyWhenItsFileMayHaveBeenWritten) {
+    const test::ScratchDir dir;
+    dir.write("live.til", test::encodeTile(std::vector<uint8_t>(64, 4), 8, 8));
+    test::HeadlessGame watched(dir.path());
+    Platform& p = watched.platform;
+    p.files.memo = std::make_shared<Files::Memo>();
+    DrawNotes notes;
+    p.screen.notes = &notes;
+    noteWindow(notes, p.screen.width, p.screen.height);
+    HeadlessBackend quiet("");
+    Platform shown(quiet);
+    openWindow(shown, p.screen.width, p.screen.height);
+    int32_t turn = 0;
+    const auto drawn = [&] {
+        noteTileFile(p, 0, 0, "live.til", Combine::Pset);
+        noteTurnEnd(notes, ++turn);
+        EXPECT_TRUE(composePage(notes, turn, shown.screen, p.screen.workPage));
+        return shown.screen.pages[p.screen.workPage][0];
+    };
+    EXPECT_EQ(drawn(), 4);
+    const uint64_t reads = p.files.filesRead;
+    ASSERT_TRUE(replaceGameFile(p.files, "other.dat", "a file the game keeps"));
+    EXPECT_EQ(drawn(), 4);
+    EXPECT_EQ(p.files.filesRead, reads) << "another file written: the tile is as it was";
+    ASSERT_TRUE(replaceGameFile(p.files, "LIVE.TIL", test::encodeTile(std::vector<uint8_t>(64, 10), 8, 8)));
+    EXPECT_EQ(drawn(), 10) << "the tile written, whatever the spelling, is read again";
+    EXPECT_EQ(p.files.filesRead, reads + 1);
+    for (size_t i = 0; i <= p.files.latestWrites.size(); ++i)
+        ASSERT_TRUE(replaceGameFile(p.files, "other.dat", std::to_string(i)));
+    EXPECT_EQ(drawn(), 10);
+    EXPECT_EQ(p.files.filesRead, reads + 2) << "too many writes since to tell: read again";
+    EXPECT_FALSE(writtenSince(p.files, gameFileKey(p.files, "live.til"), p.files.filesWritten));
+    EXPECT_TRUE(writtenSince(p.files, gameFileKey(p.files, "live.til"), p.files.filesWritten + 1))
+        << "a count these files never gave tells nothing";
 }
 
 }  // namespace

@@ -73,12 +73,14 @@ struct DrawNotes {
     std::unordered_multimap<uint64_t, uint32_t> imageIndex;  // by a hash of the pixels
 
     // Tile files by name, decoded once. A watcher's files change only where
-    // the game writes them, so an entry holds until the next write; then it
-    // is read again, and decoded again only when its bytes changed.
+    // the game writes them, so an entry holds until that file is written (or
+    // too many writes came to tell); then it is read again, and decoded again
+    // only when its bytes changed.
     struct NamedTile {
         std::string bytes;
+        std::string key;     // its name in the files' memo
         int32_t image = -1;  // -1: the bytes are no tile
-        uint64_t checkedAt = 0;  // the files' write count when last read, plus one (0: never)
+        uint64_t checkedAt = 0;  // the files' write count when last known current, plus one (0: never)
     };
     std::unordered_map<std::string, NamedTile> tiles;
     std::vector<std::pair<const std::string*, std::unordered_map<std::string, NamedTile>::iterator>> recentTiles;

@@ -145,12 +145,13 @@ std::string exactGamePath(const Files& files, const std::string& name);
 
 // A memo entry's name: names are matched ignoring case, so "RES\\A" and
 // "res\\a" are one file.
-std::string memoKey(const Files& files, const std::string& name) {
-    std::string key = exactGamePath(files, name);
-    for (char& c : key)
+std::string lowered(std::string path) {
+    for (char& c : path)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return key;
+    return path;
 }
+
+std::string memoKey(const Files& files, const std::string& name) { return lowered(exactGamePath(files, name)); }
 
 std::string exactGamePath(const Files& files, const std::string& name) {
     std::string path = files.root.empty() ? "." : files.root;
@@ -163,6 +164,16 @@ std::string exactGamePath(const Files& files, const std::string& name) {
 }
 
 }  // namespace
+
+std::string gameFileKey(const Files& files, const std::string& name) { return memoKey(files, name); }
+
+bool writtenSince(const Files& files, const std::string& key, uint64_t since) {
+    if (since > files.filesWritten) return true;  // not a number these files gave
+    if (files.filesWritten - since > files.latestWrites.size()) return true;
+    for (uint64_t n = since + 1; n <= files.filesWritten; ++n)
+        if (files.latestWrites[n % files.latestWrites.size()] == key) return true;
+    return false;
+}
 
 std::string resolveGameFile(const Files& files, const std::string& name) {
     std::vector<std::string> parts;
@@ -179,7 +190,7 @@ std::optional<std::string_view> readGameFileView(Files& files, const std::string
     std::string path = exactGamePath(files, name);
     if (path.empty()) return std::nullopt;
     if (files.memo) {
-        const auto kept = files.memo->files.find(memoKey(files, name));
+        const auto kept = files.memo->files.find(lowered(path));
         if (kept != files.memo->files.end()) {
             ++files.filesRead;
             files.bytesRead += kept->second->size();
@@ -228,6 +239,7 @@ bool replaceGameFile(Files& files, const std::string& name, const std::string& b
         if (key.empty()) return false;
         files.memo->files[key] = std::make_shared<const std::string>(bytes);
         ++files.filesWritten;
+        files.latestWrites[files.filesWritten % files.latestWrites.size()] = key;
         files.bytesWritten += bytes.size();
         return true;
     }

@@ -2,6 +2,7 @@
 // Game files: names use "\" between folders, may start with ".\", and are
 // found ignoring ASCII case; they are resolved below one root folder (the
 // working directory of the game) and can never reach outside it.
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -45,6 +46,11 @@ struct Files {
         std::map<std::string, std::shared_ptr<const std::string>> files;  // by resolved path
     };
     std::shared_ptr<Memo> memo;
+    // With a memo, the memo keys of the latest writes, each at its number
+    // (filesWritten just after it) modulo their count: a reader that kept a
+    // file's bytes can tell it was not written since without reading it
+    // again (writtenSince). A game writes a file or two a turn.
+    std::array<std::string, 8> latestWrites;
 };
 
 // Files larger than this are refused as unreadable: no data or tile file
@@ -56,6 +62,14 @@ constexpr size_t kMaxGameFileBytes = size_t{16} << 20;
 // ignoring case (as given when nothing matches). Empty when the name is
 // empty, absolute, or climbs out of the root with "..".
 std::string resolveGameFile(const Files& files, const std::string& name);
+
+// The name of a game file in the memo: its path, ignoring case ("" for a
+// refused name).
+std::string gameFileKey(const Files& files, const std::string& name);
+// Whether the memo's file `key` may have been written after write number
+// `since` (files.filesWritten at the time): true when it was, or when more
+// writes came since than are remembered.
+bool writtenSince(const Files& files, const std::string& key, uint64_t since);
 
 // Opens the way the data files are opened: for reading and writing, created
 // empty when missing, read-only as a last resort; then reads it whole.

@@ -7,6 +7,23 @@
 
 namespace delve {
 
+namespace {
+
+// Whether the tile's kept bytes are what reading its file would give: with
+// a memo, every file read is kept and only a write changes one, so a read
+// skipped here would change nothing. Without one the folder may change
+// under the game, so every draw reads.
+bool current(const Files& files, DrawNotes::NamedTile& tile) {
+    if (!files.memo || tile.checkedAt == 0) return false;
+    if (tile.checkedAt != files.filesWritten + 1) {
+        if (writtenSince(files, tile.key, tile.checkedAt - 1)) return false;
+        tile.checkedAt = files.filesWritten + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
 void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combine mode) {
     DrawNotes& n = *p.screen.notes;
     Files& files = p.files;
@@ -18,11 +35,8 @@ void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combin
     if (n.recentTiles.empty()) n.recentTiles.resize(1024);
     auto& slot = n.recentTiles[(h ^ (h >> 32)) % n.recentTiles.size()];
     auto known = slot.first && *slot.first == fileName ? slot.second : n.tiles.find(fileName);
-    // With a memo every file read is kept and only a write changes one; the
-    // read skipped here would change nothing. Without one the folder may
-    // change under the game, so every draw reads.
     if (known != n.tiles.end()) slot = {&known->first, known};
-    const bool fresh = files.memo && known != n.tiles.end() && known->second.checkedAt == files.filesWritten + 1;
+    const bool fresh = known != n.tiles.end() && current(files, known->second);
     int32_t image = fresh ? known->second.image : -1;
     if (!fresh) {
         const auto bytes = readGameFileView(files, fileName);
@@ -31,7 +45,10 @@ void noteTileFile(Platform& p, int x, int y, const std::string& fileName, Combin
             if (n.placeholder < 0) n.placeholder = static_cast<int32_t>(addImage(n, tilePlaceholder()));
             image = n.placeholder;
         } else {
-            if (known == n.tiles.end()) known = n.tiles.emplace(fileName, DrawNotes::NamedTile{}).first;
+            if (known == n.tiles.end()) {
+                known = n.tiles.emplace(fileName, DrawNotes::NamedTile{}).first;
+                known->second.key = gameFileKey(files, fileName);
+            }
             slot = {&known->first, known};
             DrawNotes::NamedTile& tile = known->second;
             if (tile.checkedAt == 0 || tile.bytes != *bytes) {
@@ -54,7 +71,7 @@ void noteCodedTile(Platform& p, int x, int y, int code, bool map) {
         return;
     }
     auto& known = n.codedTiles[static_cast<size_t>(map ? 256 + code : code)];
-    if (known && known->checkedAt == p.files.filesWritten + 1) {
+    if (known && current(p.files, *known)) {
         // As noteTileFile would find it, without the name.
         if (known->image >= 0) noteImage(n, p.screen, sx, sy, static_cast<uint32_t>(known->image), Combine::Pset);
         return;
