@@ -133,7 +133,7 @@ def run_groups(run):
 
     from e2e.bidi import BidiError
     from e2e.web import (app, engines, engines_device, kept, kept_more, kept_without_locks, own_data, play, studio,
-                         studio_link, touch, watch)
+                         studio_link, touch, watch, watch_far)
 
     def guarded(name, check, *args):
         started = time.monotonic()
@@ -169,7 +169,7 @@ def run_groups(run):
                       kept_without_locks.check_kept_without_locks):
             guarded("kept", check, run)
     if "watch" in run.only:
-        for check in (watch.check_watch_from_seed_page, watch.check_watch):
+        for check in (watch.check_watch_from_seed_page, watch.check_watch, watch_far.check_far_link):
             guarded("watch", check, run)
     if "studio-link" in run.only:
         for check in (studio_link.check_dungeon_link, studio_link.check_tile_import):

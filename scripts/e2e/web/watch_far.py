@@ -1,0 +1,95 @@
+"""A link to the last turn of a long game, opened in a fresh browser: the
+turn is on its way at once (the watch bar says "getting there…" at that
+turn), the bar's buttons answer while it comes, and once there the canvas is delve-replay's picture of that turn,
+pixel for pixel."""
+
+import base64
+import os
+import shutil
+import subprocess
+import tempfile
+
+from e2e.browser import js, start_browser
+from e2e.web.common import wait_for
+from e2e.web.watch import bar, differs_from_replay
+
+# Long enough that noting up to its end takes the page most of a second.
+TURNS = 5000
+GETTING_THERE = "getting there\u2026"
+# The page's own Share… code, on a recording's bytes (base64), at a turn.
+MAKE_LINK = """
+    var done = arguments[arguments.length - 1], text = atob(arguments[0]), turn = arguments[1];
+    var bytes = new Uint8Array(text.length);
+    for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+    import('./share.js').then(function (share) {
+      return share.makeLink(location.href.split('#')[0], bytes, turn);
+    }).then(function (made) { done(made.link || ('no link: ' + made.problem)); },
+            function (error) { done('no link: ' + error); });"""
+WHERE = "return document.getElementById('watch-where').textContent;"
+# The Faster button clicked, and the title once it says the new speed.
+FASTER = """
+    var done = arguments[arguments.length - 1];
+    document.querySelector('#watch button[data-key="+"]').click();
+    (function look() {
+      if (/\\u00d72/.test(document.title)) done(document.title); else setTimeout(look, 5);
+    })();"""
+
+
+def long_game(run):
+    """A long game drawn throughout (bench/delve-long-game): its recording's
+    path, or None when the tool is not built."""
+    tool = os.path.join(os.path.dirname(run.replay), "bench", "delve-long-game")
+    if not os.access(tool, os.X_OK):
+        return None
+    folder = tempfile.mkdtemp(prefix="long-game-", dir=run.work)
+    for part in ("res", "tiles"):
+        shutil.copytree(os.path.join(run.game, part), os.path.join(folder, part))
+    made = subprocess.run([tool, "--drawn", folder, str(TURNS), "4242", os.path.join(folder, "end.png")],
+                          capture_output=True, text=True, timeout=600, check=True)
+    return made.stdout.strip().splitlines()[-1]
+
+
+def check_far_link(run):
+    recording = long_game(run)
+    if recording is None:
+        run.report.skip("a far link on its way: no bench/delve-long-game in the build (-DDELVE_BENCH=ON)")
+        return
+    with open(recording, "rb") as f:
+        encoded = base64.b64encode(f.read()).decode("ascii")
+    driver = start_browser(tempfile.mkdtemp(prefix="chromium-far-", dir=run.work))
+    try:
+        driver.set_script_timeout(60)
+        driver.get(run.url)
+        wait_for(driver, "window.Delve && Delve.state !== 'loading'", "the page (a far link)", 30)
+        # Beyond the last turn: the watcher takes it as the last.
+        link = driver.execute_async_script(MAKE_LINK, encoded, TURNS * 2)
+        if not link.startswith("http"):
+            run.report.fail("the page made no link to a long game: %s" % link)
+            return
+        driver.quit()
+        driver = start_browser(tempfile.mkdtemp(prefix="chromium-far-link-", dir=run.work))
+        driver.get(link)
+        wait_for(driver, "(function (r, w) { return !r.disabled && /getting there/.test(w.textContent); })"
+                         "(document.getElementById('watch-turn'), document.getElementById('watch-where'))",
+                 "the far turn on its way", 30)
+        seen, where = bar(driver), js(driver, WHERE)
+        last = seen["max"]
+        on_its_way = seen["value"] == last and GETTING_THERE in where and "of %s" % format(last, ",") in where
+        # The page answers meanwhile: Faster, clicked, is in the title while
+        # the turn is still on its way.
+        faster = driver.execute_async_script(FASTER)
+        run.report.check(on_its_way and GETTING_THERE in faster,
+                         "a link to the last turn of a %d-turn game: the bar says \"%s\" at once, and the Faster "
+                         "button is answered while the turn comes (\"%s\")" % (last, where, faster),
+                         "a link to the last turn of a %d-turn game: the bar said %r at %r, then the title %r after "
+                         "Faster" % (last, where, seen, faster))
+        wait_for(driver, "!/getting there/.test(document.getElementById('watch-where').textContent)",
+                 "the far turn shown", 60)
+        shown = bar(driver)["value"]
+        difference = differs_from_replay(run, driver, recording, last, "far-link")
+        run.report.check(shown == last and difference == "0",
+                         "then turn %d shows, delve-replay's picture of it pixel for pixel" % last,
+                         "then turn %s showed, differing from delve-replay's turn %d in %s pixels (see %s)"
+                         % (shown, last, difference, run.work))
+    finally:
+        driver.quit()
