@@ -7,7 +7,6 @@ with the processor slowed; the longest task that held the page's thread
 meanwhile; the page's memory after; and how long a Share… link to a long
 game of single keys is."""
 
-import base64
 import os
 import random
 import shutil
@@ -103,17 +102,6 @@ SEEK = """
     r.value = String(turn);
     r.dispatchEvent(new Event('input', { bubbles: true }));"""
 
-# The page's own makeLink on a recording's bytes (base64), at turn 1.
-MAKE_LINK = """
-    var done = arguments[arguments.length - 1], text = atob(arguments[0]), turn = arguments[1];
-    var bytes = new Uint8Array(text.length);
-    for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
-    import('./share.js').then(function (share) {
-      return share.makeLink(location.href.split('#')[0], bytes, turn);
-    }).then(function (made) { done(made.link || ('no link: ' + made.problem)); },
-            function (error) { done('no link: ' + error); });"""
-
-
 class CannotMeasure(Exception):
     """Something the budgets need could not be measured: one line says what."""
 
@@ -164,7 +152,8 @@ def single_key_game(start, turns, seed):
 
 
 def make_link(driver, recording, turn=1):
-    link = driver.execute_async_script(MAKE_LINK, base64.b64encode(recording).decode("ascii"), turn)
+    from e2e.web.common import page_link
+    link = page_link(driver, recording, turn)
     if not link.startswith("http"):
         raise CannotMeasure("the page made no link: %s" % link)
     return link

@@ -2,6 +2,7 @@
 as a player would (a key at a time, waiting until the program took it)."""
 
 import argparse
+import base64
 import os
 import time
 
@@ -113,3 +114,20 @@ def save_page(run, driver, path):
     driver.save_screenshot(path)
     run.report.ok("saved the page as %s" % path)
     resize(driver, 1200, 1000)
+
+
+# The page's own Share… code (share.js) on a recording's bytes (base64).
+MAKE_LINK = """
+    var done = arguments[arguments.length - 1], text = atob(arguments[0]), turn = arguments[1];
+    var bytes = new Uint8Array(text.length);
+    for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+    import('./share.js').then(function (share) {
+      return share.makeLink(location.href.split('#')[0], bytes, turn);
+    }).then(function (made) { done(made.link || ('no link: ' + made.problem)); },
+            function (error) { done('no link: ' + error); });"""
+
+
+def page_link(driver, recording, turn):
+    """The link the page on `driver` makes of `recording` (bytes) at `turn`,
+    or "no link: " and why."""
+    return driver.execute_async_script(MAKE_LINK, base64.b64encode(recording).decode("ascii"), turn)

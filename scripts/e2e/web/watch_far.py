@@ -3,28 +3,18 @@ turn is on its way at once (the watch bar says "getting there…" at that
 turn), the bar's buttons answer while it comes, and once there the canvas is delve-replay's picture of that turn,
 pixel for pixel."""
 
-import base64
 import os
 import shutil
 import subprocess
 import tempfile
 
 from e2e.browser import js, start_browser
-from e2e.web.common import wait_for
+from e2e.web.common import page_link, wait_for
 from e2e.web.watch import bar, differs_from_replay
 
 # Long enough that noting up to its end takes the page most of a second.
 TURNS = 5000
 GETTING_THERE = "getting there\u2026"
-# The page's own Share… code, on a recording's bytes (base64), at a turn.
-MAKE_LINK = """
-    var done = arguments[arguments.length - 1], text = atob(arguments[0]), turn = arguments[1];
-    var bytes = new Uint8Array(text.length);
-    for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
-    import('./share.js').then(function (share) {
-      return share.makeLink(location.href.split('#')[0], bytes, turn);
-    }).then(function (made) { done(made.link || ('no link: ' + made.problem)); },
-            function (error) { done('no link: ' + error); });"""
 WHERE = "return document.getElementById('watch-where').textContent;"
 # The Faster button clicked, and the title once it says the new speed.
 FASTER = """
@@ -55,14 +45,14 @@ def check_far_link(run):
         run.report.skip("a far link on its way: no bench/delve-long-game in the build (-DDELVE_BENCH=ON)")
         return
     with open(recording, "rb") as f:
-        encoded = base64.b64encode(f.read()).decode("ascii")
+        recorded = f.read()
     driver = start_browser(tempfile.mkdtemp(prefix="chromium-far-", dir=run.work))
     try:
         driver.set_script_timeout(60)
         driver.get(run.url)
         wait_for(driver, "window.Delve && Delve.state !== 'loading'", "the page (a far link)", 30)
         # Beyond the last turn: the watcher takes it as the last.
-        link = driver.execute_async_script(MAKE_LINK, encoded, TURNS * 2)
+        link = page_link(driver, recorded, TURNS * 2)
         if not link.startswith("http"):
             run.report.fail("the page made no link to a long game: %s" % link)
             return
