@@ -151,7 +151,6 @@ std::string lowered(std::string path) {
     return path;
 }
 
-std::string memoKey(const Files& files, const std::string& name) { return lowered(exactGamePath(files, name)); }
 
 std::string exactGamePath(const Files& files, const std::string& name) {
     std::string path = files.root.empty() ? "." : files.root;
@@ -165,7 +164,7 @@ std::string exactGamePath(const Files& files, const std::string& name) {
 
 }  // namespace
 
-std::string gameFileKey(const Files& files, const std::string& name) { return memoKey(files, name); }
+std::string gameFileKey(const Files& files, const std::string& name) { return lowered(exactGamePath(files, name)); }
 
 bool writtenSince(const Files& files, const std::string& key, uint64_t since) {
     if (since > files.filesWritten) return true;  // not a number these files gave
@@ -220,7 +219,7 @@ std::optional<std::string_view> readGameFileView(Files& files, const std::string
     files.bytesRead += size;
     if (files.log) files.log->push_back("r " + path);
     if (files.memo) {
-        auto& kept = files.memo->files[memoKey(files, name)];
+        auto& kept = files.memo->files[gameFileKey(files, name)];
         kept = std::make_shared<const std::string>(files.readBuffer.data(), size);
         return std::string_view(*kept);
     }
@@ -235,7 +234,7 @@ std::optional<std::string> readGameFile(Files& files, const std::string& name) {
 
 bool replaceGameFile(Files& files, const std::string& name, const std::string& bytes) {
     if (files.memo) {
-        const std::string key = memoKey(files, name);
+        const std::string key = gameFileKey(files, name);
         if (key.empty()) return false;
         files.memo->files[key] = std::make_shared<const std::string>(bytes);
         ++files.filesWritten;

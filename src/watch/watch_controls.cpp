@@ -76,9 +76,14 @@ std::string groupedNumber(int64_t n) {
     return n < 0 ? "-" + digits : digits;
 }
 
+std::string watchTurnText(const WatchControls& c, const Timeline& t) {
+    std::string text = "turn " + groupedNumber(c.turn) + " of " + groupedNumber(t.lastTurn);
+    if (const int32_t level = levelAtTurn(t, c.turn); level > 0) text += ", level " + std::to_string(level);
+    return text;
+}
+
 std::string watchTitle(const WatchControls& c, const Timeline& t) {
-    std::string title = "Playback \xe2\x80\x94 turn " + groupedNumber(c.turn) + " of " + groupedNumber(t.lastTurn);
-    if (const int32_t level = levelAtTurn(t, c.turn); level > 0) title += ", level " + std::to_string(level);
+    std::string title = "Playback \xe2\x80\x94 " + watchTurnText(c, t);
     title += ", \xc3\x97" + speedTextOf(c.speedStep);
     if (c.finished) title += ", finished";
     else if (c.paused) title += ", paused";

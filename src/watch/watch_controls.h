@@ -55,6 +55,9 @@ WatchAction watchKey(WatchControls& c, const Timeline& t, const std::string& key
 // Seconds between turns at `speedStep` (10 turns a second at x1).
 double watchInterval(int speedStep);
 
+// "turn 812 of 4,020, level 3": the turn the controls hold, as the title and
+// the bar say it.
+std::string watchTurnText(const WatchControls& c, const Timeline& t);
 // "Playback — turn 812 of 4,020, level 3, ×1, paused", and what is typed
 // or that the turn is on its way ("— getting there…").
 std::string watchTitle(const WatchControls& c, const Timeline& t);

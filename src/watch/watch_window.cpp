@@ -65,11 +65,7 @@ void showStrip(Watcher& v) {
     v.strip.paused = c.paused;
     v.strip.speed = watchSpeedText(c.speedStep);
     v.strip.label.clear();
-    if (c.arriving) {
-        v.strip.label = "turn " + groupedNumber(c.turn) + " of " + groupedNumber(t.lastTurn);
-        if (const int32_t level = levelAtTurn(t, c.turn); level > 0) v.strip.label += ", level " + std::to_string(level);
-        v.strip.label += " \xe2\x80\x94 " + kGettingThere;
-    }
+    if (c.arriving) v.strip.label = watchTurnText(c, t) + " \xe2\x80\x94 " + kGettingThere;
     v.window.showTimeline(v.strip);
 }
 
