@@ -18,7 +18,7 @@
  * @property {ReportedMark[]} [levelStarts]  the first turn of each level, in order
  * @property {ReportedMark[]} [falls]        the turns a member or the party fell
  * @property {boolean} [paused]
- * @property {number} [speed]       turns a second, or a factor: shown as reported
+ * @property {string | number} [speed]  the speed as the program says it ("\u00d72"): shown as reported
  * @property {string} [label]       a line the program gives for the turn shown
  */
 
@@ -31,7 +31,7 @@
  * @property {{ turn: number, level: number }[]} levelStarts  by turn
  * @property {{ turn: number, party: boolean }[]} falls       by turn
  * @property {boolean} paused
- * @property {number} speed
+ * @property {string} speed  '' when none came
  * @property {string} label
  */
 
@@ -99,9 +99,20 @@ export function readTimeline(reported) {
     falls,
     level: r.level === undefined ? levelAt(levelStarts, turn) : whole(r.level, 0, MOST_TURNS, 0),
     paused: r.paused === true,
-    speed: typeof r.speed === 'number' && Number.isFinite(r.speed) ? r.speed : 0,
+    speed: speedOf(r.speed),
     label: typeof r.label === 'string' ? r.label.slice(0, 200) : '',
   };
+}
+
+/**
+ * The speed as words for the bar. The program reports its own short text
+ * ("\u00d72", "\u00d7\u00bd"); a plain number is taken too. Anything else,
+ * or a text too long to be a speed, is none.
+ * @param {unknown} value
+ */
+function speedOf(value) {
+  if (typeof value === 'number') return Number.isFinite(value) && value > 0 ? String(value) : '';
+  return typeof value === 'string' && value.length <= 12 ? value.trim() : '';
 }
 
 /**

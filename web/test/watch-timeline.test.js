@@ -21,6 +21,14 @@ test('what a screen reader says: the turn of the whole, grouped, and the level o
   assert.equal(valueText(1234567, 1234567, 12), 'turn 1,234,567 of 1,234,567, level 12');
 });
 
+test('the speed is shown as the program says it; a plain number is taken, anything else is none', () => {
+  const speed = (value) => readTimeline({ turn: 1, lastTurn: 2, speed: value })?.speed;
+  assert.equal(speed('\u00d72'), '\u00d72');
+  assert.equal(speed('\u00d7\u00bd'), '\u00d7\u00bd');
+  assert.equal(speed(4), '4');
+  for (const none of [undefined, null, 0, -1, NaN, Infinity, {}, 'x'.repeat(13)]) assert.equal(speed(none), '', String(none));
+});
+
 test('the program\'s report is checked: numbers whole and in range, marks in order and within the game', () => {
   const t = readTimeline({ turn: 5000, lastTurn: 4020.2, levelStarts: [900, 1, 'x', 5000, -3], falls: [{ turn: 30 },
     { turn: 10, party: true }, { turn: 4021 }], paused: 'yes', speed: Infinity, label: 7 });
@@ -31,7 +39,7 @@ test('the program\'s report is checked: numbers whole and in range, marks in ord
   assert.deepEqual(t.levelStarts, [{ turn: 1, level: 2 }, { turn: 900, level: 1 }]);
   assert.deepEqual(t.falls, [{ turn: 10, party: true }, { turn: 30, party: false }]);
   assert.equal(t.paused, false);
-  assert.equal(t.speed, 0);
+  assert.equal(t.speed, '');
   assert.equal(t.label, '');
   assert.equal(t.level, 1, 'no level reported: the one the turn lies on');
   for (const nothing of [null, undefined, 3, 'turn', {}, { turn: 1, lastTurn: 0 }, { lastTurn: 'many' }]) {

@@ -75,11 +75,12 @@ def check_far_link(run):
                          "Faster" % (last, where, seen, faster))
         wait_for(driver, "!/getting there/.test(document.getElementById('watch-where').textContent)",
                  "the far turn shown", 60)
-        shown = bar(driver)["value"]
+        shown, where = bar(driver)["value"], js(driver, WHERE)
         difference = differs_from_replay(run, driver, recording, last, "far-link")
-        run.report.check(shown == last and difference == "0",
-                         "then turn %d shows, delve-replay's picture of it pixel for pixel" % last,
-                         "then turn %s showed, differing from delve-replay's turn %d in %s pixels (see %s)"
-                         % (shown, last, difference, run.work))
+        run.report.check(shown == last and difference == "0" and "speed \u00d72" in where,
+                         "then turn %d shows, delve-replay's picture of it pixel for pixel, the bar saying \"%s\""
+                         % (last, where),
+                         "then turn %s showed, differing from delve-replay's turn %d in %s pixels (see %s), "
+                         "the bar saying %r" % (shown, last, difference, run.work, where))
     finally:
         driver.quit()
