@@ -151,7 +151,6 @@ std::string lowered(std::string path) {
     return path;
 }
 
-
 std::string exactGamePath(const Files& files, const std::string& name) {
     std::string path = files.root.empty() ? "." : files.root;
     path.reserve(path.size() + name.size() + 1);

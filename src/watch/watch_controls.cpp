@@ -84,7 +84,7 @@ std::string watchTurnText(const WatchControls& c, const Timeline& t) {
 
 std::string watchTitle(const WatchControls& c, const Timeline& t) {
     std::string title = "Playback \xe2\x80\x94 " + watchTurnText(c, t);
-    title += ", \xc3\x97" + speedTextOf(c.speedStep);
+    title += ", " + watchSpeedText(c.speedStep);
     if (c.finished) title += ", finished";
     else if (c.paused) title += ", paused";
     // What is typed shows as it is typed: Enter goes there.

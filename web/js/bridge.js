@@ -570,6 +570,16 @@ function tileOf(page) {
 export function breathe() {
   const scheduler = /** @type {any} */ (globalThis).scheduler;
   if (scheduler && typeof scheduler.yield === 'function') return scheduler.yield();
+  return nextTask();
+}
+
+/**
+ * A promise resolved in a task of its own, posted as a message: after what
+ * came meanwhile, with no timer's delay and no priority over the page's
+ * other work.
+ * @returns {Promise<void>}
+ */
+function nextTask() {
   return new Promise((resolve) => {
     const channel = new MessageChannel();
     channel.port1.onmessage = () => {
@@ -617,15 +627,12 @@ export function load(handlers) {
         if (milliseconds > 0) {
           wakeTimer = window.setTimeout(wake, milliseconds);
         } else if (milliseconds === 0) {
-          // Just a look (the watcher noting between them): a task of its
-          // own, not a timer, whose chain the browser holds back to 4 ms a
-          // link; and not breathe's, which goes before the page's other work.
-          const channel = new MessageChannel();
-          channel.port1.onmessage = () => {
-            channel.port1.close();
+          // Just a look (the watcher noting between them): not a timer,
+          // whose chain the browser holds back to 4 ms a link, and not
+          // breathe, which goes before the page's other work.
+          nextTask().then(() => {
             if (wakeUp === woken) wake();
-          };
-          channel.port2.postMessage(null);
+          });
         }
       });
     },
