@@ -278,14 +278,12 @@ def watching(out, args, url):
                    "in %.0f ms; the link %d characters"
                    % (len(opens), ", ".join("%.3f" % o[0] for o in opens), last_turn, best[1], best[2], len(link)))
 
-        # Right after opening, as the game plays: the watcher notes the game
-        # meanwhile, and has noted little of it before the first seeks.
-        generator = random.Random(args.seed)
-        cold = seeks(driver, random_turns(generator, last_turn))
-        # Paused, as a viewer who seeks has it.
+        # Paused, as a viewer who seeks has it; right after opening.
         driver.find_element(By.ID, "watch-pause").click()
         wait_for(driver, "/^Play/.test(document.getElementById('watch-pause').getAttribute('aria-label'))",
                  "the watcher paused", 10)
+        generator = random.Random(args.seed)
+        cold = seeks(driver, random_turns(generator, last_turn))
         quiet = wait_until_quiet(driver)
         warm = seeks(driver, random_turns(generator, last_turn))
         tasks = js(driver, "return watchProbe.longTasks;")

@@ -570,16 +570,6 @@ function tileOf(page) {
 export function breathe() {
   const scheduler = /** @type {any} */ (globalThis).scheduler;
   if (scheduler && typeof scheduler.yield === 'function') return scheduler.yield();
-  return nextTask();
-}
-
-/**
- * A promise resolved in a task of its own, posted as a message: after what
- * came meanwhile, with no timer's delay and no priority over the page's
- * other work.
- * @returns {Promise<void>}
- */
-function nextTask() {
   return new Promise((resolve) => {
     const channel = new MessageChannel();
     channel.port1.onmessage = () => {
@@ -621,19 +611,9 @@ export function load(handlers) {
         handlers.drawn();
       }
       return new Promise((resolve) => {
-        const woken = /** @type {() => void} */ (resolve);
-        wakeUp = woken;
+        wakeUp = /** @type {() => void} */ (resolve);
         Delve.waiting = true;
-        if (milliseconds > 0) {
-          wakeTimer = window.setTimeout(wake, milliseconds);
-        } else if (milliseconds === 0) {
-          // Just a look (the watcher noting between them): not a timer,
-          // whose chain the browser holds back to 4 ms a link, and not
-          // breathe, which goes before the page's other work.
-          nextTask().then(() => {
-            if (wakeUp === woken) wake();
-          });
-        }
+        if (milliseconds >= 0) wakeTimer = window.setTimeout(wake, milliseconds);
       });
     },
     breathe,
