@@ -1,12 +1,17 @@
 """A link to the last turn of a long game, opened in a fresh browser: the
 turn is on its way at once (the watch bar says "getting there…" at that
 turn), the bar's buttons answer while it comes, and once there the canvas is delve-replay's picture of that turn,
-pixel for pixel."""
+pixel for pixel. Then a link to its first turn, which plays: a far turn
+sought on the range at once, while the game plays and little is noted,
+comes and playing goes on from it; paused, the canvas is delve-replay's
+picture of the turn it paused at."""
 
 import os
 import shutil
 import subprocess
 import tempfile
+
+from selenium.webdriver.common.by import By
 
 from e2e.browser import js, start_browser
 from e2e.web.common import page_link, wait_for
@@ -23,6 +28,11 @@ FASTER = """
     (function look() {
       if (/\\u00d72/.test(document.title)) done(document.title); else setTimeout(look, 5);
     })();"""
+# A turn sought on the range as a viewer seeks it: its input event.
+SEEK = """
+    var r = document.getElementById('watch-turn');
+    r.value = String(arguments[0]);
+    r.dispatchEvent(new Event('input', { bubbles: true }));"""
 
 
 def long_game(run):
@@ -82,5 +92,41 @@ def check_far_link(run):
                          % (last, where),
                          "then turn %s showed, differing from delve-replay's turn %d in %s pixels (see %s), "
                          "the bar saying %r" % (shown, last, difference, run.work, where))
+        check_seek_while_playing(run, driver, recorded, recording)
     finally:
         driver.quit()
+
+
+def check_seek_while_playing(run, driver, recorded, recording):
+    link = page_link(driver, recorded, 1)
+    if not link.startswith("http"):
+        run.report.fail("the page made no link to the first turn of a long game: %s" % link)
+        return
+    # A page of its own, noting from nothing: the same address again would
+    # only move the watcher already open.
+    driver.get("about:blank")
+    driver.get(link)
+    wait_for(driver, "(function (r, p) { return !r.disabled && Number(r.max) > 1 && /^Pause/.test(p); })"
+                     "(document.getElementById('watch-turn'),"
+                     " document.getElementById('watch-pause').getAttribute('aria-label'))",
+             "the long game playing from its first turn", 30)
+    far = TURNS - 100
+    driver.execute_script(SEEK, far)
+    wait_for(driver, "(function (r, w) { return Number(r.value) === %d && /getting there/.test(w.textContent); })"
+                     "(document.getElementById('watch-turn'), document.getElementById('watch-where'))" % far,
+             "turn %d on its way while the game plays" % far, 10)
+    # Playing waits for the turn on its way, then goes on from it.
+    wait_for(driver, "(function (r, w) { return Number(r.value) > %d && !/getting there/.test(w.textContent); })"
+                     "(document.getElementById('watch-turn'), document.getElementById('watch-where'))" % far,
+             "turn %d sought while the game plays, then shown" % far, 60)
+    driver.find_element(By.ID, "watch-pause").click()
+    wait_for(driver, "/^Play/.test(document.getElementById('watch-pause').getAttribute('aria-label'))",
+             "the watcher paused after the far seek", 10)
+    seen, where = bar(driver), js(driver, WHERE)
+    difference = differs_from_replay(run, driver, recording, seen["value"], "far-seek-playing")
+    run.report.check(seen["value"] > far and difference == "0",
+                     "turn %d sought at once on a link to the first turn, while it plays: it comes, playing goes "
+                     "on, and paused at turn %d the canvas is delve-replay's picture of it (\"%s\")"
+                     % (far, seen["value"], where),
+                     "turn %d sought while playing: paused at turn %s (%r), differing from delve-replay's "
+                     "picture in %s pixels (see %s)" % (far, seen["value"], where, difference, run.work))
