@@ -21,12 +21,20 @@ from e2e.web.watch import bar, differs_from_replay
 TURNS = 5000
 GETTING_THERE = "getting there\u2026"
 WHERE = "return document.getElementById('watch-where').textContent;"
-# The Faster button clicked, and the title once it says the new speed.
+# Once the turn is on its way, the bar as it says so, then the Faster button
+# clicked and the title once it says the new speed: all in one script, so
+# that no round trip of the driver's comes between the bar's words and the
+# click while the page notes on.
 FASTER = """
     var done = arguments[arguments.length - 1];
-    document.querySelector('#watch button[data-key="+"]').click();
-    (function look() {
-      if (/\\u00d72/.test(document.title)) done(document.title); else setTimeout(look, 5);
+    var range = document.getElementById('watch-turn'), where = document.getElementById('watch-where');
+    (function onItsWay() {
+      if (range.disabled || !/getting there/.test(where.textContent)) { setTimeout(onItsWay, 5); return; }
+      var seen = { value: Number(range.value), max: Number(range.max), where: where.textContent };
+      document.querySelector('#watch button[data-key="+"]').click();
+      (function look() {
+        if (/\\u00d72/.test(document.title)) done([seen, document.title]); else setTimeout(look, 5);
+      })();
     })();"""
 # A turn sought on the range as a viewer seeks it: its input event.
 SEEK = """
@@ -69,15 +77,13 @@ def check_far_link(run):
         driver.quit()
         driver = start_browser(tempfile.mkdtemp(prefix="chromium-far-link-", dir=run.work))
         driver.get(link)
-        wait_for(driver, "(function (r, w) { return !r.disabled && /getting there/.test(w.textContent); })"
-                         "(document.getElementById('watch-turn'), document.getElementById('watch-where'))",
-                 "the far turn on its way", 30)
-        seen, where = bar(driver), js(driver, WHERE)
-        last = seen["max"]
-        on_its_way = seen["value"] == last and GETTING_THERE in where and "of %s" % format(last, ",") in where
+        driver.set_script_timeout(30)
         # The page answers meanwhile: Faster, clicked, is in the title while
         # the turn is still on its way.
-        faster = driver.execute_async_script(FASTER)
+        seen, faster = driver.execute_async_script(FASTER)
+        driver.set_script_timeout(60)
+        last, where = seen["max"], seen["where"]
+        on_its_way = seen["value"] == last and GETTING_THERE in where and "of %s" % format(last, ",") in where
         run.report.check(on_its_way and GETTING_THERE in faster,
                          "a link to the last turn of a %d-turn game: the bar says \"%s\" at once, and the Faster "
                          "button is answered while the turn comes (\"%s\")" % (last, where, faster),
