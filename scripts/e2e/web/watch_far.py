@@ -11,6 +11,7 @@ import shutil
 import subprocess
 import tempfile
 
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.by import By
 
 from e2e.browser import js, start_browser
@@ -36,11 +37,17 @@ FASTER = """
         if (/\\u00d72/.test(document.title)) done([seen, document.title]); else setTimeout(look, 5);
       })();
     })();"""
-# A turn sought on the range as a viewer seeks it: its input event.
+# A turn sought on the range as a viewer seeks it (its input event), and
+# what the bar says once it has that turn on its way.
 SEEK = """
-    var r = document.getElementById('watch-turn');
-    r.value = String(arguments[0]);
-    r.dispatchEvent(new Event('input', { bubbles: true }));"""
+    var done = arguments[arguments.length - 1], turn = arguments[0];
+    var r = document.getElementById('watch-turn'), where = document.getElementById('watch-where');
+    r.value = String(turn);
+    r.dispatchEvent(new Event('input', { bubbles: true }));
+    (function look() {
+      if (Number(r.value) === turn && /getting there/.test(where.textContent)) done(where.textContent);
+      else setTimeout(look, 5);
+    })();"""
 
 
 def long_game(run):
@@ -117,10 +124,15 @@ def check_seek_while_playing(run, driver, recorded, recording):
                      " document.getElementById('watch-pause').getAttribute('aria-label'))",
              "the long game playing from its first turn", 30)
     far = TURNS - 100
-    driver.execute_script(SEEK, far)
-    wait_for(driver, "(function (r, w) { return Number(r.value) === %d && /getting there/.test(w.textContent); })"
-                     "(document.getElementById('watch-turn'), document.getElementById('watch-where'))" % far,
-             "turn %d on its way while the game plays" % far, 10)
+    driver.set_script_timeout(10)
+    try:
+        driver.execute_async_script(SEEK, far)
+    except TimeoutException:
+        run.report.fail("turn %d sought while the game plays: the bar never said it was on its way (%r)"
+                        % (far, js(driver, WHERE)))
+        return
+    finally:
+        driver.set_script_timeout(60)
     # Playing waits for the turn on its way, then goes on from it.
     wait_for(driver, "(function (r, w) { return Number(r.value) > %d && !/getting there/.test(w.textContent); })"
                      "(document.getElementById('watch-turn'), document.getElementById('watch-where'))" % far,
