@@ -40,6 +40,13 @@ def button(driver, key):
     return driver.find_element(By.CSS_SELECTOR, '#watch button[data-key="%s"]' % key)
 
 
+def pause(driver, what):
+    """The watcher paused by its button (when it plays), until the button offers Play."""
+    if "Pause" in bar(driver)["pause"]:
+        driver.find_element(By.ID, "watch-pause").click()
+    wait_for(driver, "/^Play/.test(document.getElementById('watch-pause').getAttribute('aria-label'))", what, 10)
+
+
 def watch_kept_game(driver, url):
     """From the choice on a fresh load: Your games, Watch on the newest row."""
     driver.get(url)
@@ -98,10 +105,7 @@ def check_timeline(run, driver, last_turn, recording):
                      "the range runs from turn 1 to %d, the game's last, and says \"%s\"" % (last_turn, seen["text"]),
                      "the range is %r for a game of %d turns" % (seen, last_turn))
     # Paused by its button, which then offers Play.
-    if "Pause" in seen["pause"]:
-        driver.find_element(By.ID, "watch-pause").click()
-    wait_for(driver, "/^Play/.test(document.getElementById('watch-pause').getAttribute('aria-label'))",
-             "the watcher paused by its button", 10)
+    pause(driver, "the watcher paused by its button")
     moves = []
     # Pictured: a step back, the end, and the start after the end (a seek
     # backwards the length of the game).

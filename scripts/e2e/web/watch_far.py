@@ -1,7 +1,7 @@
 """A link to the last turn of a long game, opened in a fresh browser: the
 turn is on its way at once (the watch bar says "getting there…" at that
-turn), the bar's buttons answer while it comes, and once there the canvas is delve-replay's picture of that turn,
-pixel for pixel. Then a link to its first turn, which plays: a far turn
+turn), the bar's buttons answer while it comes, and once there the canvas
+is delve-replay's picture of that turn, pixel for pixel. Then a link to its first turn, which plays: a far turn
 sought on the range at once, while the game plays and little is noted,
 comes and playing goes on from it; paused, the canvas is delve-replay's
 picture of the turn it paused at."""
@@ -12,11 +12,10 @@ import subprocess
 import tempfile
 
 from selenium.common.exceptions import TimeoutException
-from selenium.webdriver.common.by import By
 
 from e2e.browser import js, start_browser
 from e2e.web.common import page_link, wait_for
-from e2e.web.watch import bar, differs_from_replay
+from e2e.web.watch import bar, differs_from_replay, pause
 
 # Long enough that noting up to its end takes the page most of a second.
 TURNS = 5000
@@ -137,9 +136,7 @@ def check_seek_while_playing(run, driver, recorded, recording):
     wait_for(driver, "(function (r, w) { return Number(r.value) > %d && !/getting there/.test(w.textContent); })"
                      "(document.getElementById('watch-turn'), document.getElementById('watch-where'))" % far,
              "turn %d sought while the game plays, then shown" % far, 60)
-    driver.find_element(By.ID, "watch-pause").click()
-    wait_for(driver, "/^Play/.test(document.getElementById('watch-pause').getAttribute('aria-label'))",
-             "the watcher paused after the far seek", 10)
+    pause(driver, "the watcher paused after the far seek")
     seen, where = bar(driver), js(driver, WHERE)
     difference = differs_from_replay(run, driver, recording, seen["value"], "far-seek-playing")
     run.report.check(seen["value"] > far and difference == "0",
