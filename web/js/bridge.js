@@ -34,6 +34,10 @@ let placement = 0;   // program memory for the canvas placement
 /** @type {(() => void) | null} */
 let wakeUp = null;   // resolves the program's wait for a key
 let wakeTimer = 0;
+/** @type {MessageChannel | null} */
+let lookChannel = null;  // a wait of no time ends on its message (made at the first)
+/** @type {(() => void) | null} */
+let lookWaiter = null;   // the wait it wakes, unless a key woke it first
 /** @type {number[]} */
 let keysAt = [];     // when the keys since the last picture were queued
 let drawn = false;   // the program has waited for a key (or polled) once
@@ -611,8 +615,7 @@ export function load(handlers) {
         handlers.drawn();
       }
       return new Promise((resolve) => {
-        const woken = /** @type {() => void} */ (resolve);
-        wakeUp = woken;
+        wakeUp = /** @type {() => void} */ (resolve);
         Delve.waiting = true;
         if (milliseconds > 0) {
           wakeTimer = window.setTimeout(wake, milliseconds);
@@ -620,12 +623,15 @@ export function load(handlers) {
           // Just a look (the watcher noting between them): a task of its
           // own, not a timer, whose chain the browser holds back to 4 ms a
           // link; and not breathe's, which goes before the page's other work.
-          const channel = new MessageChannel();
-          channel.port1.onmessage = () => {
-            channel.port1.close();
-            if (wakeUp === woken) wake();
-          };
-          channel.port2.postMessage(null);
+          if (!lookChannel) {
+            lookChannel = new MessageChannel();
+            lookChannel.port1.onmessage = () => {
+              if (lookWaiter && wakeUp === lookWaiter) wake();
+              lookWaiter = null;
+            };
+          }
+          lookWaiter = wakeUp;
+          lookChannel.port2.postMessage(null);
         }
       });
     },
