@@ -18,6 +18,7 @@
 #include "recording/playback_backend.h"
 #include "support/recordings.h"
 #include "support/support.h"
+#include "watch/span_seek.h"
 #include "watch/watch.h"
 
 namespace fs = std::filesystem;
@@ -149,9 +150,10 @@ TEST(WatchSeek, StraightAfterOpeningAnyTurnInAnyOrderIsThePlainReplays) {
     EXPECT_EQ(w->notes->turn, kOpeningNoteTurns) << "opening notes one slice, not the whole game";
     EXPECT_EQ(indexedTurn(*w), 1) << "nothing is drawn ahead";
 
+    ASSERT_TRUE(w->touches) << "made here, on this data: sought by spans";
     expectTurn(*w, g.frames, last, "the last turn at once, as a link opens");
-    EXPECT_EQ(w->notes->turn, last) << "noted up to the turn asked for";
-    EXPECT_FALSE(noteSome(*w, 1)) << "nothing is left to note";
+    EXPECT_EQ(w->notes->turn, kOpeningNoteTurns) << "sought by spans, with nothing more noted";
+    ASSERT_TRUE(w->touches) << "no draw the spans cannot follow";
     expectTurn(*w, g.frames, last / 2 + 1, "the turn after a new game began");
     std::mt19937 random(17);
     for (int i = 0; i < 25; ++i) expectTurn(*w, g.frames, 1 + static_cast<int32_t>(random() % last), "random");
@@ -160,6 +162,27 @@ TEST(WatchSeek, StraightAfterOpeningAnyTurnInAnyOrderIsThePlainReplays) {
     expectTurn(*w, g.frames, 170, "composed");
     for (int32_t t = 171; t <= 200; ++t) expectTurn(*w, g.frames, t, "drawn on from a composed turn");
     expectTurn(*w, g.frames, 165, "back a little");
+    EXPECT_TRUE(w->touches) << "every seek was told by the spans";
+
+    // Spans of a turn each, and of many turns, tell the same pages.
+    for (const int32_t spacing : {1, 7, 256}) {
+        SCOPED_TRACE("states every " + std::to_string(spacing) + " turns");
+        auto s = openWatch(g.recording, g.dir.path(), 64u << 20);
+        // Opened again with states at that spacing: the spans follow them.
+        s->states.clear();
+        s->touches.reset();
+        s->stateTurns = spacing;
+        s->run = std::make_unique<WatchedRun>(s->recording, g.dir.path(), s->run->dataDigest, true);
+        openSpans(*s, *s->run);
+        s->moments.clear();
+        s->lastKeyframe = -1;
+        s->keptBytes = 0;
+        showTurn(*s, 1);
+        ASSERT_TRUE(s->touches);
+        std::mt19937 order(static_cast<uint32_t>(spacing));
+        for (int i = 0; i < 6; ++i) expectTurn(*s, g.frames, 1 + static_cast<int32_t>(order() % last), "by spans");
+        EXPECT_TRUE(s->touches);
+    }
 }
 
 TEST(WatchSeek, ComposedAlwaysOrNeverGivesThePlainReplaysAndIndexingStillWorks) {
@@ -193,11 +216,17 @@ TEST(WatchSeek, NotingInSlicesBesideSeeksAndDrawingAheadNeverShowsAWrongPicture)
     expectTurn(*w, g.frames, opened - 5, "within the notes, composed");
     EXPECT_EQ(w->notes->turn, opened) << "a seek within the notes notes nothing";
     const int32_t beyond = last / 2 + 7;
-    expectTurn(*w, g.frames, beyond, "beyond the noted frontier");
-    EXPECT_EQ(w->notes->turn, beyond) << "noted up to the turn, no further";
+    expectTurn(*w, g.frames, beyond, "beyond the noted frontier, by spans");
+    EXPECT_EQ(w->notes->turn, opened) << "sought by spans, nothing noted";
     expectTurn(*w, g.frames, beyond + 3, "a few turns on from the shown one, drawn up to");
-    EXPECT_EQ(w->notes->turn, beyond) << "drawing on needs no notes";
-    expectTurn(*w, g.frames, beyond - 40, "back, composed from the notes just taken");
+    EXPECT_EQ(w->notes->turn, opened) << "drawing on needs no notes";
+    expectTurn(*w, g.frames, beyond - 40, "back, by spans again");
+    // Without spans (a recording of other data or another program), a seek
+    // past the notes notes up to the turn.
+    w->touches.reset();
+    expectTurn(*w, g.frames, beyond + 40, "beyond the noted frontier, noted up to");
+    EXPECT_EQ(w->notes->turn, beyond + 40) << "noted up to the turn, no further";
+    expectTurn(*w, g.frames, beyond - 20, "back, composed from the notes just taken");
 
     // The idle loop's order: a slice of noting, else a slice drawn ahead,
     // with the viewer seeking anywhere between slices.
@@ -224,9 +253,10 @@ TEST(WatchSeek, NotesOutOfRoomFallBackToDrawingAndStayWithinTheLimit) {
     const size_t whole = noteBytes(*all->notes);
     auto tiny = openWatch(g.recording, g.dir.path(), 2);
     noteAll(*tiny);
-    const size_t first = noteBytes(*tiny->notes);
-    ASSERT_LT(first, whole);
-    const size_t limit = first + whole;
+    const size_t first = noteBytes(*tiny->notes) - tiny->notes->keptAlongside;
+    ASSERT_LT(first, whole - all->notes->keptAlongside);
+    // The states kept at opening take their part of the notes' half first.
+    const size_t limit = first + whole + all->notes->keptAlongside;
     auto w = openWatch(g.recording, g.dir.path(), limit);
     noteAll(*w);
     ASSERT_TRUE(w->notes->stopped);

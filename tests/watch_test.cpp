@@ -242,6 +242,16 @@ TEST(Watch, TimelineOfRecordingsCutShortQuitAndForged) {
     ASSERT_NE(at, std::string::npos);
     forged[at + 6] = forged[at + 6] == '0' ? '1' : '0';
     auto stopped = openWatch(parsed(forged), dir.path(), 1u << 20);
+    EXPECT_EQ(showTurn(*stopped, 100), 49) << "the notes outgrew their room: drawn up to";
+    EXPECT_EQ(stopped->timeline.lastTurn, 49);
+    // With room to note, sought at once by spans: the noting from the start
+    // then finds the checkpoint and takes the watcher back to the last turn
+    // that matches.
+    stopped = openWatch(parsed(forged), dir.path(), 64u << 20);
+    EXPECT_EQ(showTurn(*stopped, 100), 100);
+    while (noteSome(*stopped, 64)) {
+    }
+    EXPECT_EQ(shownTurn(*stopped), 49);
     EXPECT_EQ(showTurn(*stopped, 100), 49);
     EXPECT_EQ(stopped->timeline.lastTurn, 49);
     EXPECT_NE(stopped->timeline.mismatch.find("turn 50"), std::string::npos) << stopped->timeline.mismatch;
@@ -293,8 +303,11 @@ TEST(Watch, TheWatcherRefusesADamagedRecordingAsTheReplayToolDoes) {
         const std::string refusal = replayRefusal(k.dir.path(), r);
         EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
         auto w = openWatch(r, k.dir.path(), 1u << 20);
-        // Drawn through only where the replay without drawing found nothing.
+        // Drawn through only where the replay without drawing found nothing;
+        // the noting from the start checks the pages of a turn sought at once.
         if (w->timeline.mismatch.empty()) showTurn(*w, 10'000);
+        while (noteSome(*w, 64)) {
+        }
         EXPECT_EQ(w->timeline.mismatch.empty() ? w->run->mismatch : w->timeline.mismatch, refusal);
     }
 }
@@ -642,7 +655,10 @@ TEST(WatchWindow, AFarSeekIsOnItsWayWhileTheWindowAnswers) {
     options.dataRoot = k.dir.path();
     options.startPaused = true;
     Viewer viewer(script);
-    ASSERT_EQ(watchInWindow(viewer, k.recording, options), 0);
+    // Made by another program: noted up to the far turn, not sought by spans.
+    Recording other = k.recording;
+    other.program += "-other";
+    ASSERT_EQ(watchInWindow(viewer, other, options), 0);
     ASSERT_EQ(viewer.seen.size(), script.size() + 1);
     for (size_t look : {1, 2, 3}) {
         const Viewer::Seen& seen = viewer.seen[look];
@@ -661,6 +677,25 @@ TEST(WatchWindow, AFarSeekIsOnItsWayWhileTheWindowAnswers) {
     EXPECT_EQ(viewer.seen[arrived].shown, k.frames[static_cast<size_t>(far) - 1].shown);
     EXPECT_EQ(viewer.seen[arrived].stripTurn, far) << "playing went on from the turn, not before it came";
     EXPECT_NE(viewer.title.find("finished"), std::string::npos) << "then played to the end: " << viewer.title;
+}
+
+// Made here on this data, the far turn is told by spans at the next look.
+TEST(WatchWindow, AFarSeekInARecordingMadeHereShowsAtOnce) {
+    SKIP_LONG_REPLAYS_ON_WINDOWS();
+    const Kept& k = kept();
+    const int32_t far = 300;
+    std::deque<std::string> script = {"click 300"};
+    script.insert(script.end(), 4, "");
+    WatchWindowOptions options;
+    options.path = "watched.rec";
+    options.dataRoot = k.dir.path();
+    options.startPaused = true;
+    Viewer viewer(script);
+    ASSERT_EQ(watchInWindow(viewer, k.recording, options), 0);
+    ASSERT_GT(viewer.seen.size(), 1u);
+    EXPECT_EQ(viewer.seen[1].shown, k.frames[static_cast<size_t>(far) - 1].shown);
+    EXPECT_EQ(viewer.seen[1].stripTurn, far);
+    EXPECT_EQ(viewer.seen[1].title.find(kGettingThere), std::string::npos) << viewer.seen[1].title;
 }
 
 // Played at full speed, a recording that stops matching stops where the

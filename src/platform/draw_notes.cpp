@@ -61,6 +61,7 @@ bool touches(const DrawNotes& n, const NotedDraw& d, const Rect& block) {
             for (const Rect& run : outlineRuns(d))
                 if (!intersect(run, block).empty()) return true;
             return false;
+        case NotedDraw::Kind::Base: return false;
     }
     return false;
 }
@@ -102,6 +103,7 @@ void rasterise(const DrawNotes& n, const NotedDraw& d, const Rect& clip, const T
         case NotedDraw::Kind::Outline:
             for (const Rect& run : outlineRuns(d)) fill(run);
             return;
+        case NotedDraw::Kind::Base: return;  // told before any compose; never guessed
         case NotedDraw::Kind::Image: break;
     }
     const Image& image = n.images[d.image];
@@ -184,6 +186,57 @@ bool notingOn(DrawNotes& n, const Screen& s, int page) {
     return false;
 }
 
+uint64_t baseKey(int32_t span, uint32_t place) { return uint64_t{static_cast<uint32_t>(span)} << 32 | place; }
+
+// The base a flagged block of the span being noted stands for, made once.
+uint32_t baseLinkFor(DrawNotes& n, uint32_t flagged) {
+    const uint32_t place = flagged & ~kBaseLink;
+    const auto [at, added] = n.baseLinks.try_emplace(baseKey(n.span, place), 0);
+    if (!added) return at->second;
+    const DrawNotes::Layout& l = n.layouts.back();
+    const auto blocks = static_cast<uint32_t>(std::max(l.columns * l.rows, 1));
+    NotedDraw d;
+    d.kind = NotedDraw::Kind::Base;
+    d.x1 = n.span, d.y1 = static_cast<int32_t>(place / blocks), d.x2 = static_cast<int32_t>(place % blocks);
+    const auto draw = static_cast<uint32_t>(n.draws.size()), link = static_cast<uint32_t>(n.links.size());
+    n.draws.push_back(d);
+    n.rootLinks.push_back(link);
+    n.links.push_back({0, draw, 1});
+    at->second = link;
+    return link;
+}
+
+DrawTouches::Span& currentSpan(DrawTouches& t) {
+    if (t.spans.empty()) t.spans.emplace_back();
+    return t.spans.back();
+}
+
+// Marks every block `reach` (page pixels) meets on `page` in the current
+// span.
+void touch(DrawTouches& t, const Screen& s, int page, const Rect& reach) {
+    if (page < 0 || page >= kPageCount || s.width <= 0 || s.height <= 0) return;
+    DrawTouches::Span& span = currentSpan(t);
+    const int columns = (s.width + kNoteBlock - 1) / kNoteBlock, rows = (s.height + kNoteBlock - 1) / kNoteBlock;
+    const auto blocks = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+    if (span.bits.empty()) {
+        span.width = s.width, span.height = s.height;
+        span.bits.assign((blocks * kPageCount + 63) / 64, 0);
+    } else if (span.width != s.width || span.height != s.height) {
+        // Only a window's opening changes the layout, and it clears the marks.
+        t.broken = true;
+        return;
+    }
+    const Rect r = intersect(reach, Rect{0, 0, s.width, s.height});
+    if (r.empty()) return;
+    const auto c0 = static_cast<int>(r.left / kNoteBlock), c1 = static_cast<int>((r.right - 1) / kNoteBlock);
+    const auto r0 = static_cast<int>(r.top / kNoteBlock), r1 = static_cast<int>((r.bottom - 1) / kNoteBlock);
+    for (int row = r0; row <= r1; ++row)
+        for (int column = c0; column <= c1; ++column) {
+            const size_t bit = static_cast<size_t>(page) * blocks + static_cast<size_t>(row * columns + column);
+            span.bits[bit / 64] |= uint64_t{1} << (bit % 64);
+        }
+}
+
 void noteDraw(DrawNotes& n, int page, const NotedDraw& draw, const Rect& reach) {
     const DrawNotes::Layout& l = n.layouts.back();
     const Rect r = intersect(reach, Rect{0, 0, l.width, l.height});
@@ -219,9 +272,18 @@ void noteDraw(DrawNotes& n, int page, const NotedDraw& draw, const Rect& reach) 
                 if (fresh == 0) fresh = internLink(n, 0, d);
                 link = fresh;
             } else {
-                link = internLink(n, live[static_cast<size_t>(b)], d);
+                uint32_t& under = live[static_cast<size_t>(b)];
+                if (isBaseLink(under)) under = baseLinkFor(n, under);
+                link = internLink(n, under, d);
             }
-            if (n.links[link].depth > kLongestChain) link = flatten(n, link, block);
+            if (n.links[link].depth > kLongestChain) {
+                // A chain on a base cannot be rasterised until told.
+                if (n.symbolic) {
+                    n.stopped = true;
+                    return;
+                }
+                link = flatten(n, link, block);
+            }
             live[static_cast<size_t>(b)] = link;
         }
     n.dirty[static_cast<size_t>(page)] = true;
@@ -254,6 +316,12 @@ uint32_t addImage(DrawNotes& n, Image image) {
 }
 
 void noteWindow(DrawNotes& n, int width, int height) {
+    if (n.touches) {
+        DrawTouches::Span& span = currentSpan(*n.touches);
+        span.all = true;
+        span.bits.clear();
+        return;
+    }
     if (n.stopped || n.quiet) return;
     if (width <= 0 || height <= 0) width = height = 0;
     // Every page is cleared. A new size lays the blocks out afresh from the
@@ -270,22 +338,33 @@ void noteWindow(DrawNotes& n, int width, int height) {
         l.changes.assign(kPageCount, std::vector<std::vector<DrawNotes::Change>>(blocks));
         n.layouts.push_back(std::move(l));
     }
-    const auto blocks = n.layouts.back().noted[0].size();
+    const auto blocks = static_cast<size_t>(n.layouts.back().columns) * static_cast<size_t>(n.layouts.back().rows);
     n.live.assign(kPageCount, std::vector<uint32_t>(blocks, 0));
     n.dirty.assign(kPageCount, true);
 }
 
 void noteImage(DrawNotes& n, const Screen& s, int x, int y, uint32_t image, Combine mode) {
-    if (!notingOn(n, s, s.workPage)) return;
     NotedDraw d;
     d.kind = NotedDraw::Kind::Image;
     d.mode = mode;
     d.image = image;
     d.x1 = x, d.y1 = y;
+    if (n.touches) {
+        touch(*n.touches, s, s.workPage, imageRect(n, d));
+        return;
+    }
+    if (!notingOn(n, s, s.workPage)) return;
     noteDraw(n, s.workPage, d, imageRect(n, d));
 }
 
 void noteBox(DrawNotes& n, const Screen& s, int x1, int y1, int x2, int y2, int colour, LineShape shape) {
+    if (n.touches) {
+        if (shape == LineShape::Line) n.touches->broken = true;
+        NotedDraw d;
+        d.x1 = x1, d.y1 = y1, d.x2 = x2, d.y2 = y2;
+        touch(*n.touches, s, s.workPage, boxRect(d));
+        return;
+    }
     if (!notingOn(n, s, s.workPage)) return;
     if (shape == LineShape::Line) {
         // Nothing draws loose lines onto a page; should anything start to,
@@ -301,6 +380,10 @@ void noteBox(DrawNotes& n, const Screen& s, int x1, int y1, int x2, int y2, int 
 }
 
 void notePageCopy(DrawNotes& n, const Screen& s, int sourcePage, int destinationPage) {
+    if (n.touches) {
+        touch(*n.touches, s, destinationPage, Rect{0, 0, s.width, s.height});
+        return;
+    }
     if (!notingOn(n, s, destinationPage) || !notingOn(n, s, sourcePage)) return;
     n.live[static_cast<size_t>(destinationPage)] = n.live[static_cast<size_t>(sourcePage)];
     n.dirty[static_cast<size_t>(destinationPage)] = true;
@@ -351,20 +434,105 @@ bool composePage(const DrawNotes& n, int32_t turn, Screen& s, int page) {
     }
     if (s.width != l->width || s.height != l->height) return false;
     uint8_t* pixels = s.pages[page].data();
-    const auto& changes = l->changes[static_cast<size_t>(page)];
-    const auto blocks = static_cast<int>(changes.size());
+    const auto blocks = static_cast<int>(l->columns) * l->rows;
+    if (turn < 0 ? n.live.size() != kPageCount || n.live[static_cast<size_t>(page)].size() != static_cast<size_t>(blocks)
+                 : l->changes.size() != kPageCount)
+        return false;
     for (int b = 0; b < blocks; ++b) {
         uint32_t link = 0;
         if (turn < 0) {
             link = n.live[static_cast<size_t>(page)][static_cast<size_t>(b)];
+            if (isBaseLink(link)) return false;  // not told: nothing is guessed
         } else {
-            const auto& c = changes[static_cast<size_t>(b)];
+            const auto& c = l->changes[static_cast<size_t>(page)][static_cast<size_t>(b)];
             const auto after = std::upper_bound(c.begin(), c.end(), turn,
                                                 [](int32_t t, const DrawNotes::Change& x) { return t < x.turn; });
             if (after != c.begin()) link = std::prev(after)->link;
         }
         composeBlock(n, link, blockRect(*l, b), Target{pixels, s.width, 0, 0});
     }
+    return true;
+}
+
+bool touched(const DrawTouches& t, size_t span, int width, int height, int page, int block) {
+    if (span >= t.spans.size()) return true;
+    const DrawTouches::Span& s = t.spans[span];
+    if (s.all) return true;
+    if (s.bits.empty()) return false;
+    if (s.width != width || s.height != height) return true;
+    const int columns = (width + kNoteBlock - 1) / kNoteBlock, rows = (height + kNoteBlock - 1) / kNoteBlock;
+    const size_t blocks = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+    if (page < 0 || page >= kPageCount || block < 0 || static_cast<size_t>(block) >= blocks) return true;
+    const size_t bit = static_cast<size_t>(page) * blocks + static_cast<size_t>(block);
+    return (s.bits[bit / 64] >> (bit % 64) & 1) != 0;
+}
+
+DrawTouches::Span joinSpans(const DrawTouches::Span& first, const DrawTouches::Span& second) {
+    // A window opened in the second clears what the first drew.
+    if (second.all) return second;
+    DrawTouches::Span joined = first;
+    if (second.bits.empty()) return joined;
+    if (joined.bits.empty() || joined.width != second.width || joined.height != second.height) {
+        // Drawn on in another layout after a window opened: every block is
+        // the joined span's own all the same.
+        joined.all = joined.all || !joined.bits.empty();
+        joined.width = second.width, joined.height = second.height;
+        joined.bits = second.bits;
+        return joined;
+    }
+    for (size_t i = 0; i < joined.bits.size(); ++i) joined.bits[i] |= second.bits[i];
+    return joined;
+}
+
+void useLayout(DrawNotes& n, int width, int height) {
+    if (width <= 0 || height <= 0) width = height = 0;
+    if (!n.layouts.empty() && n.layouts.back().width == width && n.layouts.back().height == height) return;
+    DrawNotes::Layout l;
+    l.from = n.turn + 1;
+    l.width = width, l.height = height;
+    l.columns = (width + kNoteBlock - 1) / kNoteBlock, l.rows = (height + kNoteBlock - 1) / kNoteBlock;
+    n.layouts.push_back(std::move(l));
+}
+
+void beginSpan(DrawNotes& n, int width, int height, int32_t span) {
+    useLayout(n, width, height);
+    const DrawNotes::Layout& l = n.layouts.back();
+    const auto blocks = static_cast<uint32_t>(l.columns) * static_cast<uint32_t>(l.rows);
+    n.span = span;
+    n.live.assign(kPageCount, std::vector<uint32_t>(blocks, 0));
+    n.dirty.assign(kPageCount, true);
+    for (uint32_t p = 0; p < kPageCount; ++p)
+        for (uint32_t b = 0; b < blocks; ++b) n.live[p][b] = kBaseLink | (p * blocks + b);
+}
+
+int64_t baseDraw(const DrawNotes& n, int32_t span, uint32_t place) {
+    const auto at = n.baseLinks.find(baseKey(span, place));
+    return at == n.baseLinks.end() ? -1 : int64_t{n.links[at->second].draw};
+}
+
+const NotedDraw* baseUnder(const DrawNotes& n, uint32_t link) {
+    if (link == 0 || isBaseLink(link)) return nullptr;
+    while (n.links[link].parent != 0) link = n.links[link].parent;
+    const NotedDraw& root = n.draws[n.links[link].draw];
+    return root.kind == NotedDraw::Kind::Base ? &root : nullptr;
+}
+
+bool tellBase(DrawNotes& n, uint32_t base, uint32_t link, int width, int height) {
+    if (base >= n.draws.size() || n.draws[base].kind != NotedDraw::Kind::Base || baseUnder(n, link)) return false;
+    DrawNotes::Layout l;
+    l.width = width, l.height = height;
+    l.columns = (width + kNoteBlock - 1) / kNoteBlock, l.rows = (height + kNoteBlock - 1) / kNoteBlock;
+    const int block = n.draws[base].x2;
+    if (block < 0 || block >= l.columns * l.rows) return false;
+    const Rect r = blockRect(l, block);
+    const int w = static_cast<int>(r.right - r.left), h = static_cast<int>(r.bottom - r.top);
+    Image pixels = createImage(w, h);
+    composeBlock(n, link, r, Target{pixels.pixels.data(), w, r.left, r.top});
+    NotedDraw told;
+    told.image = addImage(n, std::move(pixels));
+    told.x1 = static_cast<int32_t>(r.left), told.y1 = static_cast<int32_t>(r.top);
+    // Bases are in no index: the draw can change in place.
+    n.draws[base] = told;
     return true;
 }
 

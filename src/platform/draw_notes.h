@@ -15,6 +15,11 @@
 //
 // Any block of any page at any noted turn is then rasterised from its chain
 // alone (`composePage`), a few draws a block.
+//
+// Two other ways of looking on serve a seek far past the notes
+// (watch/span_seek.h): `touches` writes down only which blocks a span of
+// turns drew on, and `symbolic` notes a span from a kept state, each block
+// starting as an unknown "what it held then" (a base) told later.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -33,7 +38,10 @@ constexpr int kNoteBlock = 16;
 
 // One draw as it reaches a page, in page pixels.
 struct NotedDraw {
-    enum class Kind : uint8_t { Image, FilledBox, Outline };
+    // A base stands for what one block of one page held at the start of a
+    // span (x1 the span, y1 the page, x2 the block) until it is told, when
+    // it becomes that block's pixels (`tellBase`). Never drawn untold.
+    enum class Kind : uint8_t { Image, FilledBox, Outline, Base };
     Kind kind = Kind::Image;
     Combine mode = Combine::Pset;
     uint8_t colour = 0;
@@ -41,6 +49,25 @@ struct NotedDraw {
     int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     bool operator==(const NotedDraw&) const = default;
 };
+
+// Which blocks of which pages each span of turns drew on. Marks may be more
+// than the draws changed (a block whose draws left it as it was), never
+// fewer.
+struct DrawTouches {
+    struct Span {
+        bool all = false;  // a window opened: every block of every page is the span's own
+        int width = 0, height = 0;   // the layout of `bits`
+        std::vector<uint64_t> bits;  // page * blocks + block
+    };
+    std::vector<Span> spans;  // the current span is the last
+    bool broken = false;      // a draw came that spans cannot follow
+};
+
+// Whether span `span` drew on block `block` of `page` (laid out as
+// width by height); a span laid out otherwise is taken to have.
+bool touched(const DrawTouches& t, size_t span, int width, int height, int page, int block);
+// The spans `first` and `second` (the one after it) as one.
+DrawTouches::Span joinSpans(const DrawTouches::Span& first, const DrawTouches::Span& second);
 
 struct DrawNotes {
     // The tree of block contents: link 0 is a clear block, every other one
@@ -112,6 +139,14 @@ struct DrawNotes {
     // Set while a run steps through turns that are already noted: draws
     // read their files as ever but note nothing.
     bool quiet = false;
+    // Set, draws mark only which blocks they reach there (and note nothing).
+    DrawTouches* touches = nullptr;
+    // Set while a seek notes a span from a kept state (`beginSpan`): chains
+    // may stand on bases, so none is flattened (the notes stop instead),
+    // and pages are not composed to check checkpoints.
+    bool symbolic = false;
+    int32_t span = 0;  // the span being noted so
+    std::unordered_map<uint64_t, uint32_t> baseLinks;  // span and place to the base's link
 };
 
 // Called where the window opens and where draws reach the work page.
@@ -130,5 +165,28 @@ size_t noteBytes(const DrawNotes& n);
 // noted turn, or as it is now (`turn` < 0). False, leaving the page as it
 // was, when the notes cannot tell.
 bool composePage(const DrawNotes& n, int32_t turn, Screen& s, int page);
+
+// In symbolic notes, a block not drawn on since the span began holds no
+// link but its own place: this flag and page * blocks + block. A draw that
+// combines over it first makes it a base (a draw of its own).
+constexpr uint32_t kBaseLink = uint32_t{1} << 31;
+inline bool isBaseLink(uint32_t link) { return (link & kBaseLink) != 0; }
+
+// Symbolic notes: every block of every page, laid out as width by height,
+// starts as what it held at the start of span `span`.
+void beginSpan(DrawNotes& n, int width, int height, int32_t span);
+// The base made for place `place` (page * blocks + block) of span `span`,
+// as a draw index (-1: none was made, nothing combined over it).
+int64_t baseDraw(const DrawNotes& n, int32_t span, uint32_t place);
+// The base that `link`'s chain (no base flag) stands on, untold; null when
+// it stands on a clear block or on pixels.
+const NotedDraw* baseUnder(const DrawNotes& n, uint32_t link);
+// Tells base `base` (a draw index) of a layout width by height: the block
+// is what chain `link` composes. False when that chain stands on an untold
+// base.
+bool tellBase(DrawNotes& n, uint32_t base, uint32_t link, int width, int height);
+// Makes width by height the latest layout, as a window of that size opened
+// would, but with the blocks' content left as it is.
+void useLayout(DrawNotes& n, int width, int height);
 
 }  // namespace delve

@@ -2,31 +2,10 @@
 
 #include <algorithm>
 
+#include "watch/span_seek.h"
 #include "watch/watch.h"
 
 namespace delve {
-
-namespace {
-
-// After each noted turn: its end noted, and the run's state kept when due.
-void noteTurn(Watch& w, WatchedRun& noting) {
-    DrawNotes& n = *w.notes;
-    noteTurnEnd(n, noting.turn);
-    if (n.stopped || (noting.turn - 1) % w.stateTurns != 0) return;
-    w.states.push_back(keepState(noting));
-    n.keptAlongside += kKeptStateBytes;
-    // The states share the notes' room, a quarter of it at most: past that
-    // every other one goes and the spacing doubles (turn 1 always stays).
-    if (n.bytesLimit != 0 && n.keptAlongside > n.bytesLimit / 4 && w.states.size() > 2) {
-        std::vector<RunState> kept;
-        for (size_t i = 0; i < w.states.size(); i += 2) kept.push_back(std::move(w.states[i]));
-        w.states = std::move(kept);
-        w.stateTurns *= 2;
-        n.keptAlongside = w.states.size() * kKeptStateBytes;
-    }
-}
-
-}  // namespace
 
 bool noteSome(Watch& w, int32_t turns) {
     if (!w.noter) return false;
@@ -37,9 +16,12 @@ bool noteSome(Watch& w, int32_t turns) {
             // without drawing cannot: a page unlike the recorded one.
             cutTimeline(w.timeline, noting.turn, noting.mismatch);
             w.noter.reset();
+            // A turn sought by spans skipped those pages: the watcher goes
+            // back to the last turn that matches.
+            if (w.run && w.run->turn > w.timeline.lastTurn) showTurn(w, w.timeline.lastTurn);
             break;
         }
-        noteTurn(w, noting);
+        noteTurnEnd(*w.notes, noting.turn);
         if (w.notes->stopped) {
             // The turns after are drawn when shown.
             w.noter.reset();
@@ -55,7 +37,7 @@ bool noteSome(Watch& w, int32_t turns) {
 
 int32_t turnsToNote(const Watch& w, int32_t turn) {
     turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
-    if (!w.noter || turn <= w.notes->turn || drawnIsNear(w, turn)) return 0;
+    if (!w.noter || turn <= w.notes->turn || drawnIsNear(w, turn) || spanSeekServes(w, turn)) return 0;
     return turn - w.notes->turn;
 }
 

@@ -6,6 +6,7 @@
 #include "recording/data_digest.h"
 #include "watch/composed_seek.h"
 #include "watch/page_pack.h"
+#include "watch/span_seek.h"
 
 namespace delve {
 
@@ -114,22 +115,17 @@ std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoo
     w->recording = std::move(recording);
     w->keptBytesLimit = w->roomBytes = keptBytesLimit;
     const uint64_t digest = dataFolderDigest(dataRoot);
-    {
-        // The timeline comes from a replay without drawing or noting: the
-        // game's own work only, a few milliseconds per thousand turns.
-        WatchedRun undrawn(w->recording, dataRoot, digest, false);
-        TimelineNotes notes;
-        while (nextTurn(undrawn)) noteFrame(w->timeline, notes, *undrawn.game, undrawn.turn, undrawn.newLevel);
-        w->timeline.mismatch = undrawn.mismatch;
-    }
     // Noting the draws goes on a slice at a time while the viewer looks on
     // (`noteSome`); half the room is the notes', the moments get the rest.
     w->notes = std::make_unique<DrawNotes>();
     w->notes->bytesLimit = std::max<size_t>(keptBytesLimit / 2, 1);
+    // The timeline, the states and the spans come from one replay on the
+    // drawn run, which then starts drawing from the start.
+    w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
+    openSpans(*w, *w->run);
     w->noter = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
     w->noter->platform.screen.notes = w->notes.get();
     noteSome(*w, kOpeningNoteTurns);
-    w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
     stepAndKeep(*w);
     return w;
 }
@@ -171,6 +167,13 @@ int32_t drawTo(Watch& w, int32_t turn, bool fromMoments) {
 
 int32_t showTurn(Watch& w, int32_t turn) {
     turn = std::clamp(turn, 1, std::max(w.timeline.lastTurn, 1));
+    if (spanSeekServes(w, turn)) {
+        if (seekBySpans(w, turn)) return w.run->turn;
+        // A draw the spans cannot follow: never sought so again, and the
+        // turn is reached as if they were never there.
+        w.touches.reset();
+        if (!w.moments.empty()) putMoment(w, 0);
+    }
     if (const int32_t unnoted = turnsToNote(w, turn); unnoted > 0) {
         // Past what is noted so far: noted up to it here and now, which
         // costs less than drawing there. The notes may find the timeline

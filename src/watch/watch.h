@@ -3,8 +3,9 @@
 // back, and shows exactly the picture a replay of the recording up to that
 // turn leaves on the screen.
 //
-// Opening replays the recording once without drawing, which finds its
-// timeline. Then, a slice at a time while the viewer looks on (`noteSome`),
+// Opening replays the recording once with its draws made but not noted,
+// which finds its timeline and what a far turn is sought with at once
+// (watch/span_seek.h). Then, a slice at a time while the viewer looks on (`noteSome`),
 // the game is replayed with its draws noted, not done (the game's state
 // never depends on pixels), which lets any noted turn's pages be composed
 // at once (watch/composed_seek.h); a turn past the notes so far is noted up
@@ -63,12 +64,17 @@ struct Watch {
     size_t keptBytes = 0;             // what the moments hold, roughly
     size_t keptBytesLimit = 0;        // the moments thin out past it
     size_t roomBytes = 0;             // what the moments and the notes share
-    // Noted at opening: the draws of every turn up to notes->turn, and the
-    // run's state every kStateTurns turns, to compose any of those turns.
-    std::unique_ptr<DrawNotes> notes;
-    std::unique_ptr<WatchedRun> noter;  // the noting replay, while it goes on
+    // Kept at opening (watch/span_seek.h): the run's state at the start
+    // and every kStateTurns turns, and which blocks each span of turns
+    // between two of them drew on (null: a far turn is not sought so).
+    RunState startState;
     std::vector<RunState> states;
     int32_t stateTurns = kStateTurns;  // the spacing of the states
+    std::unique_ptr<DrawTouches> touches;
+    // Noted a slice at a time from opening on: the draws of every turn up
+    // to notes->turn, to compose any of those turns.
+    std::unique_ptr<DrawNotes> notes;
+    std::unique_ptr<WatchedRun> noter;  // the noting replay, while it goes on
     int32_t drawnSpan = kDrawnSpan;  // nearer than this to the run or a moment, a turn is drawn up to
     bool composed = false;   // the run stands on composed pages: no moment is kept from it
 };

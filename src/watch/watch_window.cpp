@@ -235,6 +235,9 @@ int runWatcher(Watcher& v) {
             // gives it back, and drawing ahead would only hold the thread.
             v.indexing = noteSome(v.watch, kNoteSliceTurns) ||
                          (notesFellShort(v.watch) && indexSome(v.watch, kIndexSliceTurns));
+            // The noting found the recording stops matching before the turn
+            // shown (sought at once, its checkpoints' pages unchecked then).
+            if (c.turn > v.watch.timeline.lastTurn && !v.watch.timeline.mismatch.empty()) return stopAtMismatch(v);
             if (v.stripLastTurn != v.watch.timeline.lastTurn) {
                 showStrip(v);
                 showTitle(v);
