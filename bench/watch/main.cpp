@@ -103,13 +103,13 @@ int main(int argc, char** argv) {
         showTurn(*w, w->timeline.lastTurn);
         link = std::min(link, msSince(start));
     }
-    figures.add("desktop: a link at the last turn, opened to its picture and timeline", link, "ms", -1,
-                turns + ", best of 3, noted up to it then and there");
+    figures.add("desktop: a link at the last turn, opened to its picture and timeline", link, "ms", 1000,
+                turns + ", best of 3, told by spans then and there");
     w = openWatch(*recording, data, kLimit);
     const Seeks cold = seekAtRandom(*w, 1);
-    figures.add("desktop: seeking straight after opening, median of 20 random turns", cold.median, "ms", -1,
-                turns + ", noted up to each turn past the notes");
-    figures.add("desktop: seeking straight after opening, the slowest of 20", cold.worst, "ms", -1, turns);
+    figures.add("desktop: seeking straight after opening, median of 20 random turns", cold.median, "ms", 100,
+                turns + ", each turn past the notes told by spans");
+    figures.add("desktop: seeking straight after opening, the slowest of 20", cold.worst, "ms", 200, turns);
     w = openWatch(*recording, data, kLimit);
     double noting = 0, slice = 0;
     for (bool more = true; more;) {

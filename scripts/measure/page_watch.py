@@ -288,9 +288,9 @@ def watching(out, args, url):
         warm = seeks(driver, random_turns(generator, last_turn))
         tasks = js(driver, "return watchProbe.longTasks;")
         slowed = seeks(driver, random_turns(generator, last_turn), args.slowdown)
-        record_seeks(out, "straight after opening", cold, None,
-                     "straight after opening, the watcher has noted little yet: a far turn is on its way "
-                     "while it notes the game up to it")
+        record_seeks(out, "straight after opening", cold, SEEK_LIMIT_MS,
+                     "straight after opening, the watcher has noted little yet: a far turn is told by the "
+                     "spans kept at opening")
         ahead = ("after the watcher noted the whole game (its page went quiet %.0f s after the seeks "
                  "straight after opening)" % quiet)
         record_seeks(out, "once noted", warm, SEEK_LIMIT_MS, ahead)

@@ -4,10 +4,10 @@ written as figures (scripts/e2e/figures.py) for the budgets table to gate:
 a 10,000-turn game drawn throughout (bench/delve-long-game --drawn) opened
 until its first picture and whole timeline are there, opened as a link to
 its last turn, and seeking to 20 random turns, forward and back
-(bench/delve-watch-bench). Opening, seeking once the watcher's idle
-slices have noted the whole game and seeking once it has drawn the whole
-game ahead are gated; the link and seeking straight after opening (noted
-up to each turn as it is asked for) are shown, not gated.
+(bench/delve-watch-bench). Opening, the link, seeking straight after
+opening (each turn told by the spans kept at opening), seeking once the
+watcher's idle slices have noted the whole game and seeking once it has
+drawn the whole game ahead are gated; noting the whole game is shown.
 
 The exit status is 0 when everything was measured, whatever the figures,
 and 2 (with one line saying why) when something could not be.

@@ -41,9 +41,11 @@ EM_JS(void, pagePlayingOn, (), {
 
 namespace {
 
-// What a watcher's kept moments may take in the page: a 10,000-turn game's
-// moments spaced 64 turns apart, within the page's memory ceiling.
-constexpr size_t kWatchMemoryBytes = size_t{6} << 20;
+// What a watcher's notes, states and kept moments may take in the page: a
+// 10,000-turn game's notes whole and its states 256 turns apart (so that a
+// far seek notes no span longer than that in one go), within the page's
+// memory ceiling.
+constexpr size_t kWatchMemoryBytes = size_t{11} << 20;
 
 struct PageRun {
     std::string root = delve::kWebGameRoot;
