@@ -62,7 +62,7 @@ bool noteSpan(Watch& w, DrawNotes& notes, size_t span, int32_t endTurn, SpanEnd&
 
 }  // namespace
 
-void openSpans(Watch& w, WatchedRun& run) {
+void openSpans(Watch& w, WatchedRun& run, const std::function<void()>& betweenTurns) {
     // Draws are made (tiles read, text laid out) as the drawn replay makes
     // them, so the states kept are the drawn replay's, but none is noted.
     DrawNotes quiet;
@@ -81,6 +81,7 @@ void openSpans(Watch& w, WatchedRun& run) {
     const size_t stateRoom = std::max<size_t>(w.notes->bytesLimit / 4, 1);
     while (nextTurn(run)) {
         noteFrame(w.timeline, notes, *run.game, run.turn, run.newLevel);
+        if (betweenTurns && run.turn % kOpeningLookTurns == 0) betweenTurns();
         if ((run.turn - 1) % w.stateTurns != 0) continue;
         w.states.push_back(keepState(run));
         if (w.touches) w.touches->spans.emplace_back();

@@ -16,6 +16,7 @@
 // the pages of the checkpoints skipped are then checked by the noting from
 // the start, and nothing but a fault could find one unlike the recording.
 #include <cstdint>
+#include <functional>
 
 namespace delve {
 
@@ -24,8 +25,10 @@ struct WatchedRun;
 
 // Replays the whole recording on `run` (new, drawn) as opening does: the
 // timeline, the kept states and, when the recording may be sought so, the
-// spans' touches. Leaves the run at its start, nothing drawn.
-void openSpans(Watch& w, WatchedRun& run);
+// spans' touches. Leaves the run at its start, nothing drawn. Calls
+// `betweenTurns`, when given, every kOpeningLookTurns turns.
+constexpr int32_t kOpeningLookTurns = 64;
+void openSpans(Watch& w, WatchedRun& run, const std::function<void()>& betweenTurns = {});
 // Whether showing `turn` would seek by spans (it is past the notes, and not
 // near the drawn run or a kept moment).
 bool spanSeekServes(const Watch& w, int32_t turn);

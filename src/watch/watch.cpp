@@ -110,7 +110,8 @@ bool stepAndKeep(Watch& w) {
 
 }  // namespace
 
-std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoot, size_t keptBytesLimit) {
+std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoot, size_t keptBytesLimit,
+                                 const std::function<void()>& betweenTurns) {
     auto w = std::make_unique<Watch>();
     w->recording = std::move(recording);
     w->keptBytesLimit = w->roomBytes = keptBytesLimit;
@@ -122,7 +123,7 @@ std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoo
     // The timeline, the states and the spans come from one replay on the
     // drawn run, which then starts drawing from the start.
     w->run = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
-    openSpans(*w, *w->run);
+    openSpans(*w, *w->run, betweenTurns);
     w->noter = std::make_unique<WatchedRun>(w->recording, dataRoot, digest, true);
     w->noter->platform.screen.notes = w->notes.get();
     noteSome(*w, kOpeningNoteTurns);

@@ -19,6 +19,7 @@
 // turns. A turn past the moments kept so far is drawn up to from the last
 // one, keeping moments on the way, so no drawing is ever done twice.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,8 +82,10 @@ struct Watch {
 
 // Opens a checked recording on the data folder `dataRoot`: finds the
 // timeline and shows turn 1 (or nothing, when the recording reaches no
-// turn). `keptBytesLimit` bounds the memory the moments take.
-std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoot, size_t keptBytesLimit);
+// turn). `keptBytesLimit` bounds the memory the moments take;
+// `betweenTurns`, when given, is called every so many turns of the replay.
+std::unique_ptr<Watch> openWatch(Recording recording, const std::string& dataRoot, size_t keptBytesLimit,
+                                 const std::function<void()>& betweenTurns = {});
 
 // The turn shown, and its screen.
 int32_t shownTurn(const Watch& w);

@@ -249,7 +249,7 @@ int runWatcher(Watcher& v) {
 }  // namespace
 
 int watchInWindow(Backend& window, Recording recording, const WatchWindowOptions& options) {
-    auto watch = openWatch(std::move(recording), options.dataRoot, options.memoryBytes);
+    auto watch = openWatch(std::move(recording), options.dataRoot, options.memoryBytes, options.betweenTurns);
     Watcher v{window, *watch, options, {}, true, -1, {}};
     v.controls.paused = options.startPaused;
     try {

@@ -4,6 +4,7 @@
 // anywhere, by key (watch/watch_controls.h) or on the timeline under the
 // picture, and play on from any turn as a new kept game.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/backend.h"
@@ -28,6 +29,9 @@ struct WatchWindowOptions {
     // Where that game is written; "" for a new file in the data folder's
     // recordings/, as every game played in the window is.
     std::string playOnFile;
+    // Called now and then while a long recording is opened: the page lets
+    // the browser have its turn there.
+    std::function<void()> betweenTurns;
 };
 
 // Returns the exit status: 0 when the viewer leaves, 3 when playing reached

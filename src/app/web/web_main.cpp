@@ -160,6 +160,8 @@ int watchRecording(delve::Backend& page, const PageRun& run) {
     std::string playOnPath;
     options.playOnPath = &playOnPath;
     options.playOnFile = run.record;
+    // Opening a long recording replays it whole: the page stays answering.
+    options.betweenTurns = [&page] { delve::breathe(page); };
     WatchBarPage bar(page);
     const int status = delve::watchInWindow(bar, *recording, options);
     if (playOnPath.empty()) return status;
