@@ -307,9 +307,11 @@ TEST(WatchSeek, EveryCorpusRecordingOnItsOwnDataSeeksExactly) {
         auto w = openWatch(recording, dir.path(), 64u << 20);
         ASSERT_EQ(w->timeline.lastTurn, static_cast<int32_t>(frames.size())) << name;
         const auto last = static_cast<int32_t>(frames.size());
+        ASSERT_TRUE(w->touches) << name << ": made by this program on this data, sought by spans";
         expectTurn(*w, frames, last, name + ", the last turn");
         std::mt19937 random(static_cast<uint32_t>(line.size()));
         for (int i = 0; i < 6; ++i) expectTurn(*w, frames, 1 + static_cast<int32_t>(random() % last), name);
+        EXPECT_TRUE(w->touches) << name << ": every seek told by the spans, none fell back";
         ++checked;
     }
     EXPECT_GE(checked, 6);
