@@ -1,11 +1,12 @@
 """The page's watching budgets (scripts/measure/page.py runs them): a long
 game drawn throughout opened from a shared link until its first picture
-and whole timeline are shown; seeking to random turns with the range,
-straight after opening (a far turn is on its way while the watcher notes
-the game up to it) and once the watcher has noted the whole game, also
-with the processor slowed; the longest task that held the page's thread
-meanwhile; the page's memory after; and how long a Share… link to a long
-game of single keys is."""
+and whole timeline are shown, and a link to its last turn until that
+turn's picture; seeking to random turns with the range, straight after
+opening (a far turn is told by the spans kept at opening, long before the
+watcher has noted that far) and once the watcher has noted the whole game,
+both also with the processor slowed; the longest task that held the page's
+thread meanwhile; the page's memory after; and how long a Share… link to a
+long game of single keys is."""
 
 import os
 import random
@@ -16,7 +17,7 @@ import tempfile
 import time
 
 OPEN_LIMIT_S = 3.0          # for 10,000 turns
-LATE_LINK_AIM_S = 1.5       # a link to the last of 10,000 turns, the aim
+LATE_LINK_LIMIT_S = 1.5     # a link to the last of 10,000 turns
 SEEK_LIMIT_MS = 400.0
 SLOWED_SEEK_LIMIT_MS = 1500.0
 LINK_LIMIT = 24576          # characters
@@ -307,23 +308,40 @@ def watching(out, args, url):
         out.record("page: WebAssembly memory watching a %d-turn game" % args.long_turns, round(memory, 1), "MiB",
                    args.memory_limit, "after the %d seeks" % (3 * SEEKS))
 
+        # Opened again and paused, seeking at once with the processor slowed.
+        opened()
+        driver.find_element(By.ID, "watch-pause").click()
+        wait_for(driver, "/^Play/.test(document.getElementById('watch-pause').getAttribute('aria-label'))",
+                 "the watcher paused", 10)
+        slowed_cold = seeks(driver, random_turns(generator, last_turn), args.slowdown)
+        record_seeks(out, "straight after opening, processor slowed %dx" % args.slowdown, slowed_cold,
+                     SLOWED_SEEK_LIMIT_MS, "straight after opening again, the watcher has noted little yet: "
+                     "a far turn is told by the spans kept at opening")
+
         # A link to the very last turn, the moment people share: opened
-        # until that turn's picture (the game's start shows meanwhile).
+        # until that turn's picture, tried as the first link is.
         late_link = make_link(driver, recording, last_turn)
-        driver.quit()
-        driver = start_browser(tempfile.mkdtemp(prefix="chromium-late-", dir=args.work))
-        driver.set_script_timeout(120)
-        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
-                               {"source": "window.watchProbeTurn = %d;" % last_turn})
-        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": PROBE})
-        driver.get(late_link)
-        wait_for(driver, "window.watchProbe && watchProbe.doneAt !== null", "the last turn's picture", 60)
-        began, done = js(driver, "return [watchProbe.began, watchProbe.doneAt];")
+
+        def late():
+            nonlocal driver
+            if driver:
+                driver.quit()
+            driver = start_browser(tempfile.mkdtemp(prefix="chromium-late-", dir=args.work))
+            driver.set_script_timeout(120)
+            driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                   {"source": "window.watchProbeTurn = %d;" % last_turn})
+            driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": PROBE})
+            driver.get(late_link)
+            wait_for(driver, "window.watchProbe && watchProbe.doneAt !== null", "the last turn's picture", 60)
+            began, done = js(driver, "return [watchProbe.began, watchProbe.doneAt];")
+            return done / 1000.0, began / 1000.0, done - began
+        lates = figures.tries_until_within(late, LATE_LINK_LIMIT_S, args.repeat, value=lambda o: o[0])
+        best = min(lates)
         out.record("page: a link at the last turn of a %d-turn game, opened to its picture" % args.long_turns,
-                   round(done / 1000.0, 3), "s", None,
-                   "shown, not gated (aim %.1f s): a first visit, the load until turn %d's picture; the page had "
-                   "the game %.3f s in, and the program showed the turn %.0f ms later"
-                   % (LATE_LINK_AIM_S, last_turn, began / 1000.0, done - began))
+                   round(best[0], 3), "s", LATE_LINK_LIMIT_S,
+                   "first visits, best of %d (%s s): the load until turn %d's picture; the page had the game "
+                   "%.3f s in, and the program showed the turn %.0f ms later"
+                   % (len(lates), ", ".join("%.3f" % o[0] for o in lates), last_turn, best[1], best[2]))
     finally:
         if driver:
             driver.quit()
