@@ -255,18 +255,26 @@ def watching(out, args, url):
     driver = None
     limit = round(OPEN_LIMIT_S * args.long_turns / 10000.0, 2)
     try:
-        def opened():
+        def visit(address, what, turn=None):
+            """A first visit to `address`, in a browser of its own, until the
+            probe has its picture: (s to it, s the page had the game in, ms
+            the program took)."""
             nonlocal driver
             if driver:
                 driver.quit()
             driver = start_browser(tempfile.mkdtemp(prefix="chromium-watch-", dir=args.work))
             driver.set_script_timeout(120)
+            if turn:
+                driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                       {"source": "window.watchProbeTurn = %d;" % turn})
             driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": PROBE})
-            driver.get(link)
-            wait_for(driver, "window.watchProbe && watchProbe.doneAt !== null", "the linked game's first picture",
-                     30)
+            driver.get(address)
+            wait_for(driver, "window.watchProbe && watchProbe.doneAt !== null", what, 60)
             began, done = js(driver, "return [watchProbe.began, watchProbe.doneAt];")
             return done / 1000.0, began / 1000.0, done - began
+
+        def opened():
+            return visit(link, "the linked game's first picture")
         opens = figures.tries_until_within(opened, limit, args.repeat, value=lambda o: o[0])
         driver.execute_cdp_cmd("Performance.enable", {})
         last_turn = js(driver, "return Number(document.getElementById('watch-turn').max);")
@@ -323,18 +331,7 @@ def watching(out, args, url):
         late_link = make_link(driver, recording, last_turn)
 
         def late():
-            nonlocal driver
-            if driver:
-                driver.quit()
-            driver = start_browser(tempfile.mkdtemp(prefix="chromium-late-", dir=args.work))
-            driver.set_script_timeout(120)
-            driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
-                                   {"source": "window.watchProbeTurn = %d;" % last_turn})
-            driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": PROBE})
-            driver.get(late_link)
-            wait_for(driver, "window.watchProbe && watchProbe.doneAt !== null", "the last turn's picture", 60)
-            began, done = js(driver, "return [watchProbe.began, watchProbe.doneAt];")
-            return done / 1000.0, began / 1000.0, done - began
+            return visit(late_link, "the last turn's picture", last_turn)
         lates = figures.tries_until_within(late, LATE_LINK_LIMIT_S, args.repeat, value=lambda o: o[0])
         best = min(lates)
         out.record("page: a link at the last turn of a %d-turn game, opened to its picture" % args.long_turns,

@@ -166,15 +166,28 @@ uint32_t internLink(DrawNotes& n, uint32_t parent, uint32_t draw) {
     return at->second;
 }
 
-// A chain grown too long, made one image drawn over the block.
-uint32_t flatten(DrawNotes& n, uint32_t link, const Rect& block) {
+// What chain `link` composes on the block, as one image drawn over it.
+NotedDraw blockImage(DrawNotes& n, uint32_t link, const Rect& block) {
     const int w = static_cast<int>(block.right - block.left), h = static_cast<int>(block.bottom - block.top);
     Image pixels = createImage(w, h);
     composeBlock(n, link, block, Target{pixels.pixels.data(), w, block.left, block.top});
     NotedDraw d;
     d.image = addImage(n, std::move(pixels));
     d.x1 = static_cast<int32_t>(block.left), d.y1 = static_cast<int32_t>(block.top);
-    return internLink(n, 0, internDraw(n, d));
+    return d;
+}
+
+// A chain grown too long, made one image drawn over the block.
+uint32_t flatten(DrawNotes& n, uint32_t link, const Rect& block) {
+    return internLink(n, 0, internDraw(n, blockImage(n, link, block)));
+}
+
+// The blocks of a window width by height.
+DrawNotes::Layout layoutOf(int width, int height) {
+    DrawNotes::Layout l;
+    l.width = width, l.height = height;
+    l.columns = (width + kNoteBlock - 1) / kNoteBlock, l.rows = (height + kNoteBlock - 1) / kNoteBlock;
+    return l;
 }
 
 bool notingOn(DrawNotes& n, const Screen& s, int page) {
@@ -329,10 +342,8 @@ void noteWindow(DrawNotes& n, int width, int height) {
     const int32_t from = n.turn + 1;
     if (n.layouts.empty() || n.layouts.back().width != width || n.layouts.back().height != height) {
         if (!n.layouts.empty() && n.layouts.back().from == from) n.layouts.pop_back();
-        DrawNotes::Layout l;
+        DrawNotes::Layout l = layoutOf(width, height);
         l.from = from;
-        l.width = width, l.height = height;
-        l.columns = (width + kNoteBlock - 1) / kNoteBlock, l.rows = (height + kNoteBlock - 1) / kNoteBlock;
         const auto blocks = static_cast<size_t>(l.columns) * static_cast<size_t>(l.rows);
         l.noted.assign(kPageCount, std::vector<uint32_t>(blocks, 0));
         l.changes.assign(kPageCount, std::vector<std::vector<DrawNotes::Change>>(blocks));
@@ -487,10 +498,8 @@ DrawTouches::Span joinSpans(const DrawTouches::Span& first, const DrawTouches::S
 void useLayout(DrawNotes& n, int width, int height) {
     if (width <= 0 || height <= 0) width = height = 0;
     if (!n.layouts.empty() && n.layouts.back().width == width && n.layouts.back().height == height) return;
-    DrawNotes::Layout l;
+    DrawNotes::Layout l = layoutOf(width, height);
     l.from = n.turn + 1;
-    l.width = width, l.height = height;
-    l.columns = (width + kNoteBlock - 1) / kNoteBlock, l.rows = (height + kNoteBlock - 1) / kNoteBlock;
     n.layouts.push_back(std::move(l));
 }
 
@@ -519,20 +528,11 @@ const NotedDraw* baseUnder(const DrawNotes& n, uint32_t link) {
 
 bool tellBase(DrawNotes& n, uint32_t base, uint32_t link, int width, int height) {
     if (base >= n.draws.size() || n.draws[base].kind != NotedDraw::Kind::Base || baseUnder(n, link)) return false;
-    DrawNotes::Layout l;
-    l.width = width, l.height = height;
-    l.columns = (width + kNoteBlock - 1) / kNoteBlock, l.rows = (height + kNoteBlock - 1) / kNoteBlock;
+    const DrawNotes::Layout l = layoutOf(width, height);
     const int block = n.draws[base].x2;
     if (block < 0 || block >= l.columns * l.rows) return false;
-    const Rect r = blockRect(l, block);
-    const int w = static_cast<int>(r.right - r.left), h = static_cast<int>(r.bottom - r.top);
-    Image pixels = createImage(w, h);
-    composeBlock(n, link, r, Target{pixels.pixels.data(), w, r.left, r.top});
-    NotedDraw told;
-    told.image = addImage(n, std::move(pixels));
-    told.x1 = static_cast<int32_t>(r.left), told.y1 = static_cast<int32_t>(r.top);
     // Bases are in no index: the draw can change in place.
-    n.draws[base] = told;
+    n.draws[base] = blockImage(n, link, blockRect(l, block));
     return true;
 }
 
