@@ -211,5 +211,84 @@ TEST(DrawNotes, WhatTheNotesCannotTellIsRefusedNotGuessed) {
     EXPECT_LT(turn, 1000);
 }
 
+// What a span drew on, marked as a replay that notes nothing goes: every
+// block a box, an image or a page copy reaches, and no other, on a window
+// whose rows of blocks do not end on a word of marks; a window opened marks
+// every block, a loose line spans cannot follow.
+TEST(DrawTouches, EveryBlockADrawReachesIsMarkedAndNoOther) {
+    HeadlessBackend quiet("");
+    Platform p(quiet);
+    DrawNotes n;
+    n.quiet = true;
+    DrawTouches touches;
+    n.touches = &touches;
+    p.screen.notes = &n;
+    const int width = 1000, height = 200;  // 63 by 13 blocks, the last ones cut short
+    openWindow(p, width, height);
+    ASSERT_EQ(touches.spans.size(), 1u);
+    EXPECT_TRUE(touches.spans[0].all);
+    const int columns = 63, rows = 13, blocks = columns * rows;
+    std::mt19937 random(5);
+    const uint32_t image = addImage(n, randomImage(random, 24, 40));
+    for (int round = 0; round < 40; ++round) {
+        touches.spans.emplace_back();
+        std::vector<bool> want(static_cast<size_t>(kPageCount * blocks), false);
+        auto mark = [&](int page, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {  // x2, y2 excluded
+            for (int b = 0; b < blocks; ++b) {
+                const int64_t left = (b % columns) * 16, top = (b / columns) * 16;
+                if (x1 < std::min<int64_t>(left + 16, width) && left < x2 && y1 < std::min<int64_t>(top + 16, height) &&
+                    top < y2)
+                    want[static_cast<size_t>(page * blocks + b)] = true;
+            }
+        };
+        for (int draw = 0; draw < 6; ++draw) {
+            const int page = static_cast<int>(random() % kPageCount);
+            setPages(p, page, 0);
+            const int x = static_cast<int>(random() % 1100) - 50, y = static_cast<int>(random() % 260) - 30;
+            switch (random() % 4) {
+                case 0:
+                    noteImage(n, p.screen, x, y, image, Combine::Xor);
+                    mark(page, x, y, int64_t{x} + 24, int64_t{y} + 40);
+                    break;
+                case 1: {
+                    const int w = static_cast<int>(random() % 900), h = static_cast<int>(random() % 150);
+                    noteBox(n, p.screen, x, y, x + w, y + h, 3, LineShape::FilledBox);
+                    mark(page, x, y, int64_t{x} + w + 1, int64_t{y} + h + 1);
+                    break;
+                }
+                case 2:
+                    noteBox(n, p.screen, -10, y, width + 10, y + 20, 4, LineShape::Box);
+                    mark(page, -10, y, width + 11, int64_t{y} + 21);
+                    break;
+                default: {
+                    const int to = static_cast<int>(random() % kPageCount);
+                    copyPage(p, page, to);
+                    if (to != page) mark(to, 0, 0, width, height);
+                }
+            }
+        }
+        const size_t span = touches.spans.size() - 1;
+        int wrong = 0;
+        for (int page = 0; page < kPageCount; ++page)
+            for (int b = 0; b < blocks; ++b)
+                wrong += touched(touches, span, width, height, page, b) != want[static_cast<size_t>(page * blocks + b)];
+        EXPECT_EQ(wrong, 0) << "round " << round;
+        // Joined with the span before, a span keeps its marks.
+        const DrawTouches::Span joined = joinSpans(touches.spans[span - 1], touches.spans[span]);
+        DrawTouches both;
+        both.spans = {joined};
+        for (int b = 0; b < kPageCount * blocks; ++b) {
+            if (!want[static_cast<size_t>(b)]) continue;
+            ASSERT_TRUE(touched(both, 0, width, height, b / blocks, b % blocks));
+        }
+    }
+    EXPECT_FALSE(touches.broken);
+    touches.spans.emplace_back();
+    openWindow(p, 320, 200);
+    EXPECT_TRUE(touched(touches, touches.spans.size() - 1, width, height, 0, 0)) << "a window opened";
+    noteBox(n, p.screen, 0, 0, 30, 30, 2, LineShape::Line);
+    EXPECT_TRUE(touches.broken);
+}
+
 }  // namespace
 }  // namespace delve::test

@@ -224,30 +224,43 @@ DrawTouches::Span& currentSpan(DrawTouches& t) {
     return t.spans.back();
 }
 
+// Sets `count` bits from bit `from` on, a word at a time where it can.
+void setBits(std::vector<uint64_t>& bits, size_t from, size_t count) {
+    for (size_t end = from + count; from < end;) {
+        const size_t offset = from % 64, take = std::min<size_t>(64 - offset, end - from);
+        bits[from / 64] |= (take == 64 ? ~uint64_t{0} : ((uint64_t{1} << take) - 1)) << offset;
+        from += take;
+    }
+}
+
 // Marks every block `reach` (page pixels) meets on `page` in the current
-// span.
+// span. Every draw of a long recording comes here at opening: the layout is
+// the span's, worked out once.
 void touch(DrawTouches& t, const Screen& s, int page, const Rect& reach) {
     if (page < 0 || page >= kPageCount || s.width <= 0 || s.height <= 0) return;
     DrawTouches::Span& span = currentSpan(t);
-    const int columns = (s.width + kNoteBlock - 1) / kNoteBlock, rows = (s.height + kNoteBlock - 1) / kNoteBlock;
-    const auto blocks = static_cast<size_t>(columns) * static_cast<size_t>(rows);
     if (span.bits.empty()) {
-        span.width = s.width, span.height = s.height;
-        span.bits.assign((blocks * kPageCount + 63) / 64, 0);
+        const DrawNotes::Layout l = layoutOf(s.width, s.height);
+        span.width = s.width, span.height = s.height, span.columns = l.columns;
+        span.blocks = static_cast<size_t>(l.columns) * static_cast<size_t>(l.rows);
+        span.bits.assign((span.blocks * kPageCount + 63) / 64, 0);
     } else if (span.width != s.width || span.height != s.height) {
         // Only a window's opening changes the layout, and it clears the marks.
         t.broken = true;
         return;
     }
-    const Rect r = intersect(reach, Rect{0, 0, s.width, s.height});
-    if (r.empty()) return;
-    const auto c0 = static_cast<int>(r.left / kNoteBlock), c1 = static_cast<int>((r.right - 1) / kNoteBlock);
-    const auto r0 = static_cast<int>(r.top / kNoteBlock), r1 = static_cast<int>((r.bottom - 1) / kNoteBlock);
-    for (int row = r0; row <= r1; ++row)
-        for (int column = c0; column <= c1; ++column) {
-            const size_t bit = static_cast<size_t>(page) * blocks + static_cast<size_t>(row * columns + column);
-            span.bits[bit / 64] |= uint64_t{1} << (bit % 64);
-        }
+    const int64_t left = std::max<int64_t>(reach.left, 0), top = std::max<int64_t>(reach.top, 0);
+    const int64_t right = std::min<int64_t>(reach.right, s.width), bottom = std::min<int64_t>(reach.bottom, s.height);
+    if (left >= right || top >= bottom) return;
+    const auto c0 = static_cast<size_t>(left / kNoteBlock), c1 = static_cast<size_t>((right - 1) / kNoteBlock);
+    const auto r0 = static_cast<size_t>(top / kNoteBlock), r1 = static_cast<size_t>((bottom - 1) / kNoteBlock);
+    const size_t first = static_cast<size_t>(page) * span.blocks, columns = static_cast<size_t>(span.columns);
+    // Whole rows (a page copied, a panel cleared) are one run of bits.
+    if (c0 == 0 && c1 + 1 == columns) {
+        setBits(span.bits, first + r0 * columns, (r1 - r0 + 1) * columns);
+        return;
+    }
+    for (size_t row = r0; row <= r1; ++row) setBits(span.bits, first + row * columns + c0, c1 - c0 + 1);
 }
 
 void noteDraw(DrawNotes& n, int page, const NotedDraw& draw, const Rect& reach) {
@@ -488,6 +501,7 @@ DrawTouches::Span joinSpans(const DrawTouches::Span& first, const DrawTouches::S
         // the joined span's own all the same.
         joined.all = joined.all || !joined.bits.empty();
         joined.width = second.width, joined.height = second.height;
+        joined.columns = second.columns, joined.blocks = second.blocks;
         joined.bits = second.bits;
         return joined;
     }

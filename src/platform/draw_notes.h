@@ -57,6 +57,8 @@ struct DrawTouches {
     struct Span {
         bool all = false;  // a window opened: every block of every page is the span's own
         int width = 0, height = 0;   // the layout of `bits`
+        int columns = 0;
+        size_t blocks = 0;           // a page's
         std::vector<uint64_t> bits;  // page * blocks + block
     };
     std::vector<Span> spans;  // the current span is the last
