@@ -1,11 +1,12 @@
 #pragma once
-// Any noted turn shown without drawing the turns before it. Opening a
-// watch replays the game once with its draws noted (platform/draw_notes.h)
-// and keeps the run's state, without pixels, every kStateTurns turns. A far
-// turn is then reached by putting back the latest state before it, playing
-// on to the turn without drawing (a few milliseconds of the game's own
-// work), and composing every page from the notes. Drawing on from there is
-// drawing as ever: the pages are the very pixels the drawn replay leaves.
+// Any noted turn shown without drawing the turns before it. From opening
+// on, the watcher replays the game a slice at a time with its draws noted
+// (platform/draw_notes.h); opening keeps the run's state, without pixels,
+// every kStateTurns turns (watch/span_seek.h). A noted turn is then reached
+// by putting back the latest state before it, playing on to the turn
+// without drawing (a few milliseconds of the game's own work), and
+// composing every page from the notes. Drawing on from there is drawing as
+// ever: the pages are the very pixels the drawn replay leaves.
 #include <cstddef>
 #include <cstdint>
 
@@ -31,9 +32,10 @@ constexpr int32_t kOpeningNoteTurns = 32;
 // is noted to its end, or the notes stopped), true while there is more.
 // Keeps the moments within what the notes leave of the room.
 bool noteSome(Watch& w, int32_t turns);
-// How many turns showing `turn` would note first (0: none). A seek past
-// the notes so far notes up to the turn then and there; a watcher whose
-// viewer must not wait on that many notes them a slice at a time first.
+// How many turns showing `turn` would note first (0: none, also when spans
+// tell it). A seek past the notes that spans cannot tell notes up to the
+// turn then and there; a watcher whose viewer must not wait on that many
+// notes them a slice at a time first.
 int32_t turnsToNote(const Watch& w, int32_t turn);
 // Whether `turn` is this near the drawn run or a kept moment that it is
 // best drawn up to.
