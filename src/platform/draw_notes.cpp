@@ -182,7 +182,7 @@ uint32_t flatten(DrawNotes& n, uint32_t link, const Rect& block) {
     return internLink(n, 0, internDraw(n, blockImage(n, link, block)));
 }
 
-// The blocks of a window width by height.
+// The blocks of a window width by height, laid out.
 DrawNotes::Layout layoutOf(int width, int height) {
     DrawNotes::Layout l;
     l.width = width, l.height = height;
@@ -242,7 +242,7 @@ void touch(DrawTouches& t, const Screen& s, int page, const Rect& reach) {
     if (span.bits.empty()) {
         const DrawNotes::Layout l = layoutOf(s.width, s.height);
         span.width = s.width, span.height = s.height, span.columns = l.columns;
-        span.blocks = static_cast<size_t>(l.columns) * static_cast<size_t>(l.rows);
+        span.blocks = blocksOf(s.width, s.height);
         span.bits.assign((span.blocks * kPageCount + 63) / 64, 0);
     } else if (span.width != s.width || span.height != s.height) {
         // Only a window's opening changes the layout, and it clears the marks.
@@ -478,14 +478,18 @@ bool composePage(const DrawNotes& n, int32_t turn, Screen& s, int page) {
     return true;
 }
 
+size_t blocksOf(int width, int height) {
+    const DrawNotes::Layout l = layoutOf(width, height);
+    return static_cast<size_t>(l.columns) * static_cast<size_t>(l.rows);
+}
+
 bool touched(const DrawTouches& t, size_t span, int width, int height, int page, int block) {
     if (span >= t.spans.size()) return true;
     const DrawTouches::Span& s = t.spans[span];
     if (s.all) return true;
     if (s.bits.empty()) return false;
     if (s.width != width || s.height != height) return true;
-    const int columns = (width + kNoteBlock - 1) / kNoteBlock, rows = (height + kNoteBlock - 1) / kNoteBlock;
-    const size_t blocks = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+    const size_t blocks = s.blocks;
     if (page < 0 || page >= kPageCount || block < 0 || static_cast<size_t>(block) >= blocks) return true;
     const size_t bit = static_cast<size_t>(page) * blocks + static_cast<size_t>(block);
     return (s.bits[bit / 64] >> (bit % 64) & 1) != 0;

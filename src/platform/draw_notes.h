@@ -50,6 +50,9 @@ struct NotedDraw {
     bool operator==(const NotedDraw&) const = default;
 };
 
+// The blocks of a page width by height.
+size_t blocksOf(int width, int height);
+
 // Which blocks of which pages each span of turns drew on. Marks may be more
 // than the draws changed (a block whose draws left it as it was), never
 // fewer.

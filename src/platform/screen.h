@@ -39,5 +39,9 @@ struct Screen {
 // work page is also the shown one).
 Surface workSurface(Screen& screen);
 Surface pageSurface(Screen& screen, int page);
+// Pages of the window's size, kept as they are when they already are (a
+// state put back says the size; pixels are the caller's to put there).
+// False when they cannot be had.
+bool pagesFitWindow(Screen& screen);
 
 }  // namespace delve

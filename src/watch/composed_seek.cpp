@@ -75,8 +75,7 @@ bool composeTurn(Watch& w, int32_t turn) {
     n.quiet = false;
     screen.notes = nullptr;
     if (run.turn != turn) return false;
-    const size_t bytes = static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height);
-    if (screen.pages[0].size() != bytes && !screen.pages.reset(bytes)) return false;
+    if (!pagesFitWindow(screen)) return false;
     for (int p = 0; p < kPageCount; ++p)
         if (!composePage(n, turn, screen, p)) return false;
     return true;

@@ -32,11 +32,6 @@ struct SpanEnd {
     std::vector<std::vector<uint32_t>> links;  // per page, each block's chain (or place) at its end
 };
 
-uint32_t blocksOf(int width, int height) {
-    return static_cast<uint32_t>((width + kNoteBlock - 1) / kNoteBlock) *
-           static_cast<uint32_t>((height + kNoteBlock - 1) / kNoteBlock);
-}
-
 // Span 0 runs from the start; span i from the state i - 1 to state i.
 const RunState& spanStart(const Watch& w, size_t span) { return span == 0 ? w.startState : w.states[span - 1]; }
 
@@ -46,8 +41,7 @@ bool noteSpan(Watch& w, DrawNotes& notes, size_t span, int32_t endTurn, SpanEnd&
     putState(run, spanStart(w, span));
     Screen& screen = run.platform.screen;
     // Noting asks for pages to note onto, though nothing is drawn on them.
-    const size_t bytes = static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height);
-    if (screen.pages[0].size() != bytes && !screen.pages.reset(bytes)) return false;
+    if (!pagesFitWindow(screen)) return false;
     end.startWidth = screen.width, end.startHeight = screen.height;
     beginSpan(notes, screen.width, screen.height, static_cast<int32_t>(span));
     screen.notes = &notes;
@@ -67,11 +61,10 @@ void openSpans(Watch& w, WatchedRun& run, const std::function<void()>& betweenTu
     // them, so the states kept are the drawn replay's, but none is noted.
     DrawNotes quiet;
     quiet.quiet = true;
-    const Recording& r = w.recording;
-    auto touches = std::make_unique<DrawTouches>();
-    touches->spans.emplace_back();
-    if (likelyMismatchCause(r, run.dataDigest).empty()) {
-        w.touches = std::move(touches);
+    // Only a recording made here on this data is sought by spans.
+    if (likelyMismatchCause(w.recording, run.dataDigest).empty()) {
+        w.touches = std::make_unique<DrawTouches>();
+        w.touches->spans.emplace_back();
         quiet.touches = w.touches.get();
     }
     Screen& screen = run.platform.screen;
@@ -128,7 +121,7 @@ bool seekBySpans(Watch& w, int32_t turn) {
         } else if (const NotedDraw* base = baseUnder(notes, link)) {
             const SpanEnd& of = *ends[static_cast<size_t>(base->x1)];
             asked[static_cast<size_t>(base->x1)].push_back(static_cast<uint32_t>(base->y1) *
-                                                               blocksOf(of.startWidth, of.startHeight) +
+                                                               static_cast<uint32_t>(blocksOf(of.startWidth, of.startHeight)) +
                                                            static_cast<uint32_t>(base->x2));
         }
     };
@@ -144,7 +137,7 @@ bool seekBySpans(Watch& w, int32_t turn) {
         std::sort(places.begin(), places.end());
         places.erase(std::unique(places.begin(), places.end()), places.end());
         const int width = ends[span]->startWidth, height = ends[span]->startHeight;
-        const uint32_t blocks = blocksOf(width, height);
+        const auto blocks = static_cast<uint32_t>(blocksOf(width, height));
         for (const uint32_t place : places) {
             const auto page = static_cast<int>(place / blocks), block = static_cast<int>(place % blocks);
             size_t by = span - 1;
@@ -184,9 +177,7 @@ bool seekBySpans(Watch& w, int32_t turn) {
     putState(*w.run, shown);
     Screen& screen = w.run->platform.screen;
     const SpanEnd& end = *ends[last];
-    const size_t bytes = static_cast<size_t>(end.width) * static_cast<size_t>(end.height);
-    if (screen.width != end.width || screen.height != end.height) return false;
-    if (screen.pages[0].size() != bytes && !screen.pages.reset(bytes)) return false;
+    if (screen.width != end.width || screen.height != end.height || !pagesFitWindow(screen)) return false;
     useLayout(notes, end.width, end.height);
     notes.live = end.links;
     for (auto& page : notes.live)
